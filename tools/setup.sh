@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks for the build and the tests,
+# and unpacks the third-party sources (Debian source packages) into .deps/,
+# which is outside version control. A second run reuses what is there.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+deps="$here/.deps"
+
+packages=(
+  cmake ninja-build make build-essential tcl dpkg-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  libz-mingw-w64-dev googletest
+  wine64 xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+srcs_present=1
+for s in sqlite3 libpng1.6 libjsoncpp opus; do
+  [ -f "$deps/src/$s.stamp" ] || srcs_present=0
+done
+
+need_update=0
+if [ ${#missing[@]} -gt 0 ]; then need_update=1; fi
+if [ $srcs_present = 0 ] && ! grep -rqs '^deb-src .*bookworm' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  # Source entries are not on a new machine: derive one from the binary entry.
+  # Only the main suite: the security suite serves no source files.
+  mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
+           | grep -oE 'https?://[^ ]+/debian/?( |$)' | grep -v security | head -n1 | tr -d ' ' || true)
+  mirror=${mirror:-http://deb.debian.org/debian}
+  # The source entry must name the same key ring as the binary entry, or apt
+  # refuses both.
+  keyring=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
+            | grep -oiE 'signed-by[:=] *[^] ]+' | head -n1 | sed -E 's/^[^:=]*[:=] *//' || true)
+  opts=""
+  [ -n "$keyring" ] && opts="[signed-by=$keyring] "
+  echo "deb-src ${opts}$mirror bookworm main" > /etc/apt/sources.list.d/zeq-src.list
+  need_update=1
+fi
+if [ $need_update = 1 ]; then
+  apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+mkdir -p "$deps/src" "$deps/download"
+cd "$deps/download"
+for s in sqlite3 libpng1.6 libjsoncpp opus; do
+  [ -f "$deps/src/$s.stamp" ] && continue
+  chown _apt . 2>/dev/null || true
+  rm -f ${s}_*.dsc
+  apt-get source --download-only -qq "$s" >/dev/null 2>&1 || apt-get source --download-only "$s"
+  dsc=$(ls ${s}_*.dsc | head -n1)
+  rm -rf "$deps/src/$s"
+  dpkg-source --no-check -x "$dsc" "$deps/src/$s" >/dev/null
+  echo "$dsc" > "$deps/src/$s.stamp"
+  echo "setup: unpacked $dsc"
+done
+
+# SQLite's source package has no amalgamation; make it with the host tools.
+if [ ! -f "$deps/src/sqlite3-amalgamation/sqlite3.c" ]; then
+  mkdir -p "$deps/src/sqlite3-amalgamation"
+  (cd "$deps/src/sqlite3-amalgamation" &&
+   make -s -f "$deps/src/sqlite3/main.mk" TOP="$deps/src/sqlite3" BCC=gcc TCC=gcc NAWK=awk TCLSH_CMD=tclsh sqlite3.c sqlite3.h >/dev/null)
+fi
+echo "setup: sources $(cat "$deps"/src/*.stamp | tr '\n' ' ')"
