@@ -36,6 +36,12 @@ class Profiler : public ::testing::Test {
     profiler->Free();
     HeapFreeZ(profiler);
   }
+  void ExpectStats(double count, double total, double last, double average) {
+    EXPECT_EQ(count, profiler->lapCount);
+    EXPECT_NEAR(total, profiler->lapTotal, 1e-9);
+    EXPECT_NEAR(last, profiler->lastLap, 1e-9);
+    EXPECT_NEAR(average, profiler->average->average, 1e-9);
+  }
   ZEQProfiler* profiler = nullptr;
 };
 
@@ -43,24 +49,17 @@ TEST_F(Profiler, ReadingWithAgreeingClocksCountsALap) {
   EXPECT_STREQ("test profiler", profiler->name);
   FakeClock::Advance(0.3, 300);
   EXPECT_NEAR(0.3, profiler->Elapsed(false), 1e-9);
-  EXPECT_EQ(1.0, profiler->lapCount);
-  EXPECT_NEAR(0.3, profiler->lapTotal, 1e-9);
-  EXPECT_NEAR(0.3, profiler->lastLap, 1e-9);
-  EXPECT_NEAR(0.3, profiler->average->average, 1e-9);
+  ExpectStats(1, 0.3, 0.3, 0.3);
   // Without restart the next reading still counts from the same start.
   FakeClock::Advance(0.2, 200);
   EXPECT_NEAR(0.5, profiler->Elapsed(false), 1e-9);
-  EXPECT_EQ(2.0, profiler->lapCount);
-  EXPECT_NEAR(0.8, profiler->lapTotal, 1e-9);
+  ExpectStats(2, 0.8, 0.5, 0.4);
 }
 
 TEST_F(Profiler, ReadingWhoseClocksDisagreeIsReturnedButNotCounted) {
   FakeClock::Advance(2.0, 100);
   EXPECT_NEAR(2.0, profiler->Elapsed(false), 1e-9);
-  EXPECT_EQ(0.0, profiler->lapCount);
-  EXPECT_EQ(0.0, profiler->lapTotal);
-  EXPECT_EQ(0.0, profiler->lastLap);
-  EXPECT_EQ(0.0, profiler->average->average);
+  ExpectStats(0, 0, 0, 0);
 }
 
 TEST_F(Profiler, ClockCheckAllowsHalfASecondEitherWay) {
@@ -90,15 +89,10 @@ TEST_F(Profiler, RestartingReadingStartsTheNextLapButKeepsTotals) {
   EXPECT_NEAR(0.3, profiler->Elapsed(true), 1e-9);
   FakeClock::Advance(0.5, 500);
   EXPECT_NEAR(0.5, profiler->Elapsed(true), 1e-9);
-  EXPECT_EQ(2.0, profiler->lapCount);
-  EXPECT_NEAR(0.8, profiler->lapTotal, 1e-9);
-  EXPECT_NEAR(0.5, profiler->lastLap, 1e-9);
-  EXPECT_NEAR(0.4, profiler->average->average, 1e-9);
+  ExpectStats(2, 0.8, 0.5, 0.4);
 
   profiler->Reset();
-  EXPECT_EQ(0.0, profiler->lapCount);
-  EXPECT_EQ(0.0, profiler->lapTotal);
-  EXPECT_EQ(0.0, profiler->average->average);
+  ExpectStats(0, 0, 0, 0);
   FakeClock::Advance(0.1, 100);
   EXPECT_NEAR(0.1, profiler->Elapsed(false), 1e-9);
 }

@@ -1,6 +1,7 @@
 #include "package/blowfish.h"
 
 #include <cstring>
+#include <utility>
 
 #include "blowfish_tables.h"
 
@@ -81,42 +82,29 @@ bool BlowfishSetKey(BlowfishContext* c, const uint8_t* key, size_t keyLength, co
   return true;
 }
 
-void BlowfishEncryptBlock(const BlowfishContext* c, uint32_t block[2]) {
+namespace {
+
+// 16 rounds; decryption runs the P-array backwards.
+template <bool kDecrypt>
+void Rounds(const BlowfishContext* c, uint32_t block[2]) {
   uint32_t left = block[0], right = block[1];
-  for (int i = 0; i < 16; ++i) {
-    left ^= c->P[i];
+  for (int round = 0; round < 16; ++round) {
+    left ^= c->P[kDecrypt ? 17 - round : round];
     right ^= F(c, left);
-    uint32_t t = left;
-    left = right;
-    right = t;
+    std::swap(left, right);
   }
-  // Undo the last exchange.
-  uint32_t t = left;
-  left = right;
-  right = t;
-  right ^= c->P[16];
-  left ^= c->P[17];
+  std::swap(left, right);  // undo the last exchange
+  right ^= c->P[kDecrypt ? 1 : 16];
+  left ^= c->P[kDecrypt ? 0 : 17];
   block[0] = left;
   block[1] = right;
 }
 
-void BlowfishDecryptBlock(const BlowfishContext* c, uint32_t block[2]) {
-  uint32_t left = block[0], right = block[1];
-  for (int i = 17; i > 1; --i) {
-    left ^= c->P[i];
-    right ^= F(c, left);
-    uint32_t t = left;
-    left = right;
-    right = t;
-  }
-  uint32_t t = left;
-  left = right;
-  right = t;
-  right ^= c->P[1];
-  left ^= c->P[0];
-  block[0] = left;
-  block[1] = right;
-}
+}  // namespace
+
+void BlowfishEncryptBlock(const BlowfishContext* c, uint32_t block[2]) { Rounds<false>(c, block); }
+
+void BlowfishDecryptBlock(const BlowfishContext* c, uint32_t block[2]) { Rounds<true>(c, block); }
 
 bool BlowfishEncryptBlocks(BlowfishContext* c, const uint8_t* input, uint8_t* output, size_t length,
                            int mode) {

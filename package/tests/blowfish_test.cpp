@@ -66,7 +66,7 @@ const EcbVector kPublished[] = {
     {"'Who is John Galt?", "fedcba9876543210", "cc91732b8022f684"},
 };
 
-Bytes KeyOf(const char* spec) { return spec[0] == '\'' ? Text(spec + 1) : Hex(spec); }
+Bytes KeyOf(const char* written) { return written[0] == '\'' ? Text(written + 1) : Hex(written); }
 
 TEST(BlowfishBlock, MeetsPublishedVectorsWithBigEndianWords) {
   for (const auto& v : kPublished) {

@@ -25,7 +25,7 @@ constexpr uint32_t kCipherKeyOptionBuiltIn = 0x2;
 // The process-wide application key: empty at start; set once at start-up
 // (at most 64 bytes are kept) before other threads read it; wiped at exit.
 // When not empty it stands in for the built-in key wherever that is asked
-// for without force, and only enciphered packages are accepted.
+// for without force (and package readers accept only enciphered packages).
 void SetApplicationKey(const char* text);
 bool HasApplicationKey();
 void WipeApplicationKey();

@@ -7,9 +7,9 @@
 //
 // Every transform takes over its input heap buffer (HeapAllocZ): on success
 // it returns that buffer resized or a new one (releasing the input) with
-// *length updated, and the caller owns the result; on failure it logs why,
-// releases the input and everything it allocated, sets *length to 0 and
-// returns null. Decoded content is always followed by one zero byte.
+// *length updated, and the caller owns the result; on failure it logs why
+// (the two decoding steps only when a package path is given), releases the
+// input and everything it allocated, sets *length to 0 and returns null. Decoded content is always followed by one zero byte.
 // packagePath only names the package in log lines (null: no package).
 #pragma once
 #include <cstddef>
