@@ -31,25 +31,98 @@ std::wstring CombineUrl(const std::wstring& base, const std::wstring& relative) 
   return std::wstring(buffer, len);
 }
 
+namespace {
+
+// Collects the data of one binding. The binding is asynchronous, as the
+// platform's browser binds, and the caller pumps messages until it stops.
+class LoadCallback final : public IBindStatusCallback {
+ public:
+  explicit LoadCallback(std::string* bytes) : bytes_(bytes) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IBindStatusCallback) return E_NOINTERFACE;
+    *out = static_cast<IBindStatusCallback*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&ref_)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG r = InterlockedDecrement(&ref_);
+    if (r == 0) delete this;
+    return static_cast<ULONG>(r);
+  }
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR) override {
+    result_ = result;
+    done_ = true;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override {
+    if (!flags || !info) return E_POINTER;
+    *flags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_GETNEWESTVERSION;
+    ULONG size = info->cbSize;
+    memset(info, 0, size);
+    info->cbSize = size;
+    info->dwBindVerb = BINDVERB_GET;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override {
+    if (!medium || medium->tymed != TYMED_ISTREAM || !medium->pstm) return S_OK;
+    char chunk[16384];
+    for (;;) {
+      ULONG got = 0;
+      HRESULT hr = medium->pstm->Read(chunk, sizeof(chunk), &got);
+      if (got) bytes_->append(chunk, got);
+      if (hr != S_OK || got == 0) break;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+  bool Done() const { return done_; }
+  HRESULT Result() const { return result_; }
+
+ private:
+  LONG ref_ = 1;
+  std::string* bytes_;
+  bool done_ = false;
+  HRESULT result_ = E_PENDING;
+};
+
+// How long a page or script may take to arrive.
+constexpr DWORD kLoadTimeoutMs = 30000;
+
+}  // namespace
+
 HRESULT LoadUrlBytes(const std::wstring& url, std::string* bytes) {
   bytes->clear();
   Ref<IMoniker> moniker;
   HRESULT hr = CreateURLMonikerEx(nullptr, url.c_str(), moniker.Out(), URL_MK_UNIFORM);
   if (FAILED(hr)) return hr;
+  std::string data;
+  Ref<LoadCallback> callback = Ref<LoadCallback>::Adopt(new LoadCallback(&data));
   Ref<IBindCtx> ctx;
-  if (FAILED(hr = CreateBindCtx(0, ctx.Out()))) return hr;
+  if (FAILED(hr = CreateAsyncBindCtx(0, callback.Get(), nullptr, ctx.Out()))) return hr;
   Ref<IStream> stream;
   hr = moniker->BindToStorage(ctx.Get(), nullptr, IID_IStream, stream.OutVoid());
   if (FAILED(hr)) return hr;
-  if (!stream) return E_FAIL;
-  char chunk[16384];
-  for (;;) {
-    ULONG got = 0;
-    hr = stream->Read(chunk, sizeof(chunk), &got);
-    if (got) bytes->append(chunk, got);
-    if (FAILED(hr)) return hr;
-    if (hr == S_FALSE || got == 0) break;
+  DWORD start = GetTickCount();
+  while (!callback->Done()) {
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= kLoadTimeoutMs) return INET_E_CONNECTION_TIMEOUT;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kLoadTimeoutMs - elapsed, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
   }
+  if (FAILED(callback->Result())) return callback->Result();
+  bytes->swap(data);
   return S_OK;
 }
 
