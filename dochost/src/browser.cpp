@@ -10,13 +10,13 @@
 #include "html_tree.h"
 #include "script_engine.h"
 #include "url_loader.h"
+#include "window_classes.h"
 
 namespace dochost {
 namespace {
 
 constexpr UINT kMsgNavigate = WM_APP + 1;
 constexpr UINT kMsgClose = WM_APP + 2;
-const wchar_t kMessageClass[] = L"ZEQ DocHost Browser Messages";
 // Window classes of the platform's control, which the system looks for by name.
 const wchar_t kEmbeddingClass[] = L"Shell Embedding";
 const wchar_t kViewClass[] = L"Shell DocObject View";
@@ -69,7 +69,7 @@ void RegisterClasses() {
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpfnWndProc = MessageProc;
-    wc.lpszClassName = kMessageClass;
+    wc.lpszClassName = kBrowserMessageClass;
     RegisterClassW(&wc);
     wc.lpfnWndProc = FrameProc;
     wc.lpszClassName = kEmbeddingClass;
@@ -188,7 +188,7 @@ void EventPoint::Clear() {
 
 Browser::Browser() : point_(this) {
   RegisterClasses();
-  msg_hwnd_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), nullptr);
+  msg_hwnd_ = CreateWindowExW(0, kBrowserMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), nullptr);
   if (msg_hwnd_) SetWindowLongPtrW(msg_hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

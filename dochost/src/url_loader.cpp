@@ -1,9 +1,12 @@
 #include "url_loader.h"
 
+#include <vector>
+
 #include <shlwapi.h>
 #include <urlmon.h>
 
 #include "com_util.h"
+#include "window_classes.h"
 
 namespace {
 // Longest URL the platform handles.
@@ -93,6 +96,13 @@ class LoadCallback final : public IBindStatusCallback {
   HRESULT result_ = E_PENDING;
 };
 
+bool IsHeldDuringLoad(const MSG& msg) {
+  if (!msg.hwnd) return false;
+  wchar_t name[64];
+  if (!GetClassNameW(msg.hwnd, name, 64)) return false;
+  return wcscmp(name, kBrowserMessageClass) == 0 || wcscmp(name, kTimerWindowClass) == 0;
+}
+
 // How long a page or script may take to arrive.
 constexpr DWORD kLoadTimeoutMs = 30000;
 
@@ -110,17 +120,35 @@ HRESULT LoadUrlBytes(const std::wstring& url, std::string* bytes) {
   Ref<IStream> stream;
   hr = moniker->BindToStorage(ctx.Get(), nullptr, IID_IStream, stream.OutVoid());
   if (FAILED(hr)) return hr;
+  // Pages' own timers and navigation steps wait until the data is in: a
+  // page must not end, or run a timer, in the middle of loading a script.
+  std::vector<MSG> held;
   DWORD start = GetTickCount();
   while (!callback->Done()) {
     DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= kLoadTimeoutMs) return INET_E_CONNECTION_TIMEOUT;
+    if (elapsed >= kLoadTimeoutMs) {
+      hr = INET_E_CONNECTION_TIMEOUT;
+      break;
+    }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, kLoadTimeoutMs - elapsed, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        hr = E_ABORT;
+        break;
+      }
+      if (IsHeldDuringLoad(msg)) {
+        if (msg.message != WM_TIMER) held.push_back(msg);  // a timer fires again by itself
+        continue;
+      }
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+    if (hr == E_ABORT) break;
   }
+  for (const MSG& m : held) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
+  if (!callback->Done()) return FAILED(hr) ? hr : E_ABORT;
   if (FAILED(callback->Result())) return callback->Result();
   bytes->swap(data);
   return S_OK;

@@ -7,11 +7,10 @@
 #include "document.h"
 #include "dochost/platform_guids.h"
 #include "script_engine.h"
+#include "window_classes.h"
 
 namespace dochost {
 namespace {
-
-const wchar_t kTimerClass[] = L"ZEQ DocHost Timer Window";
 
 LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_TIMER) {
@@ -35,7 +34,7 @@ void RegisterTimerClass() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = TimerWindowProc;
     wc.hInstance = ModuleInstance();
-    wc.lpszClassName = kTimerClass;
+    wc.lpszClassName = kTimerWindowClass;
     RegisterClassW(&wc);
   });
 }
@@ -167,7 +166,7 @@ void Window::Close() {
 HWND Window::TimerWindow() {
   if (!timer_hwnd_ && !closed_) {
     RegisterTimerClass();
-    timer_hwnd_ = CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), nullptr);
+    timer_hwnd_ = CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), nullptr);
     if (timer_hwnd_) SetWindowLongPtrW(timer_hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   return timer_hwnd_;
