@@ -226,6 +226,7 @@ class Element final : public IDispatchEx,
   HRESULT STDMETHODCALLTYPE get_scrollWidth(LONG* p) override;
   HRESULT STDMETHODCALLTYPE get_scrollTop(LONG* p) override;
   HRESULT STDMETHODCALLTYPE get_scrollLeft(LONG* p) override;
+  HRESULT STDMETHODCALLTYPE getBoundingClientRect(IHTMLRect** p) override;
   HRESULT STDMETHODCALLTYPE attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) override;
   HRESULT STDMETHODCALLTYPE detachEvent(BSTR event, IDispatch* fn) override;
   HRESULT STDMETHODCALLTYPE get_readyState(VARIANT* p) override;
@@ -433,6 +434,27 @@ class CurrentStyle final : public IDispatchEx, public IHTMLCurrentStyleNotImpl, 
   DispatchCore core_;
   Ref<IHTMLElement> owner_ref_;
   Element* owner_;
+};
+
+// getBoundingClientRect: a fixed rectangle in page coordinates.
+class Rect final : public IDispatchEx, public IHTMLRectNotImpl, public DispatchCore::Owner {
+ public:
+  explicit Rect(const RECT& r) : r_(r) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ZEQ_REFCOUNT_METHODS
+  ZEQ_DISPATCH_METHODS
+  size_t Faces(DispatchFace* out, size_t max) override;
+  IDispatch* ThisObject() override { return static_cast<IDispatchEx*>(this); }
+  HRESULT STDMETHODCALLTYPE get_left(LONG* p) override;
+  HRESULT STDMETHODCALLTYPE get_top(LONG* p) override;
+  HRESULT STDMETHODCALLTYPE get_right(LONG* p) override;
+  HRESULT STDMETHODCALLTYPE get_bottom(LONG* p) override;
+
+ private:
+  ~Rect() = default;
+  LONG ref_ = 1;
+  DispatchCore core_;
+  RECT r_;
 };
 
 // window.event and the objects of fireEvent and createEventObject. Names that

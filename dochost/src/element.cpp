@@ -515,6 +515,14 @@ HRESULT Element::get_scrollWidth(LONG* p) { return get_offsetWidth(p); }
 HRESULT Element::get_scrollTop(LONG* p) { return ReturnLong(0, p); }
 HRESULT Element::get_scrollLeft(LONG* p) { return ReturnLong(0, p); }
 
+HRESULT Element::getBoundingClientRect(IHTMLRect** p) {
+  if (!p) return E_POINTER;
+  RECT r = OffsetRect();
+  POINT at = PagePosition();
+  *p = new Rect(RECT{at.x, at.y, at.x + (r.right - r.left), at.y + (r.bottom - r.top)});
+  return S_OK;
+}
+
 HRESULT Element::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) {
   if (!event || !fn) return E_INVALIDARG;
   listeners_.Add(std::wstring(event, SysStringLen(event)), fn);
@@ -772,5 +780,33 @@ HRESULT Element::put_type(BSTR v) {
   return S_OK;
 }
 HRESULT Element::get_type(BSTR* p) { return ReturnBstr(AttrText(L"type"), p); }
+
+}  // namespace dochost
+
+namespace dochost {
+
+HRESULT Rect::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
+    *out = static_cast<IDispatchEx*>(this);
+  else if (iid == IID_IHTMLRect)
+    *out = static_cast<IHTMLRect*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+size_t Rect::Faces(DispatchFace* out, size_t max) {
+  if (max < 1) return 0;
+  out[0] = {&IID_IHTMLRect, static_cast<IHTMLRect*>(this)};
+  return 1;
+}
+
+HRESULT Rect::get_left(LONG* p) { return ReturnLong(r_.left, p); }
+HRESULT Rect::get_top(LONG* p) { return ReturnLong(r_.top, p); }
+HRESULT Rect::get_right(LONG* p) { return ReturnLong(r_.right, p); }
+HRESULT Rect::get_bottom(LONG* p) { return ReturnLong(r_.bottom, p); }
 
 }  // namespace dochost

@@ -1020,3 +1020,15 @@ class IHTMLDOMChildrenCollectionNotImpl : public IHTMLDOMChildrenCollection {
   ZEQ_NI(item, LONG, IDispatch **)
 };
 
+class IHTMLRectNotImpl : public IHTMLRect {
+ public:
+  ZEQ_NI(put_left, LONG)
+  ZEQ_NI(get_left, LONG *)
+  ZEQ_NI(put_top, LONG)
+  ZEQ_NI(get_top, LONG *)
+  ZEQ_NI(put_right, LONG)
+  ZEQ_NI(get_right, LONG *)
+  ZEQ_NI(put_bottom, LONG)
+  ZEQ_NI(get_bottom, LONG *)
+};
+
