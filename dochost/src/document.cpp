@@ -171,7 +171,7 @@ void Document::RunScripts() {
   std::vector<Ref<IHTMLElement>> scripts, deferred;
   for (Element* e : all) {
     if (!e->IsTag(L"SCRIPT")) continue;
-    bool defer = e->FindAttr(L"defer") && V_VT(e->FindAttr(L"defer")->value.Get()) != VT_EMPTY;
+    bool defer = e->HasAttr(L"defer");
     (defer ? deferred : scripts).emplace_back(static_cast<IHTMLElement*>(e));
   }
   for (auto& s : scripts) {
@@ -363,18 +363,7 @@ HRESULT Document::createEventObject(VARIANT*, IHTMLEventObj** p) {
 }
 
 HRESULT Document::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) {
-  if (!event) return E_INVALIDARG;
-  std::wstring name = Lower(std::wstring(event, SysStringLen(event)));
-  if (name.size() < 3 || name.compare(0, 2, L"on") != 0) return E_INVALIDARG;
-  Ref<EventObj> ev;
-  if (event_obj) {
-    Ref<IDispatch> d = Ref<IDispatch>::Adopt(VariantDispatch(event_obj));
-    if (EventObj* given = EventObjFromUnknown(d.Get())) ev = given;
-  }
-  if (!ev) ev = Ref<EventObj>::Adopt(new EventObj());
-  bool ok = DispatchDomEvent(this, nullptr, name, ev.Get());
-  if (not_cancelled) *not_cancelled = ok ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return FireNamedEvent(this, nullptr, event, event_obj, not_cancelled);
 }
 
 HRESULT Document::QueryService(REFGUID service, REFIID iid, void** out) {

@@ -79,6 +79,7 @@ class Window final : public IDispatchEx,
 
  private:
   ~Window();
+  HRESULT StartTimer(const VARIANT* expr, LONG msec, const VARIANT* language, bool repeat, LONG* id);
   LONG AddTimer(const VARIANT* expr, LONG msec, bool repeat);
   void RemoveTimer(LONG id);
   HWND TimerWindow();
@@ -193,6 +194,9 @@ class Document final : public IDispatchEx,
 // with window.event set for the handlers. Returns false when a handler
 // cancelled it (returnValue false).
 bool DispatchDomEvent(Document* doc, Element* target, const std::wstring& name, EventObj* ev);
+// fireEvent of elements and documents: the event ("onclick") with the given
+// event object or a new one; not_cancelled tells whether no handler cancelled.
+HRESULT FireNamedEvent(Document* doc, Element* target, BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled);
 // Fires an event at the window only (load, unload, error handlers).
 bool DispatchWindowEvent(Window* win, const std::wstring& name, EventObj* ev, const VARIANT* args, UINT count,
                          VARIANT* result);

@@ -157,6 +157,7 @@ class Element final : public IDispatchEx,
   const std::wstring& Tag() const { return tag_; }  // upper case
   bool IsTag(const wchar_t* upper) const { return tag_ == upper; }
   const Attr* FindAttr(const std::wstring& name) const;
+  bool HasAttr(const std::wstring& name) const;  // present and not removed
   std::wstring AttrText(const std::wstring& name) const;
   void SetAttr(const std::wstring& name, const VARIANT* value);
   void SetAttrText(const std::wstring& name, const std::wstring& value);

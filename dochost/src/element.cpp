@@ -51,6 +51,29 @@ void CollectScripts(Node* n, std::vector<Element*>* out) {
 
 }  // namespace
 
+// Properties that are the text of an attribute.
+#define ZEQ_TEXT_ATTRIBUTE(prop, attr)           \
+  HRESULT Element::put_##prop(BSTR v) {          \
+    SetAttrText(attr, v ? v : L"");              \
+    return S_OK;                                 \
+  }                                              \
+  HRESULT Element::get_##prop(BSTR* p) { return ReturnBstr(AttrText(attr), p); }
+
+// Boolean properties that are the presence of an attribute.
+#define ZEQ_FLAG_ATTRIBUTE(prop, attr)               \
+  HRESULT Element::put_##prop(VARIANT_BOOL v) {      \
+    if (v)                                           \
+      SetAttrText(attr, attr);                       \
+    else                                             \
+      RemoveAttr(attr);                              \
+    return S_OK;                                     \
+  }                                                  \
+  HRESULT Element::get_##prop(VARIANT_BOOL* p) {     \
+    if (!p) return E_POINTER;                        \
+    *p = HasAttr(attr) ? VARIANT_TRUE : VARIANT_FALSE; \
+    return S_OK;                                     \
+  }
+
 Element::Element(Document* doc, const std::wstring& tag) : Node(doc), tag_(NormalizeTag(tag)) {}
 
 Element::~Element() {
@@ -167,6 +190,11 @@ const Attr* Element::FindAttr(const std::wstring& name) const {
   for (const auto& a : attrs_)
     if (a.name == key) return &a;
   return nullptr;
+}
+
+bool Element::HasAttr(const std::wstring& name) const {
+  const Attr* a = FindAttr(name);
+  return a && V_VT(a->value.Get()) != VT_EMPTY;
 }
 
 std::wstring Element::AttrText(const std::wstring& name) const {
@@ -321,16 +349,8 @@ HRESULT Element::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) {
   return S_OK;
 }
 
-HRESULT Element::put_className(BSTR v) {
-  SetAttrText(L"class", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_className(BSTR* p) { return ReturnBstr(AttrText(L"class"), p); }
-HRESULT Element::put_id(BSTR v) {
-  SetAttrText(L"id", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_id(BSTR* p) { return ReturnBstr(AttrText(L"id"), p); }
+ZEQ_TEXT_ATTRIBUTE(className, L"class")
+ZEQ_TEXT_ATTRIBUTE(id, L"id")
 
 HRESULT Element::get_tagName(BSTR* p) {
   size_t colon = tag_.find(L':');
@@ -352,16 +372,8 @@ HRESULT Element::get_document(IDispatch** p) {
   return S_OK;
 }
 
-HRESULT Element::put_title(BSTR v) {
-  SetAttrText(L"title", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_title(BSTR* p) { return ReturnBstr(AttrText(L"title"), p); }
-HRESULT Element::put_language(BSTR v) {
-  SetAttrText(L"language", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_language(BSTR* p) { return ReturnBstr(AttrText(L"language"), p); }
+ZEQ_TEXT_ATTRIBUTE(title, L"title")
+ZEQ_TEXT_ATTRIBUTE(language, L"language")
 
 HRESULT Element::contains(IHTMLElement* child, VARIANT_BOOL* p) {
   if (!p) return E_POINTER;
@@ -563,34 +575,10 @@ HRESULT Element::get_scopeName(BSTR* p) {
 // ---- IHTMLElement3
 
 HRESULT Element::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) {
-  if (!event) return E_INVALIDARG;
-  std::wstring name = Lower(std::wstring(event, SysStringLen(event)));
-  if (name.size() < 3 || name.compare(0, 2, L"on") != 0) return E_INVALIDARG;
-  Ref<EventObj> ev;
-  if (event_obj) {
-    Ref<IDispatch> d = Ref<IDispatch>::Adopt(VariantDispatch(event_obj));
-    if (EventObj* given = EventObjFromUnknown(d.Get())) ev = given;
-  }
-  if (!ev) ev = Ref<EventObj>::Adopt(new EventObj());
-  bool ok = DispatchDomEvent(doc_, this, name, ev.Get());
-  if (not_cancelled) *not_cancelled = ok ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return FireNamedEvent(doc_, this, event, event_obj, not_cancelled);
 }
 
-HRESULT Element::put_disabled(VARIANT_BOOL v) {
-  if (v)
-    SetAttrText(L"disabled", L"disabled");
-  else
-    RemoveAttr(L"disabled");
-  return S_OK;
-}
-
-HRESULT Element::get_disabled(VARIANT_BOOL* p) {
-  if (!p) return E_POINTER;
-  const Attr* a = FindAttr(L"disabled");
-  *p = a && V_VT(a->value.Get()) != VT_EMPTY ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
-}
+ZEQ_FLAG_ATTRIBUTE(disabled, L"disabled")
 
 // ---- IHTMLDOMNode
 
@@ -745,41 +733,13 @@ HRESULT Element::get_nextSibling(IHTMLDOMNode** p) {
 
 // ---- IHTMLScriptElement
 
-HRESULT Element::put_src(BSTR v) {
-  SetAttrText(L"src", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_src(BSTR* p) { return ReturnBstr(AttrText(L"src"), p); }
-HRESULT Element::put_htmlFor(BSTR v) {
-  SetAttrText(L"for", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_htmlFor(BSTR* p) { return ReturnBstr(AttrText(L"for"), p); }
-HRESULT Element::put_event(BSTR v) {
-  SetAttrText(L"event", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_event(BSTR* p) { return ReturnBstr(AttrText(L"event"), p); }
+ZEQ_TEXT_ATTRIBUTE(src, L"src")
+ZEQ_TEXT_ATTRIBUTE(htmlFor, L"for")
+ZEQ_TEXT_ATTRIBUTE(event, L"event")
 HRESULT Element::put_text(BSTR v) { return put_innerText(v); }
 HRESULT Element::get_text(BSTR* p) { return ReturnBstr(TextContent(), p); }
-HRESULT Element::put_defer(VARIANT_BOOL v) {
-  if (v)
-    SetAttrText(L"defer", L"");
-  else
-    RemoveAttr(L"defer");
-  return S_OK;
-}
-HRESULT Element::get_defer(VARIANT_BOOL* p) {
-  if (!p) return E_POINTER;
-  const Attr* a = FindAttr(L"defer");
-  *p = a && V_VT(a->value.Get()) != VT_EMPTY ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
-}
-HRESULT Element::put_type(BSTR v) {
-  SetAttrText(L"type", v ? v : L"");
-  return S_OK;
-}
-HRESULT Element::get_type(BSTR* p) { return ReturnBstr(AttrText(L"type"), p); }
+ZEQ_FLAG_ATTRIBUTE(defer, L"defer")
+ZEQ_TEXT_ATTRIBUTE(type, L"type")
 
 }  // namespace dochost
 

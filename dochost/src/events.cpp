@@ -99,6 +99,21 @@ bool DispatchDomEvent(Document* doc, Element* target, const std::wstring& name, 
   return !IsFalse(ev->ReturnValue());
 }
 
+HRESULT FireNamedEvent(Document* doc, Element* target, BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) {
+  if (!event) return E_INVALIDARG;
+  std::wstring name = Lower(std::wstring(event, SysStringLen(event)));
+  if (name.size() < 3 || name.compare(0, 2, L"on") != 0) return E_INVALIDARG;
+  Ref<EventObj> ev;
+  if (event_obj) {
+    Ref<IDispatch> d = Ref<IDispatch>::Adopt(VariantDispatch(event_obj));
+    if (EventObj* given = EventObjFromUnknown(d.Get())) ev = given;
+  }
+  if (!ev) ev = Ref<EventObj>::Adopt(new EventObj());
+  bool ok = DispatchDomEvent(doc, target, name, ev.Get());
+  if (not_cancelled) *not_cancelled = ok ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
 bool DispatchWindowEvent(Window* win, const std::wstring& name, EventObj* ev, const VARIANT* args, UINT count,
                          VARIANT* result) {
   if (!win) return true;

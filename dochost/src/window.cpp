@@ -235,27 +235,28 @@ HRESULT Window::setTimeout(BSTR expr, LONG msec, VARIANT* language, LONG* id) {
   VARIANT v;
   V_VT(&v) = VT_BSTR;
   V_BSTR(&v) = expr;
-  return setTimeout(&v, msec, language, id);
+  return StartTimer(&v, msec, language, false, id);
 }
 
 HRESULT Window::setTimeout(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) {
-  if (!id) return E_POINTER;
-  if (!IsJScriptName(LanguageOf(language))) return E_INVALIDARG;
-  *id = AddTimer(expr, msec, false);
-  return *id ? S_OK : E_FAIL;
+  return StartTimer(expr, msec, language, false, id);
 }
 
 HRESULT Window::setInterval(BSTR expr, LONG msec, VARIANT* language, LONG* id) {
   VARIANT v;
   V_VT(&v) = VT_BSTR;
   V_BSTR(&v) = expr;
-  return setInterval(&v, msec, language, id);
+  return StartTimer(&v, msec, language, true, id);
 }
 
 HRESULT Window::setInterval(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) {
+  return StartTimer(expr, msec, language, true, id);
+}
+
+HRESULT Window::StartTimer(const VARIANT* expr, LONG msec, const VARIANT* language, bool repeat, LONG* id) {
   if (!id) return E_POINTER;
   if (!IsJScriptName(LanguageOf(language))) return E_INVALIDARG;
-  *id = AddTimer(expr, msec, true);
+  *id = AddTimer(expr, msec, repeat);
   return *id ? S_OK : E_FAIL;
 }
 

@@ -13,13 +13,7 @@ class Dom : public ::testing::Test {
     folder_.Write(L"page.html", html);
     ASSERT_TRUE(h_.Load(folder_.Url(L"page.html")));
   }
-  IHTMLElement* ById(const wchar_t* id) {
-    BSTR b = SysAllocString(id);
-    IHTMLElement* e = nullptr;
-    h_.Doc3()->getElementById(b, &e);
-    SysFreeString(b);
-    return e;
-  }
+  IHTMLElement* ById(const wchar_t* id) { return h_.ById(id); }
   std::wstring Attr(IHTMLElement* e, const wchar_t* name) {
     BSTR b = SysAllocString(name);
     VARIANT v;

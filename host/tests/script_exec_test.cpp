@@ -21,13 +21,7 @@ class ScriptExec : public ::testing::Test {
     folder_.Write(L"page.html", html);
     ASSERT_TRUE(h_.Load(folder_.Url(L"page.html")));
   }
-  IHTMLElement* ById(const wchar_t* id) {
-    BSTR b = SysAllocString(id);
-    IHTMLElement* e = nullptr;
-    h_.Doc3()->getElementById(b, &e);
-    SysFreeString(b);
-    return e;
-  }
+  IHTMLElement* ById(const wchar_t* id) { return h_.ById(id); }
   IDispatchEx* ScriptObject() {
     IDispatch* script = nullptr;
     IDispatchEx* ex = nullptr;

@@ -358,6 +358,15 @@ std::wstring Harness::Global(const std::wstring& name) {
   return s;
 }
 
+IHTMLElement* Harness::ById(const wchar_t* id) {
+  IHTMLElement* e = nullptr;
+  if (!Doc3()) return nullptr;
+  BSTR b = SysAllocString(id);
+  doc3_->getElementById(b, &e);
+  SysFreeString(b);
+  return e;
+}
+
 HRESULT Harness::Exec(const std::wstring& code) {
   IHTMLWindow2* win = nullptr;
   if (!Doc() || FAILED(doc_->get_parentWindow(&win)) || !win) return E_FAIL;

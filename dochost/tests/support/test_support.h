@@ -182,6 +182,8 @@ class Harness {
   // A global of the page's script through document.Script.
   std::wstring Global(const std::wstring& name);
   HRESULT Exec(const std::wstring& code);  // window.execScript
+  // getElementById of the current document; one reference for the caller.
+  IHTMLElement* ById(const wchar_t* id);
 
   IWebBrowser2* browser = nullptr;
   TestSite site;
