@@ -355,6 +355,7 @@ void Browser::LoadDocument(const std::wstring& url, LONG serial) {
       doc->SetRoot(root);
       root->Release();
     }
+    doc->LoadFrames();
     ready_state_ = READYSTATE_INTERACTIVE;
     FireUrlEvent(DISPID_NAVIGATECOMPLETE2, url);
     if (document_.Get() != doc.Get()) return;

@@ -1,6 +1,7 @@
 // The document: look-ups over its tree, its scripts, and its end.
 #include "document.h"
 
+#include "dochost/dochost.h"
 #include "html_tree.h"
 #include "script_engine.h"
 #include "url_loader.h"
@@ -159,6 +160,22 @@ HRESULT Document::RunScriptElement(Element* script) {
   }
   ULONG line = script->SourceLine();
   return engine->Execute(StripCommentDelimiters(script->TextContent()), url_, line ? line - 1 : 0, nullptr);
+}
+
+void Document::LoadFrames() {
+  for (Element* e : AllElements()) {
+    if (!e->IsTag(L"IFRAME") && !e->IsTag(L"FRAME")) continue;
+    Ref<IWebBrowser2> frame;
+    if (FAILED(DocHostCreateOwnBrowser(IID_IWebBrowser2, frame.OutVoid())) || !frame) continue;
+    // The frame shares its page's site: the same host services and external object.
+    if (Ref<IOleObject> ole = frame.As<IOleObject>(IID_IOleObject))
+      ole->SetClientSite(host_ ? host_->ClientSite() : nullptr);
+    e->SetFrameBrowser(frame.Get());
+    std::wstring src = Trim(e->AttrText(L"src"));
+    Var url;
+    SetVariantString(url.Get(), src.empty() ? std::wstring(L"about:blank") : CombineUrl(url_, src));
+    frame->Navigate2(url.Get(), nullptr, nullptr, nullptr, nullptr);
+  }
 }
 
 void Document::ScriptInserted(Element* script) {

@@ -135,6 +135,8 @@ class Document final : public IDispatchEx,
   DispatchCore& Core() { return core_; }
   // Called when a SCRIPT element joins the document after loading: runs it.
   void ScriptInserted(Element* script);
+  // Starts loading the pages of the document's FRAME and IFRAME elements.
+  void LoadFrames();
   // Runs the document's scripts in order (deferred ones last) and marks the
   // document loaded. Afterwards inserted scripts run at once.
   void RunScripts();

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <activscp.h>
 #include <dispex.h>
+#include <exdisp.h>
 #include <mshtml.h>
 
 #include <memory>
@@ -175,6 +176,8 @@ class Element final : public IDispatchEx,
   // Geometry taken from the element's own style (pixels).
   RECT OffsetRect();
   POINT PagePosition();
+  // FRAME and IFRAME elements answer IWebBrowser2 with the browser of their page.
+  void SetFrameBrowser(IWebBrowser2* browser) { frame_ = browser; }
   // Script elements run once.
   bool ScriptStarted() const { return script_started_; }
   void MarkScriptStarted() { script_started_ = true; }
@@ -281,6 +284,7 @@ class Element final : public IDispatchEx,
   Listeners listeners_;
   bool script_started_ = false;
   ULONG source_line_ = 0;
+  Ref<IWebBrowser2> frame_;
 };
 
 // A fixed list of elements (getElementsByTagName, children, all).

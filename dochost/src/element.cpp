@@ -100,6 +100,8 @@ HRESULT Element::QueryInterface(REFIID iid, void** out) {
     *out = static_cast<IHTMLScriptElement*>(this);
   else if (iid == IID_DocHostNode)
     *out = static_cast<Node*>(this);
+  else if (frame_ && (iid == IID_IWebBrowser2 || iid == IID_IWebBrowserApp || iid == IID_IWebBrowser))
+    return frame_->QueryInterface(iid, out);  // the frame's page, as the platform answers
   else
     return E_NOINTERFACE;
   AddRef();
@@ -179,6 +181,12 @@ void Element::Detach() {
     c->NodeRelease();
   }
   parent_ = nullptr;
+  if (frame_) {
+    Ref<IWebBrowser2> frame = frame_;
+    frame_.Reset();
+    frame->Quit();
+    if (Ref<IOleObject> ole = frame.As<IOleObject>(IID_IOleObject)) ole->SetClientSite(nullptr);
+  }
   listeners_.Clear();
   core_.Clear();
   for (auto& a : attrs_) VariantClear(a.value.Get());

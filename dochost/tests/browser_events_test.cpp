@@ -209,6 +209,23 @@ TEST(BrowserEvents, InPlaceActivationMakesTheControlsWindowsInTheContainer) {
   DestroyWindow(host);
 }
 
+TEST(BrowserEvents, ServicesAskedOfTheDocumentReachTheSite) {
+  // The element-behavior factory comes from the site, as the platform's
+  // engine asks for it.
+  PageFolder folder;
+  folder.Write(L"s.html", "<p>x</p>");
+  Harness h;
+  ASSERT_TRUE(h.Load(folder.Url(L"s.html")));
+  IServiceProvider* sp = nullptr;
+  ASSERT_EQ(S_OK, h.Doc()->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&sp)));
+  IUnknown* factory = nullptr;
+  EXPECT_EQ(E_NOINTERFACE, sp->QueryService(SID_SElementBehaviorFactory, IID_IElementBehaviorFactory,
+                                            reinterpret_cast<void**>(&factory)));
+  sp->Release();
+  ASSERT_EQ(1u, h.site.services.size());
+  EXPECT_TRUE(IsEqualGUID(SID_SElementBehaviorFactory, h.site.services[0]));
+}
+
 TEST(BrowserChoice, TheBrowserForAContainerLoadsPagesWhicheverEngineIsUsed) {
   IWebBrowser2* browser = nullptr;
   ASSERT_EQ(S_OK, DocHostCreateWebBrowser(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)));

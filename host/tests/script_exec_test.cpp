@@ -168,6 +168,47 @@ TEST_F(ScriptExec, ElementFromPointAnswersTheDeepestElement) {
   EXPECT_EQ(nullptr, ZEQElementFromPointDeep(nullptr, 1, 1));
 }
 
+TEST_F(ScriptExec, ElementFromPointLooksIntoFrames) {
+  folder_.Write(L"inner.html",
+                "<div id=deep style='position:absolute;left:10px;top:10px;width:20px;height:20px'></div>");
+  LoadPage(
+      "<iframe id=f src='inner.html' style='position:absolute;left:50px;top:40px;width:200px;height:100px'>"
+      "</iframe>");
+  IHTMLElement* frame_element = ById(L"f");
+  ASSERT_TRUE(frame_element);
+  IWebBrowser2* frame = nullptr;
+  ASSERT_EQ(S_OK, frame_element->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&frame)));
+  ASSERT_TRUE(PumpUntil([&] {
+    READYSTATE rs = READYSTATE_UNINITIALIZED;
+    frame->get_ReadyState(&rs);
+    return rs == READYSTATE_COMPLETE;
+  }));
+  IHTMLElement* hit = ZEQElementFromPointDeep(h_.Doc(), 65, 55);
+  ASSERT_TRUE(hit);
+  BSTR id = nullptr;
+  hit->get_id(&id);
+  EXPECT_STREQ(L"deep", id);
+  SysFreeString(id);
+  hit->Release();
+  // Inside the frame but off the inner element: the frame's body.
+  hit = ZEQElementFromPointDeep(h_.Doc(), 200, 120);
+  ASSERT_TRUE(hit);
+  BSTR tag = nullptr;
+  hit->get_tagName(&tag);
+  EXPECT_STREQ(L"BODY", tag);
+  SysFreeString(tag);
+  hit->Release();
+  // On the frame's edge the frame element itself answers.
+  hit = ZEQElementFromPointDeep(h_.Doc(), 50, 40);
+  ASSERT_TRUE(hit);
+  hit->get_id(&id);
+  EXPECT_STREQ(L"f", id);
+  SysFreeString(id);
+  hit->Release();
+  frame->Release();
+  frame_element->Release();
+}
+
 std::string AlertText(const char* heading, const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -124,7 +124,8 @@ class TestSite : public IOleClientSite,
   }
   HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD opt, VARIANT* in, VARIANT* out) override;
   // IServiceProvider
-  HRESULT STDMETHODCALLTYPE QueryService(REFGUID, REFIID, void** out) override {
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID, void** out) override {
+    services.push_back(service);
     if (out) *out = nullptr;
     return E_NOINTERFACE;
   }
@@ -132,6 +133,7 @@ class TestSite : public IOleClientSite,
   NativeObject external;
   std::vector<std::wstring> messages;
   std::vector<ScriptErrorReport> errors;
+  std::vector<GUID> services;  // asked of QueryService, in order
 
  private:
   ULONG ref_ = 1;
