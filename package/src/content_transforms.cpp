@@ -1,0 +1,169 @@
+#include "package/content_transforms.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/heap.h"
+#include "package/blowfish.h"
+#include "package/package_log.h"
+
+namespace {
+
+constexpr int kCompressionLevel = 8;
+constexpr size_t kLengthBytes = 4;
+// Deflate cannot expand data more than 1032 times (a 258-byte match in two
+// bits); the slack covers headers and a last partial block.
+constexpr uint64_t kMaxInflateRatio = 1032;
+constexpr uint64_t kInflateSlack = 4096;
+// Largest block a transform asks for: lengths travel in 32 bits, and a few
+// bytes of room above the content must not wrap on a 32-bit build.
+constexpr uint64_t kMaxBlock = 0xFFFFFFFFu - 64;
+
+uint32_t LoadLE32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+void StoreLE32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+const char* Shown(const char* path) { return path ? path : ""; }
+
+uint8_t* Fail(uint8_t* buffer, size_t* length, uint8_t* other = nullptr) {
+  HeapFreeZ(buffer);
+  HeapFreeZ(other);
+  *length = 0;
+  return nullptr;
+}
+
+size_t KeyLength(const char* key) { return key ? std::strlen(key) : 0; }
+
+}  // namespace
+
+uint8_t* ZEQPackageCompressData(const char* packagePath, uint8_t* buffer, size_t* length) {
+  const size_t n = *length;
+  // The blob records the plain length in 32 bits and zlib counts in 32 bits.
+  const uint64_t capacity = uint64_t(n) + n / 100 + 12;
+  uint8_t* out = nullptr;
+  try {
+    if (capacity > kMaxBlock) throw ZEQOutOfMemory();
+    out = static_cast<uint8_t*>(HeapAllocZ(kLengthBytes + size_t(capacity)));
+  } catch (...) {
+    PackageLogPrintf("ZEQPackageCompressData: [FAILED] \"%s\" - Invalid size", Shown(packagePath));
+    return Fail(buffer, length);
+  }
+  uLongf produced = uLongf(capacity);
+  if ((n && !buffer) ||
+      compress2(out + kLengthBytes, &produced, buffer, uLong(n), kCompressionLevel) != Z_OK) {
+    PackageLogPrintf("ZEQPackageCompressData: [FAILED] \"%s\" - Unable to compress", Shown(packagePath));
+    return Fail(buffer, length, out);
+  }
+  StoreLE32(out, uint32_t(n));
+  HeapFreeZ(buffer);
+  *length = kLengthBytes + produced;
+  return out;
+}
+
+uint8_t* ZEQPackageDecompressData(const char* packagePath, uint8_t* buffer, size_t* length) {
+  const size_t n = *length;
+  if (!buffer || n < kLengthBytes) {
+    if (packagePath)
+      PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Unable to decompress", packagePath);
+    return Fail(buffer, length);
+  }
+  const uint32_t announced = LoadLE32(buffer);
+  const size_t packed = n - kLengthBytes;
+  // The announced length comes from the data: never allocate more than the
+  // stream could possibly inflate to.
+  const uint64_t room = std::min<uint64_t>(announced, packed * kMaxInflateRatio + kInflateSlack);
+  uint8_t* out = nullptr;
+  try {
+    if (room > kMaxBlock) throw ZEQOutOfMemory();
+    out = static_cast<uint8_t*>(HeapAllocZ(size_t(room) + 1));
+  } catch (...) {
+    if (packagePath)
+      PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Invalid size", packagePath);
+    return Fail(buffer, length);
+  }
+  uLongf produced = uLongf(room);
+  if (uint64_t(packed) > kMaxBlock ||
+      uncompress(out, &produced, buffer + kLengthBytes, uLong(packed)) != Z_OK) {
+    if (packagePath)
+      PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Unable to decompress", packagePath);
+    return Fail(buffer, length, out);
+  }
+  HeapFreeZ(buffer);
+  *length = produced;
+  return out;
+}
+
+uint8_t* ZEQPackageEncryptData(const char* packagePath, uint8_t* buffer, size_t* length, const char* key) {
+  const size_t n = *length;
+  const size_t padded = n - n % kBlowfishBlockBytes + kBlowfishBlockBytes;
+  bool ok = (buffer || n == 0) && n <= kMaxBlock;
+  if (ok) {
+    try {
+      buffer = static_cast<uint8_t*>(HeapReAllocZ(buffer, kLengthBytes + padded));
+    } catch (...) {
+      ok = false;  // the old block is still the caller's data: freed below
+    }
+  }
+  if (ok) {
+    std::memset(buffer + n, 0, kLengthBytes + padded - n);
+    ok = BlowfishEncryptBuffer(reinterpret_cast<const uint8_t*>(key), KeyLength(key), buffer, padded, buffer,
+                               kBlowfishCBC);
+  }
+  if (!ok) {
+    PackageLogPrintf("ZEQPackageEncryptData: [FAILED] \"%s\" - Unable to encrypt", Shown(packagePath));
+    return Fail(buffer, length);
+  }
+  std::memmove(buffer + kLengthBytes, buffer, padded);
+  StoreLE32(buffer, uint32_t(n));
+  *length = kLengthBytes + padded;
+  return buffer;
+}
+
+uint8_t* ZEQPackageDecryptData(const char* packagePath, uint8_t* buffer, size_t* length, const char* key) {
+  const size_t n = *length;
+  bool ok = buffer && n >= kLengthBytes;
+  uint32_t plain = 0;
+  size_t cipher = 0;
+  if (ok) {
+    plain = LoadLE32(buffer);
+    cipher = n - kLengthBytes;
+    std::memmove(buffer, buffer + kLengthBytes, cipher);
+    ok = BlowfishDecryptBuffer(reinterpret_cast<const uint8_t*>(key), KeyLength(key), buffer, cipher, buffer,
+                               kBlowfishCBC);
+    // The plain length comes from the data: it may not reach past what was
+    // deciphered.
+    ok = ok && plain <= cipher;
+  }
+  if (!ok) {
+    // The line carries the decompression step's name: log readers know it so.
+    if (packagePath)
+      PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Unable to decrypt", packagePath);
+    return Fail(buffer, length);
+  }
+  std::memset(buffer + plain, 0, n - plain);
+  *length = plain;
+  return buffer;
+}
+
+uint8_t* ZEQPackageEncodeData(const char* packagePath, uint8_t* buffer, size_t* length, const char* key,
+                              uint32_t flags) {
+  if (flags & ZEQPKG_COMPRESS) buffer = ZEQPackageCompressData(packagePath, buffer, length);
+  if (buffer && (flags & ZEQPKG_ENCRYPT)) buffer = ZEQPackageEncryptData(packagePath, buffer, length, key);
+  return buffer;
+}
+
+uint8_t* ZEQPackageDecodeData(const char* packagePath, uint8_t* buffer, size_t* length, const char* key,
+                              uint32_t flags) {
+  if (flags & ZEQPKG_ENCRYPT) buffer = ZEQPackageDecryptData(packagePath, buffer, length, key);
+  if (buffer && (flags & ZEQPKG_COMPRESS)) buffer = ZEQPackageDecompressData(packagePath, buffer, length);
+  return buffer;
+}

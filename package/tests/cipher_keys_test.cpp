@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "package/blowfish.h"
+#include "package/cipher_keys.h"
+
+namespace {
+
+std::string BuiltIn(bool force) {
+  char key[kCipherKeyBufferSize];
+  std::memset(key, 'x', sizeof key);
+  GetBuiltInCipherKey(key, force);
+  return key;
+}
+
+// The process-wide application key is shared: every test starts and ends
+// without one.
+class CipherKeys : public ::testing::Test {
+ protected:
+  void SetUp() override { WipeApplicationKey(); }
+  void TearDown() override { WipeApplicationKey(); }
+};
+
+TEST_F(CipherKeys, BuiltInKeyIsAFixedFortyEightCharacterText) {
+  const std::string key = BuiltIn(false);
+  ASSERT_EQ(kBuiltInCipherKeyLength, key.size());
+  for (char c : key) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << key;
+  EXPECT_EQ(key, BuiltIn(true));
+  // Packages made without a password depend on this exact key: pinned by
+  // its cipher text of one block (computed with an independent Blowfish).
+  uint8_t block[8] = {'Z', 'E', 'Q', '-', 'K', 'E', 'Y', '!'};
+  ASSERT_TRUE(BlowfishEncryptBuffer(reinterpret_cast<const uint8_t*>(key.data()), key.size(), block, 8, block,
+                                    kBlowfishECB));
+  const uint8_t expected[8] = {0x8d, 0xdd, 0xd0, 0x0d, 0x43, 0xbf, 0xf0, 0x7a};
+  EXPECT_EQ(0, std::memcmp(expected, block, 8));
+}
+
+TEST_F(CipherKeys, ApplicationKeyStandsInForTheBuiltInKeyUnlessForced) {
+  const std::string builtIn = BuiltIn(false);
+  EXPECT_FALSE(HasApplicationKey());
+  SetApplicationKey("application secret");
+  EXPECT_TRUE(HasApplicationKey());
+  EXPECT_EQ("application secret", BuiltIn(false));
+  EXPECT_EQ(builtIn, BuiltIn(true));
+
+  // At most 64 characters are kept.
+  SetApplicationKey(std::string(70, 'k').c_str());
+  EXPECT_EQ(std::string(64, 'k'), BuiltIn(false));
+  SetApplicationKey("short");
+  EXPECT_EQ("short", BuiltIn(false));
+
+  WipeApplicationKey();
+  EXPECT_FALSE(HasApplicationKey());
+  EXPECT_EQ(builtIn, BuiltIn(false));
+}
+
+TEST_F(CipherKeys, PasswordsBecomeTheirMd5Text) {
+  struct Case {
+    const char* password;
+    bool appKey;
+    const char* expected;  // null: the built-in (or application) key
+  };
+  const std::string builtIn = BuiltIn(false);
+  const Case cases[] = {
+      {"password", false, "5f4dcc3b5aa765d61d8327deb882cf99"},
+      {"a", false, "0cc175b9c0f1b6a831c399e269772661"},
+      {"password", true, "5f4dcc3b5aa765d61d8327deb882cf99"},
+      {"", false, nullptr},
+      {"", true, "app key"},
+  };
+  for (const auto& c : cases) {
+    if (c.appKey) SetApplicationKey("app key");
+    char key[kCipherKeyBufferSize] = "unchanged";
+    DerivePackageKey(c.password, key);
+    EXPECT_EQ(c.expected ? std::string(c.expected) : builtIn, key) << c.password << " " << c.appKey;
+
+    char field[kCipherKeyBufferSize] = "unchanged";
+    SetPackageKey(field, c.password, 0);
+    EXPECT_STREQ(key, field);
+    WipeApplicationKey();
+  }
+  // No password leaves the key as it was.
+  char key[kCipherKeyBufferSize] = "unchanged";
+  DerivePackageKey(nullptr, key);
+  SetPackageKey(key, nullptr, 0);
+  EXPECT_STREQ("unchanged", key);
+}
+
+TEST_F(CipherKeys, RawPasswordIsTheKeyAsItIs) {
+  char field[kCipherKeyBufferSize] = "old";
+  SetPackageKey(field, "5f4dcc3b5aa765d61d8327deb882cf99", kPackageKeyIsRaw);
+  EXPECT_STREQ("5f4dcc3b5aa765d61d8327deb882cf99", field);
+  SetPackageKey(field, std::string(80, 'r').c_str(), kPackageKeyIsRaw | 0x6);
+  EXPECT_EQ(std::string(64, 'r'), field);
+  SetPackageKey(field, "", kPackageKeyIsRaw);
+  EXPECT_STREQ("", field);
+}
+
+TEST_F(CipherKeys, PrepareCipherKeyChoosesModeAndFillsEmptyKeys) {
+  const std::string builtIn = BuiltIn(false);
+  struct Case {
+    std::string key;
+    uint32_t options;
+    bool appKey;
+    bool ok;
+    int mode;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {std::string(57, 'a'), 0, false, false, -1, std::string(57, 'a')},
+      {std::string(57, 'a'), kCipherKeyOptionBuiltIn, false, false, -1, std::string(57, 'a')},
+      {std::string(56, 'a'), 0, false, true, kBlowfishCBC, std::string(56, 'a')},
+      {"mine", kCipherKeyOptionECB, false, true, kBlowfishECB, "mine"},
+      {"", 0, false, true, kBlowfishCBC, builtIn},
+      {"", 0, true, true, kBlowfishCBC, "app key"},
+      {"mine", kCipherKeyOptionBuiltIn, true, true, kBlowfishCBC, builtIn},
+      {"", kCipherKeyOptionBuiltIn | kCipherKeyOptionECB, true, true, kBlowfishECB, builtIn},
+  };
+  for (const auto& c : cases) {
+    if (c.appKey) SetApplicationKey("app key");
+    char buffer[kCipherKeyBufferSize] = {};
+    std::memcpy(buffer, c.key.data(), c.key.size());
+    int mode = -1;
+    EXPECT_EQ(c.ok, PrepareCipherKey(buffer, &mode, c.options)) << c.key << " " << c.options;
+    EXPECT_EQ(c.mode, mode) << c.key << " " << c.options;
+    EXPECT_EQ(c.expected, buffer) << c.key << " " << c.options;
+    WipeApplicationKey();
+  }
+}
+
+}  // namespace
