@@ -208,7 +208,7 @@ IDispatchEx* VariantGetDispatchEx(const VARIANT* v) {
   IDispatch* object = VariantGetDispatch(v);
   if (!object) return nullptr;
   IDispatchEx* extended = nullptr;
-  if (FAILED(object->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&extended))))
+  if (FAILED(object->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(&extended))))
     extended = nullptr;
   object->Release();
   return extended;
