@@ -23,34 +23,33 @@ BSTR CheckedString(BSTR made) {
   return made;
 }
 
+// VariantInit, the value, then the type: a value that throws leaves an empty
+// VARIANT. 1, or 0 for a null VARIANT.
+template <typename Fill>
+int Make(VARIANT* v, VARTYPE type, Fill fill) {
+  if (!v) return 0;
+  VariantInit(v);
+  fill(v);
+  V_VT(v) = type;
+  return 1;
+}
+
 }  // namespace
 
 int VariantInitInt(VARIANT* v, int32_t value) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_I4;
-  V_I4(v) = value;
-  return 1;
+  return Make(v, VT_I4, [&](VARIANT* m) { V_I4(m) = value; });
 }
 
 void VariantSetInt(VARIANT* v, int32_t value) { VariantInitInt(v, value); }
 
 int VariantInitUInt(VARIANT* v, uint32_t value) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_UI4;
-  V_UI4(v) = value;
-  return 1;
+  return Make(v, VT_UI4, [&](VARIANT* m) { V_UI4(m) = value; });
 }
 
 void VariantSetUInt(VARIANT* v, uint32_t value) { VariantInitUInt(v, value); }
 
 int VariantInitDouble(VARIANT* v, double value) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_R8;
-  V_R8(v) = value;
-  return 1;
+  return Make(v, VT_R8, [&](VARIANT* m) { V_R8(m) = value; });
 }
 
 int VariantInitBool(VARIANT* v, BOOL flag) {
@@ -58,54 +57,37 @@ int VariantInitBool(VARIANT* v, BOOL flag) {
 }
 
 int VariantInitBoolValue(VARIANT* v, VARIANT_BOOL value) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_BOOL;
-  V_BOOL(v) = value;
-  return 1;
+  return Make(v, VT_BOOL, [&](VARIANT* m) { V_BOOL(m) = value; });
 }
 
 int VariantInitNull(VARIANT* v) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_NULL;
-  return 1;
+  return Make(v, VT_NULL, [](VARIANT*) {});
 }
 
 int VariantInitDispatch(VARIANT* v, IDispatch* object) {
-  if (!v) return 0;
   if (!object) return VariantInitNull(v);
-  VariantInit(v);
-  object->AddRef();
-  V_VT(v) = VT_DISPATCH;
-  V_DISPATCH(v) = object;
-  return 1;
+  return Make(v, VT_DISPATCH, [&](VARIANT* m) {
+    object->AddRef();
+    V_DISPATCH(m) = object;
+  });
 }
 
 void VariantSetDispatch(VARIANT* v, IDispatch* object) { VariantInitDispatch(v, object); }
 
 int VariantSetStringW(VARIANT* v, const wchar_t* wide) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_BSTR;
-  V_BSTR(v) = wide ? CheckedString(SysAllocString(wide)) : nullptr;
-  return 1;
+  return Make(v, VT_BSTR, [&](VARIANT* m) {
+    V_BSTR(m) = wide ? CheckedString(SysAllocString(wide)) : nullptr;
+  });
 }
 
 int VariantSetString(VARIANT* v, const char* text) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_BSTR;
-  V_BSTR(v) = CheckedString(IsEmptyString(text) ? SysAllocString(L"") : AnsiToBSTR(text));
-  return 1;
+  return Make(v, VT_BSTR, [&](VARIANT* m) {
+    V_BSTR(m) = CheckedString(IsEmptyString(text) ? SysAllocString(L"") : AnsiToBSTR(text));
+  });
 }
 
 int VariantInitRefVariant(VARIANT* v, VARIANT* target) {
-  if (!v) return 0;
-  VariantInit(v);
-  V_VT(v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(v) = target;
-  return 1;
+  return Make(v, VT_BYREF | VT_VARIANT, [&](VARIANT* m) { V_VARIANTREF(m) = target; });
 }
 
 SAFEARRAY* StringToByteVariantArray(const char* text) {
@@ -129,10 +111,7 @@ SAFEARRAY* StringToByteVariantArray(const char* text) {
 }
 
 VARIANT* VariantSetByteArray(VARIANT* v, const char* text) {
-  if (!v) return nullptr;
-  VariantInit(v);
-  V_ARRAY(v) = StringToByteVariantArray(text);
-  V_VT(v) = VT_ARRAY | VT_VARIANT;
+  Make(v, VT_ARRAY | VT_VARIANT, [&](VARIANT* m) { V_ARRAY(m) = StringToByteVariantArray(text); });
   return v;
 }
 

@@ -7,6 +7,7 @@
 #include "foundation/text.h"
 #include "foundation/variant.h"
 #include "test_dispatch.h"
+#include "text_test_util.h"
 
 namespace {
 
@@ -177,29 +178,27 @@ TEST(VariantMake, ByteArraysFromText) {
   VariantClear(&v);
 }
 
-TEST(VariantMake, FileTimeTextIsDayFirst) {
-  SYSTEMTIME parts = {};
-  parts.wYear = 2024;
-  parts.wMonth = 3;
-  parts.wDay = 5;
-  parts.wHour = 14;
-  parts.wMinute = 7;
-  parts.wSecond = 9;
-  FILETIME time;
-  ASSERT_TRUE(SystemTimeToFileTime(&parts, &time));
+TEST(VariantMake, FileTimeTextIsTheDateText) {
+  const FILETIME time = {0x696BA480, 0x01DA6F06};  // 5 March 2024 14:07:09 UTC
   VARIANT v;
   EXPECT_EQ(1, VariantSetFileTimeText(&v, &time, false));
   EXPECT_EQ(VT_BSTR, V_VT(&v));
   EXPECT_STREQ(L"05/03/2024 14:07:09", V_BSTR(&v));
   VariantClear(&v);
+  // Local time: whatever the date text of that moment is here.
+  char local[32];
+  FormatFileTime(local, sizeof(local), &time, true);
+  VariantSetFileTimeText(&v, &time, true);
+  HeapText<char> text(VariantToStrDup(&v, 0));
+  EXPECT_STREQ(local, text.get());
+  VariantClear(&v);
 
-  FILETIME none = {};
-  VariantSetFileTimeText(&v, &none, true);
-  EXPECT_STREQ(L"00/00/0000 00:00:00", V_BSTR(&v));
-  VariantClear(&v);
-  VariantSetFileTimeText(&v, nullptr, false);
-  EXPECT_STREQ(L"00/00/0000 00:00:00", V_BSTR(&v));
-  VariantClear(&v);
+  const FILETIME none = {};
+  for (const FILETIME* nothing : {&none, static_cast<const FILETIME*>(nullptr)}) {
+    VariantSetFileTimeText(&v, nothing, true);
+    EXPECT_STREQ(L"00/00/0000 00:00:00", V_BSTR(&v));
+    VariantClear(&v);
+  }
 }
 
 }  // namespace
