@@ -13,27 +13,27 @@ IGlobalInterfaceTable* Table() {
 
 }  // namespace
 
-BOOL ZEQGITCreate() {
-  if (Table()) return TRUE;
+HRESULT ZEQCreateGlobalInterfaceTable() {
+  if (Table()) return S_OK;
   IGlobalInterfaceTable* created = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&created))) ||
-      !created)
-    return FALSE;
+  HRESULT hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&created));
+  if (FAILED(hr)) return hr;
+  if (!created) return E_NOINTERFACE;
   // Two threads may race here; the loser drops its pointer.
   if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&table), created,
                                         nullptr) != nullptr)
     created->Release();
-  return TRUE;
+  return S_OK;
 }
 
-void ZEQGITDestroy() {
+void ZEQReleaseGlobalInterfaceTable() {
   auto* old = static_cast<IGlobalInterfaceTable*>(
       InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&table), nullptr));
   if (old) old->Release();
 }
 
-BOOL ZEQGITExists() { return Table() != nullptr; }
+IGlobalInterfaceTable* ZEQGlobalInterfaceTable() { return Table(); }
 
 DWORD ZEQGITRegister(IUnknown* object) {
   IGlobalInterfaceTable* git = Table();

@@ -46,17 +46,19 @@ class VariantThread : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(ZEQGITCreate());
+    ASSERT_EQ(S_OK, ZEQCreateGlobalInterfaceTable());
   }
   void TearDown() override {
-    ZEQGITDestroy();
+    ZEQReleaseGlobalInterfaceTable();
     CoUninitialize();
   }
 };
 
 TEST_F(VariantThread, TableRegistersFetchesAndRevokes) {
   auto* object = new TestDispatch();
-  EXPECT_TRUE(ZEQGITCreate());  // a second creation keeps the table
+  IGlobalInterfaceTable* table = ZEQGlobalInterfaceTable();
+  EXPECT_EQ(S_OK, ZEQCreateGlobalInterfaceTable());  // a second creation keeps the table
+  EXPECT_EQ(table, ZEQGlobalInterfaceTable());
   EXPECT_EQ(0u, ZEQGITRegister(nullptr));
   EXPECT_EQ(0, RevokeGITCookie(0));
   EXPECT_EQ(nullptr, GetInterfaceFromGIT(0));
@@ -82,8 +84,8 @@ TEST_F(VariantThread, TableRegistersFetchesAndRevokes) {
 
 TEST_F(VariantThread, WithoutTableNothingIsRegistered) {
   auto* object = new TestDispatch();
-  ZEQGITDestroy();
-  EXPECT_FALSE(ZEQGITExists());
+  ZEQReleaseGlobalInterfaceTable();
+  EXPECT_EQ(nullptr, ZEQGlobalInterfaceTable());
   EXPECT_EQ(0u, ZEQGITRegister(object));
   EXPECT_EQ(0, RevokeGITCookie(1));
   EXPECT_EQ(nullptr, GetInterfaceFromGIT(1));
@@ -99,7 +101,7 @@ TEST_F(VariantThread, WithoutTableNothingIsRegistered) {
   VariantClear(&v);
   EXPECT_EQ(1, object->References());
   object->Release();
-  EXPECT_TRUE(ZEQGITCreate());
+  EXPECT_EQ(S_OK, ZEQCreateGlobalInterfaceTable());
 }
 
 TEST_F(VariantThread, ValuesTravelAsDeepCopies) {

@@ -4,20 +4,24 @@
 // that needs it fetches its own copy by cookie. Interfaces are always
 // registered as IUnknown; cookie 0 means no interface.
 //
-// The table pointer is created once at start-up (ZEQGITCreate, on a thread
-// with COM initialised) and dropped at teardown (ZEQGITDestroy, after every
-// thread that uses it has stopped). The table itself is free-threaded; these
+// The table pointer is created once at start-up
+// (ZEQCreateGlobalInterfaceTable, on a thread with COM initialised) and
+// dropped at teardown (ZEQReleaseGlobalInterfaceTable, after every thread
+// that uses it has stopped). The table itself is free-threaded; these
 // functions take no locks. While there is no table every operation does
 // nothing and answers with its failure value.
 #pragma once
 #include <windows.h>
 #include <objbase.h>
 #include <oaidl.h>
+#include <objidl.h>
 
-// TRUE when the table exists (created now or before).
-BOOL ZEQGITCreate();
-void ZEQGITDestroy();
-BOOL ZEQGITExists();
+// S_OK when the table exists afterwards (created now or before), otherwise
+// the failure of CoCreateInstance.
+HRESULT ZEQCreateGlobalInterfaceTable();
+// The process table without an added reference, or NULL.
+IGlobalInterfaceTable* ZEQGlobalInterfaceTable();
+void ZEQReleaseGlobalInterfaceTable();
 
 // Registers the object's IUnknown; 0 for a null object, no table or a
 // refusal.
