@@ -1,5 +1,6 @@
 // VARIANTs that cross to another thread: objects through the Global
 // Interface Table, everything else as a deep copy.
+#include "foundation/com_slots.h"
 #include "foundation/git_table.h"
 #include "foundation/heap.h"
 #include "foundation/variant.h"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/com_slots.h"
 #include "foundation/git_table.h"
 #include "foundation/heap.h"
 #include "foundation/variant.h"

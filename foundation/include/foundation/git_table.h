@@ -1,27 +1,25 @@
-// The process Global Interface Table. COM interfaces may be used only on the
-// apartment that obtained them, so an interface that outlives a call or
-// changes threads is parked here and carried as a 32-bit cookie; the thread
-// that needs it fetches its own copy by cookie. Interfaces are always
-// registered as IUnknown; cookie 0 means no interface.
-//
-// The table pointer is created once at start-up
-// (ZEQCreateGlobalInterfaceTable, on a thread with COM initialised) and
-// dropped at teardown (ZEQReleaseGlobalInterfaceTable, after every thread
-// that uses it has stopped). The table itself is free-threaded; these
-// functions take no locks. While there is no table every operation does
-// nothing and answers with its failure value.
+// The process Global Interface Table. Start-up creates it once; every
+// operation that parks or fetches interfaces across threads goes through it
+// and does nothing while it is absent.
 #pragma once
 #include <windows.h>
-#include <objbase.h>
-#include <oaidl.h>
 #include <objidl.h>
 
-// S_OK when the table exists afterwards (created now or before), otherwise
-// the failure of CoCreateInstance.
+// Creates the standard in-process table (the calling thread must have COM
+// initialised). S_OK when the table exists afterwards, also when it already
+// existed; otherwise the failure of CoCreateInstance.
 HRESULT ZEQCreateGlobalInterfaceTable();
 // The process table without an added reference, or NULL.
 IGlobalInterfaceTable* ZEQGlobalInterfaceTable();
+// Drops the process table (teardown).
 void ZEQReleaseGlobalInterfaceTable();
+
+// Cookies. COM interfaces may be used only on the apartment that obtained
+// them, so an interface that outlives a call or changes threads is parked in
+// the table and carried as a 32-bit cookie; the thread that needs it fetches
+// its own copy by cookie. Interfaces are always registered as IUnknown;
+// cookie 0 means no interface. The table is free-threaded: these take no
+// locks, and answer with their failure value while there is no table.
 
 // Registers the object's IUnknown; 0 for a null object, no table or a
 // refusal.
@@ -30,7 +28,6 @@ DWORD ZEQGITRegister(IUnknown* object);
 // revoked cookie included).
 int RevokeGITCookie(DWORD cookie);
 // The interface registered under the cookie, valid on the calling thread,
-// with one reference for the caller; null when there is none.
+// with one reference for the caller; null when there is none. The typed
+// fetches (GetGITDispatch ...) are in com_slots.h.
 IUnknown* GetInterfaceFromGIT(DWORD cookie);
-// The same object asked for IDispatch (a reference the caller owns), or null.
-IDispatch* GetGITDispatch(DWORD cookie);
