@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "foundation/variant_blocks.h"
+
 struct IDispatchEx;
 
 // ---------------------------------------------------------------------------
@@ -98,6 +100,15 @@ SAFEARRAY* VariantGetSafeArray(const VARIANT* v);
 
 // ---------------------------------------------------------------------------
 // Argument arrays and cross-thread values.
+
+// A new vector with copies of the call's positional arguments: the named
+// ones (the first cNamedArgs entries of rgvarg) are skipped, the others
+// copied in rgvarg order, that is the script's last argument first. An empty
+// or null list gives a vector with no data.
+ZEQVariantVector* CopyDispParamsArgs(const DISPPARAMS* params);
+// Clears the elements, frees them and the vector (the deleter of vector
+// holders). A null vector is ignored.
+void ZEQVariantVectorDelete(ZEQVariantVector* vector);
 
 // The pre-destroy callback of VARIANT holders: VariantClear; returns 1.
 int VariantClearCallback(VARIANT* v);
