@@ -2,6 +2,7 @@
 
 #include "foundation/heap.h"
 #include "foundation/variant.h"
+#include "foundation/variant_holder.h"
 #include "test_dispatch.h"
 
 namespace {
@@ -78,6 +79,29 @@ TEST(VariantArgs, ClearCallbackClears) {
   EXPECT_EQ(VT_EMPTY, V_VT(&v));
   EXPECT_EQ(1, object->References());
   EXPECT_EQ(1, VariantClearCallback(nullptr));
+  object->Release();
+}
+
+TEST(VariantArgs, HeldVectorIsReleasedByTheLastHolder) {
+  auto* object = new TestDispatch();
+  VARIANT arg;
+  VariantInitDispatch(&arg, object);
+  DISPPARAMS params = {&arg, nullptr, 1, 0};
+  {
+    ZEQSharedHandle<ZEQVariantVector> first(CopyDispParamsArgs(&params));
+    VariantClear(&arg);
+    EXPECT_EQ(2, object->References());
+    {
+      ZEQSharedHandle<ZEQVariantVector> second;
+      second.Assign(first);
+      EXPECT_EQ(2, second.ShareCount());
+      first.Release();
+      EXPECT_EQ(2, object->References());  // still held by the second holder
+      ASSERT_EQ(1, second->count);
+      EXPECT_EQ(VT_DISPATCH, V_VT(&second->data[0]));
+    }
+  }
+  EXPECT_EQ(1, object->References());
   object->Release();
 }
 
