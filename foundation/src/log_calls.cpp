@@ -69,11 +69,15 @@ bool PostToMainWindow(ZEQLog* log, const char* format, va_list args) {
 
 }  // namespace
 
-void ZEQLogPrintf(const char* format, ...) {
+void ZEQLogVPrintf(const char* format, va_list args) {
   KeepLastError keep;
+  ZEQLogWrite(format, ZEQGlobalLog(), 0, &args);
+}
+
+void ZEQLogPrintf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  ZEQLogWrite(format, ZEQGlobalLog(), 0, &args);
+  ZEQLogVPrintf(format, args);
   va_end(args);
 }
 

@@ -134,6 +134,10 @@ class CapturedGlobalLog {
   CapturedGlobalLog& operator=(const CapturedGlobalLog&) = delete;
 
   std::string Contents() { return ReadAll(file_); }
+  void Clear() {
+    SetFilePointer(file_, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(file_);
+  }
   // The texts of the prefixed lines.
   std::vector<std::string> Texts() {
     std::vector<std::string> texts;

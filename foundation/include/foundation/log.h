@@ -79,6 +79,7 @@ ZEQLog* ZEQGlobalLog();
 // One entry to the global log. Keeps the caller's last-error value and never
 // throws.
 void ZEQLogPrintf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+void ZEQLogVPrintf(const char* format, va_list args);
 // One entry to the given log, only while it has a file; non-zero when the
 // entry was written. Keeps the last error, never throws.
 BOOL ZEQLogPrintfTo(ZEQLog* log, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
