@@ -1,6 +1,5 @@
 // The entry points callers use: they keep the caller's last error and never
 // let an exception out.
-#include <cstdio>
 #include <cstring>
 
 #include "foundation/heap.h"
@@ -8,6 +7,7 @@
 #include "foundation/process_state.h"
 #include "foundation/records.h"
 #include "foundation/registered_messages.h"
+#include "foundation/runtime_services.h"
 
 namespace {
 
@@ -46,18 +46,12 @@ bool PostToMainWindow(ZEQLog* log, const char* format, va_list args) {
   if (!window || !IsWindow(window)) return false;
   PostedLine* record = nullptr;
   try {
-    va_list measure;
-    va_copy(measure, args);
-    const int n = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (n < 0) return false;
     record = HeapAllocArray<PostedLine>(1);
     ZEQStampRecord(record, kPostedLineTag, nullptr);
     record->threadId = GetCurrentThreadId();
     record->log = log;
-    record->length = size_t(n);
-    record->text = static_cast<char*>(HeapAllocZ(record->length + 1));
-    std::vsnprintf(record->text, record->length + 1, format, args);
+    record->text = HeapFormatString(0, format, args);
+    record->length = std::strlen(record->text);
   } catch (...) {
     if (record) FreePostedLine(record);
     return false;

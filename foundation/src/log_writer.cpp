@@ -4,6 +4,7 @@
 
 #include "foundation/heap.h"
 #include "foundation/log.h"
+#include "foundation/runtime_services.h"
 #include "foundation/text.h"
 #include "log_internal.h"
 
@@ -39,20 +40,8 @@ void WriteBanner(ZEQLog* log, bool opening) {
 // The entry's text in a new heap buffer with room for the growth that
 // indentation and enciphering will cause.
 char* MakeLine(const char* format, va_list* args, char** end) {
-  size_t length;
-  char* line;
-  if (args) {
-    va_list measure;
-    va_copy(measure, *args);
-    const int n = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    length = n > 0 ? size_t(n) : 0;
-    line = static_cast<char*>(HeapAllocZ(length + 1));
-    if (length) std::vsnprintf(line, length + 1, format, *args);
-  } else {
-    length = std::strlen(format);
-    line = static_cast<char*>(MemDup(format, length));
-  }
+  char* line = args ? HeapFormatString(0, format, *args) : static_cast<char*>(MemDup(format, std::strlen(format)));
+  const size_t length = std::strlen(line);
   const size_t size = length + LogLineGrowth(line) + 1;
   line = static_cast<char*>(HeapReAllocZ(line, size));
   *end = line + size;

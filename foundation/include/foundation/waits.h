@@ -62,3 +62,12 @@ int RunWindowMessageLoop(HWND window);
 // Passes a GetMessage result through; -1 is logged and becomes 0, so that
 // a caller's while loop ends.
 BOOL CheckGetMessageResult(BOOL result);
+
+// Posts a formatted text to a window (the debug output window) as WM_USER
+// with wParam = (code << 16) | (line & 0xFFFF) and lParam = a new heap text
+// that the receiver frees. Nothing happens when the window is 0 or gone, or
+// when a throttle slot is given and its tick is less than 100 ms old (the
+// slot then keeps its tick; otherwise it takes the current one). TRUE when
+// a text was posted.
+BOOL PostTextMessage(WORD code, DWORD* throttle, HWND window, int line, const char* format, ...)
+    __attribute__((format(gnu_printf, 5, 6)));
