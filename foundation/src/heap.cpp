@@ -34,7 +34,12 @@ void* HeapReAllocZ(void* block, size_t size) {
 
 int HeapFreeSecure(void* block, size_t length, bool wipe) {
   if (!block) return 0;
-  if (wipe && length) SecureZeroMemory(block, length);
+  if (wipe && length) {
+    // Never wipe past the block, whatever length the caller believes it has.
+    const SIZE_T size = HeapSize(GetProcessHeap(), 0, block);
+    if (size != static_cast<SIZE_T>(-1) && length > size) length = size;
+    SecureZeroMemory(block, length);
+  }
   return HeapFree(GetProcessHeap(), 0, block) ? 1 : 0;
 }
 

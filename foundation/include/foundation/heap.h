@@ -13,7 +13,7 @@ class ZEQOutOfMemory : public std::bad_alloc {
 void* HeapAllocZ(size_t size);
 void* HeapReAllocZ(void* block, size_t size);
 // Frees a block; a NULL block is ignored (0 is returned). With wipe set the
-// first length bytes are overwritten with zeros before the block is freed.
+// first length bytes (at most the whole block) are overwritten with zeros first.
 int HeapFreeSecure(void* block, size_t length, bool wipe);
 inline int HeapFreeZ(void* block) { return HeapFreeSecure(block, 0, false); }
 size_t HeapBlockSize(const void* block);
