@@ -17,14 +17,17 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# Source package and the suite it is taken from. gumbo-parser comes from
+# trixie: the mirror serves no source files of bookworm's version.
+sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie)
 srcs_present=1
-for s in sqlite3 libpng1.6 libjsoncpp opus; do
-  [ -f "$deps/src/$s.stamp" ] || srcs_present=0
+for entry in "${sources[@]}"; do
+  [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0
 done
 
 need_update=0
 if [ ${#missing[@]} -gt 0 ]; then need_update=1; fi
-if [ $srcs_present = 0 ] && ! grep -rqs '^deb-src .*bookworm' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+if [ $srcs_present = 0 ] && ! grep -qs '^deb-src .* trixie main' /etc/apt/sources.list.d/zeq-src.list; then
   # Source entries are not on a new machine: derive one from the binary entry.
   # Only the main suite: the security suite serves no source files.
   mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
@@ -36,7 +39,9 @@ if [ $srcs_present = 0 ] && ! grep -rqs '^deb-src .*bookworm' /etc/apt/sources.l
             | grep -oiE 'signed-by[:=] *[^] ]+' | head -n1 | sed -E 's/^[^:=]*[:=] *//' || true)
   opts=""
   [ -n "$keyring" ] && opts="[signed-by=$keyring] "
-  echo "deb-src ${opts}$mirror bookworm main" > /etc/apt/sources.list.d/zeq-src.list
+  # Source entries only: no binary package comes from trixie.
+  printf 'deb-src %s%s bookworm main\ndeb-src %s%s trixie main\n' "$opts" "$mirror" "$opts" "$mirror" \
+    > /etc/apt/sources.list.d/zeq-src.list
   need_update=1
 fi
 if [ $need_update = 1 ]; then
@@ -49,16 +54,31 @@ fi
 
 mkdir -p "$deps/src" "$deps/download"
 cd "$deps/download"
-for s in sqlite3 libpng1.6 libjsoncpp opus; do
+for entry in "${sources[@]}"; do
+  s=${entry%/*}
   [ -f "$deps/src/$s.stamp" ] && continue
   chown _apt . 2>/dev/null || true
   rm -f ${s}_*.dsc
-  apt-get source --download-only -qq "$s" >/dev/null 2>&1 || apt-get source --download-only "$s"
-  dsc=$(ls ${s}_*.dsc | head -n1)
   rm -rf "$deps/src/$s"
-  dpkg-source --no-check -x "$dsc" "$deps/src/$s" >/dev/null
-  echo "$dsc" > "$deps/src/$s.stamp"
-  echo "setup: unpacked $dsc"
+  if apt-get source --download-only -qq "$entry" >/dev/null 2>&1; then
+    dsc=$(ls ${s}_*.dsc | head -n1)
+    dpkg-source --no-check -x "$dsc" "$deps/src/$s" >/dev/null
+    echo "$dsc" > "$deps/src/$s.stamp"
+    echo "setup: unpacked $dsc"
+  else
+    # The mirror serves some packages' upstream tarball but not their Debian
+    # description and patches. apt checked the tarball against the source
+    # index while fetching it; unpack it as it is.
+    orig=$(ls -t ${s}_*.orig.tar.* 2>/dev/null | head -n1 || true)
+    if [ -z "$orig" ]; then
+      apt-get source --download-only "$entry"
+      exit 1
+    fi
+    mkdir -p "$deps/src/$s"
+    tar -xf "$orig" -C "$deps/src/$s" --strip-components=1
+    echo "$orig" > "$deps/src/$s.stamp"
+    echo "setup: unpacked $orig (no Debian patches served)"
+  fi
 done
 
 # SQLite's source package has no amalgamation; make it with the host tools.

@@ -38,7 +38,8 @@ void FormatNumberGrouped(double value, char* buffer, size_t size) {
   char thousands[] = ".";
   NUMBERFMTA format = {};
   format.NumDigits = 0;
-  format.LeadingZero = 0;
+  // With no decimals the leading zero is the whole text of a value below 1.
+  format.LeadingZero = 1;
   format.Grouping = 3;
   format.lpDecimalSep = decimal;
   format.lpThousandSep = thousands;

@@ -1,6 +1,7 @@
 // The third-party libraries as the system uses them: each one works in the
 // Windows build, not only links.
 #include <gtest/gtest.h>
+#include <gumbo.h>
 #include <json/json.h>
 #include <opus.h>
 #include <png.h>
@@ -139,4 +140,28 @@ TEST(Opus, EncodesAndDecodesSpeechFrames) {
   EXPECT_LT(out_energy, in_energy * 2.0);
   opus_encoder_destroy(enc);
   opus_decoder_destroy(dec);
+}
+
+TEST(Gumbo, BuildsTreeFromMalformedMarkup) {
+  // Unclosed elements, a stray end tag and a bare ampersand: the HTML5 tree
+  // construction still gives html/head/body with the paragraph in body.
+  const char* text = "<title>T&amp;1</title><p id=a>one<b>two</p></i>x & y";
+  GumboOutput* out = gumbo_parse(text);
+  ASSERT_NE(nullptr, out);
+  GumboNode* html = out->root;
+  ASSERT_EQ(GUMBO_TAG_HTML, html->v.element.tag);
+  ASSERT_EQ(2u, html->v.element.children.length);
+  GumboNode* head = static_cast<GumboNode*>(html->v.element.children.data[0]);
+  GumboNode* body = static_cast<GumboNode*>(html->v.element.children.data[1]);
+  EXPECT_EQ(GUMBO_TAG_HEAD, head->v.element.tag);
+  ASSERT_EQ(GUMBO_TAG_BODY, body->v.element.tag);
+  GumboNode* title = static_cast<GumboNode*>(head->v.element.children.data[0]);
+  GumboNode* title_text = static_cast<GumboNode*>(title->v.element.children.data[0]);
+  EXPECT_STREQ("T&1", title_text->v.text.text);
+  GumboNode* p = static_cast<GumboNode*>(body->v.element.children.data[0]);
+  ASSERT_EQ(GUMBO_TAG_P, p->v.element.tag);
+  GumboAttribute* id = gumbo_get_attribute(&p->v.element.attributes, "id");
+  ASSERT_NE(nullptr, id);
+  EXPECT_STREQ("a", id->value);
+  gumbo_destroy_output(&kGumboDefaultOptions, out);
 }

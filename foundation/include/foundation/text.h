@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "foundation/records.h"
 
@@ -128,22 +129,29 @@ const wchar_t* StrFindCharW(const wchar_t* wide, wchar_t character, bool caseSen
 // The n-th occurrence (from 1), or null.
 const char* StrFindNthChar(const char* text, char character, size_t n, bool caseSensitive);
 
-inline char* StrStrNoCase(char* text, const char* part) {
-  return const_cast<char*>(StrStrNoCase(static_cast<const char*>(text), part));
+// Writable forms, as templates so that a plain nullptr argument still picks
+// the const form.
+template <typename C, typename = std::enable_if_t<std::is_same_v<C, char>>>
+inline C* StrStrNoCase(C* text, const char* part) {
+  return const_cast<C*>(StrStrNoCase(static_cast<const C*>(text), part));
 }
-inline char* StrStrSafe(char* text, const char* part) {
-  return const_cast<char*>(StrStrSafe(static_cast<const char*>(text), part));
+template <typename C, typename = std::enable_if_t<std::is_same_v<C, char>>>
+inline C* StrStrSafe(C* text, const char* part) {
+  return const_cast<C*>(StrStrSafe(static_cast<const C*>(text), part));
 }
-inline char* StrFindOutsideQuotes(const char* characters, char* text, bool caseSensitive,
-                                  bool skipQuotes) {
-  return const_cast<char*>(
-      StrFindOutsideQuotes(characters, static_cast<const char*>(text), caseSensitive, skipQuotes));
+template <typename C, typename = std::enable_if_t<std::is_same_v<C, char>>>
+inline C* StrFindOutsideQuotes(const char* characters, C* text, bool caseSensitive,
+                               bool skipQuotes) {
+  return const_cast<C*>(
+      StrFindOutsideQuotes(characters, static_cast<const C*>(text), caseSensitive, skipQuotes));
 }
-inline char* StrFindChar(char* text, char character, bool caseSensitive) {
-  return const_cast<char*>(StrFindChar(static_cast<const char*>(text), character, caseSensitive));
+template <typename C, typename = std::enable_if_t<std::is_same_v<C, char>>>
+inline C* StrFindChar(C* text, char character, bool caseSensitive) {
+  return const_cast<C*>(StrFindChar(static_cast<const C*>(text), character, caseSensitive));
 }
-inline wchar_t* StrFindW(wchar_t* wide, const wchar_t* part, unsigned options) {
-  return const_cast<wchar_t*>(StrFindW(static_cast<const wchar_t*>(wide), part, options));
+template <typename C, typename = std::enable_if_t<std::is_same_v<C, wchar_t>>>
+inline C* StrFindW(C* wide, const wchar_t* part, unsigned options) {
+  return const_cast<C*>(StrFindW(static_cast<const C*>(wide), part, options));
 }
 
 // ---------------------------------------------------------------------------
