@@ -1,6 +1,9 @@
 #include "test_classes.h"
 
+#include <mutex>
+
 #include "foundation/heap.h"
+#include "host/host_log.h"
 #include "foundation/variant.h"
 #include "host/js_array.h"
 #include "host/return_data.h"
@@ -144,6 +147,63 @@ HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DI
     default:
       return DISP_E_MEMBERNOTFOUND;
   }
+}
+
+namespace {
+
+std::mutex g_logLock;
+std::vector<std::string> g_logLines;
+
+void CollectLine(const char* line) {
+  std::lock_guard<std::mutex> guard(g_logLock);
+  g_logLines.push_back(line);
+}
+
+}  // namespace
+
+LogCapture::LogCapture() {
+  {
+    std::lock_guard<std::mutex> guard(g_logLock);
+    g_logLines.clear();
+  }
+  SetHostLogSink(CollectLine);
+}
+
+LogCapture::~LogCapture() { SetHostLogSink(nullptr); }
+
+std::vector<std::string> LogCapture::Lines() const {
+  std::lock_guard<std::mutex> guard(g_logLock);
+  return g_logLines;
+}
+
+bool LogCapture::Has(const std::string& part) const {
+  for (const std::string& line : Lines())
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+CZEQDispatchEx* NewTestObject(HWND owner, uint32_t flags, const ZEQPropertyStoreHolder& store) {
+  return CZEQDispatchEx::Create(kTestClass, owner, ZEQLookupMemberCallback, TestObjectInvoke, flags, store);
+}
+
+HRESULT DispIdOf(IDispatchEx* object, const wchar_t* name, DISPID* id, DWORD nameFlags) {
+  BSTR b = SysAllocString(name);
+  HRESULT hr = object->GetDispID(b, nameFlags, id);
+  SysFreeString(b);
+  return hr;
+}
+
+HRESULT GetProperty(IDispatchEx* object, DISPID id, VARIANT* value) {
+  VariantInit(value);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  return object->InvokeEx(id, 0, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
+}
+
+HRESULT PutProperty(IDispatchEx* object, DISPID id, const VARIANT& value) {
+  VARIANT arg = value;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{&arg, &named, 1, 1};
+  return object->InvokeEx(id, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
 }
 
 }  // namespace host_test

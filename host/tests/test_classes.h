@@ -4,6 +4,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "host/dispatch_ex.h"
 
 namespace host_test {
@@ -25,5 +28,25 @@ HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flag
 // Counts of the registering and destroy calls made so far.
 extern volatile long g_testRegistrations;
 extern volatile long g_testDestructions;
+
+// Collects the host's log lines while it lives.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  std::vector<std::string> Lines() const;
+  bool Has(const std::string& part) const;
+};
+
+// A new object of the test class made as script's new would (flags
+// 0x10001, a store of its own unless one is given).
+CZEQDispatchEx* NewTestObject(HWND owner = nullptr, uint32_t flags = kZEQDispInstance,
+                              const ZEQPropertyStoreHolder& store = ZEQPropertyStoreHolder());
+
+// GetDispID with a wide literal.
+HRESULT DispIdOf(IDispatchEx* object, const wchar_t* name, DISPID* id, DWORD nameFlags = 0);
+// A property get or put through InvokeEx.
+HRESULT GetProperty(IDispatchEx* object, DISPID id, VARIANT* value);
+HRESULT PutProperty(IDispatchEx* object, DISPID id, const VARIANT& value);
 
 }  // namespace host_test
