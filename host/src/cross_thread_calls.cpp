@@ -54,8 +54,7 @@ DISPPARAMS* ZEQUnmarshalArguments(IDispatch* leading, SAFEARRAY* arguments, IDis
   return block;
 }
 
-HRESULT ZEQCallDocumentFunction(IHTMLDocument2* document, const wchar_t* name, SAFEARRAY* arguments,
-                                VARIANT* result) {
+HRESULT ZEQCallDocumentFunction(IHTMLDocument2* document, const wchar_t* name, SAFEARRAY* arguments, VARIANT* result) {
   if (!document || !name) return E_FAIL;
   IDispatch* script = nullptr;
   if (FAILED(document->get_Script(&script)) || !script) return E_FAIL;
@@ -90,8 +89,8 @@ HRESULT ZEQCallDocumentFunction(IHTMLDocument2* document, const wchar_t* name, S
 IHTMLWindow2* IBCGetHTMLWindow(const ZEQBrowserSiteRef* site) {
   if (!site) return nullptr;
   IWebBrowser2* browser = nullptr;
-  const bool ownThread = site->containerWindow &&
-                         GetWindowThreadProcessId(site->containerWindow, nullptr) == GetCurrentThreadId();
+  const bool ownThread =
+      site->containerWindow && GetWindowThreadProcessId(site->containerWindow, nullptr) == GetCurrentThreadId();
   if (ownThread) {
     if (site->browser) site->browser->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
   } else {

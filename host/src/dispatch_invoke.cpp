@@ -37,8 +37,8 @@ UINT ArgumentCount(const DISPPARAMS* params) { return params ? params->cArgs : 0
 
 // Step for an expando's DISPID: its value lives in the same member list
 // under the qualified name.
-HRESULT InvokeExpando(CZEQDispatchEx* object, ZEQList* list, const wchar_t* name, WORD flags,
-                      DISPPARAMS* params, VARIANT* result) {
+HRESULT InvokeExpando(CZEQDispatchEx* object, ZEQList* list, const wchar_t* name, WORD flags, DISPPARAMS* params,
+                      VARIANT* result) {
   wchar_t qualified[kQualifiedNameSize];
   QualifiedName(qualified, object->className, list, name);
   // An expando is never called.
@@ -128,22 +128,42 @@ HRESULT InvokeResultMember(CZEQDispatchEx* object, DISPID id, WORD flags, DISPPA
     const VARIANT* value = PutValue(params);
     if (!value) return DISP_E_BADPARAMCOUNT;
     switch (id) {
-      case kZEQDispidSuccess: object->success = VariantToBool(value); break;
-      case kZEQDispidError: object->success = !VariantToBool(value); break;
-      case kZEQDispidErrorCode: object->errorCode = static_cast<uint32_t>(VariantToInt(value)); break;
-      case kZEQDispidSystemErrorCode: object->systemErrorCode = static_cast<uint32_t>(VariantToInt(value)); break;
-      default: object->errorDescription.Replace(VariantToStrDup(value, 0)); break;
+      case kZEQDispidSuccess:
+        object->success = VariantToBool(value);
+        break;
+      case kZEQDispidError:
+        object->success = !VariantToBool(value);
+        break;
+      case kZEQDispidErrorCode:
+        object->errorCode = static_cast<uint32_t>(VariantToInt(value));
+        break;
+      case kZEQDispidSystemErrorCode:
+        object->systemErrorCode = static_cast<uint32_t>(VariantToInt(value));
+        break;
+      default:
+        object->errorDescription.Replace(VariantToStrDup(value, 0));
+        break;
     }
     return S_OK;
   }
   if (!(flags & DISPATCH_PROPERTYGET) || !result) return S_OK;
   VariantClear(result);
   switch (id) {
-    case kZEQDispidSuccess: VariantInitBool(result, object->success); break;
-    case kZEQDispidError: VariantInitBool(result, !object->success); break;
-    case kZEQDispidErrorCode: VariantInitUInt(result, object->errorCode); break;
-    case kZEQDispidSystemErrorCode: VariantInitUInt(result, object->systemErrorCode); break;
-    default: VariantSetString(result, object->errorDescription.data); break;
+    case kZEQDispidSuccess:
+      VariantInitBool(result, object->success);
+      break;
+    case kZEQDispidError:
+      VariantInitBool(result, !object->success);
+      break;
+    case kZEQDispidErrorCode:
+      VariantInitUInt(result, object->errorCode);
+      break;
+    case kZEQDispidSystemErrorCode:
+      VariantInitUInt(result, object->systemErrorCode);
+      break;
+    default:
+      VariantSetString(result, object->errorDescription.data);
+      break;
   }
   return S_OK;
 }
@@ -185,8 +205,8 @@ HRESULT InvokeAmbient(CZEQDispatchEx* object, DISPID id, VARIANT* result) {
   return S_OK;
 }
 
-HRESULT CommonInvokeSteps(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
-                          VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller) {
+HRESULT CommonInvokeSteps(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                          EXCEPINFO* exception, IServiceProvider* caller) {
   if (!object->invokeCallback) return DISP_E_MEMBERNOTFOUND;
   if (!(object->flags & kZEQDispRaw)) {
     ZEQList* list = object->Members(false);
@@ -217,9 +237,8 @@ HRESULT CommonInvokeSteps(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD fla
 
 }  // namespace
 
-HRESULT CZEQDispatchEx::CommonInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     IServiceProvider* caller) {
+HRESULT CZEQDispatchEx::CommonInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller) {
   if (!object) return E_POINTER;
   // The call keeps the object alive even when the class lets script drop it.
   object->AddRef();
@@ -292,9 +311,9 @@ int SetResult(CZEQDispatchEx* object, uint32_t code, uint32_t expected, uint32_t
     return 1;
   }
   char* message = nullptr;
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, systemError, 0x400, reinterpret_cast<char*>(&message), 0, nullptr);
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, systemError, 0x400, reinterpret_cast<char*>(&message), 0, nullptr);
   if (length && message) {
     try {
       object->errorDescription.Replace(StrDupExtra(message, 0));

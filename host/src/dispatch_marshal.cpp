@@ -30,10 +30,14 @@ bool InProcess(DWORD context) { return context == MSHCTX_INPROC; }
 // process.
 bool Standard(DWORD context) { return context == MSHCTX_LOCAL; }
 
-IMarshal* StandardMarshaler(REFIID iid, IUnknown* object, DWORD context, void* contextData, DWORD flags) {
+// Runs call(standard marshaler) for the object; E_FAIL without one.
+template <typename Call>
+HRESULT WithStandardMarshaler(REFIID iid, IUnknown* object, DWORD context, void* contextData, DWORD flags, Call call) {
   IMarshal* standard = nullptr;
-  if (FAILED(CoGetStandardMarshal(iid, object, context, contextData, flags, &standard))) return nullptr;
-  return standard;
+  if (FAILED(CoGetStandardMarshal(iid, object, context, contextData, flags, &standard)) || !standard) return E_FAIL;
+  const HRESULT hr = call(standard);
+  standard->Release();
+  return hr;
 }
 
 // Whether the data holds a reference: every kind but weak table marshalling.
@@ -121,11 +125,10 @@ HRESULT CZEQDispatchEx::GetUnmarshalClass(REFIID iid, void* object, DWORD contex
                                           DWORD marshalFlags, CLSID* clsid) {
   if (!clsid) return E_POINTER;
   if (Standard(context)) {
-    IMarshal* standard = StandardMarshaler(iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags);
-    if (!standard) return E_FAIL;
-    const HRESULT hr = standard->GetUnmarshalClass(iid, object, context, contextData, marshalFlags, clsid);
-    standard->Release();
-    return hr;
+    return WithStandardMarshaler(
+        iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags, [&](IMarshal* standard) {
+          return standard->GetUnmarshalClass(iid, object, context, contextData, marshalFlags, clsid);
+        });
   }
   if (!InProcess(context)) return E_FAIL;
   *clsid = ZEQRunIdentifier();
@@ -136,25 +139,23 @@ HRESULT CZEQDispatchEx::GetMarshalSizeMax(REFIID iid, void* object, DWORD contex
                                           DWORD marshalFlags, DWORD* size) {
   if (!size) return E_POINTER;
   if (Standard(context)) {
-    IMarshal* standard = StandardMarshaler(iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags);
-    if (!standard) return E_FAIL;
-    const HRESULT hr = standard->GetMarshalSizeMax(iid, object, context, contextData, marshalFlags, size);
-    standard->Release();
-    return hr;
+    return WithStandardMarshaler(
+        iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags, [&](IMarshal* standard) {
+          return standard->GetMarshalSizeMax(iid, object, context, contextData, marshalFlags, size);
+        });
   }
   if (!InProcess(context)) return E_FAIL;
   *size = sizeof(MarshalData);
   return S_OK;
 }
 
-HRESULT CZEQDispatchEx::MarshalInterface(IStream* stream, REFIID iid, void* object, DWORD context,
-                                         void* contextData, DWORD marshalFlags) {
+HRESULT CZEQDispatchEx::MarshalInterface(IStream* stream, REFIID iid, void* object, DWORD context, void* contextData,
+                                         DWORD marshalFlags) {
   if (Standard(context)) {
-    IMarshal* standard = StandardMarshaler(iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags);
-    if (!standard) return E_FAIL;
-    const HRESULT hr = standard->MarshalInterface(stream, iid, object, context, contextData, marshalFlags);
-    standard->Release();
-    return hr;
+    return WithStandardMarshaler(
+        iid, static_cast<IDispatchEx*>(this), context, contextData, marshalFlags, [&](IMarshal* standard) {
+          return standard->MarshalInterface(stream, iid, object, context, contextData, marshalFlags);
+        });
   }
   if (!InProcess(context)) return E_FAIL;
   if (!stream) return E_INVALIDARG;
@@ -198,8 +199,7 @@ DWORD RegisterDispatchExClassFactory() {
   if (t_factoryCookie) return t_factoryCookie;
   auto* factory = new CZEQDispatchExClassFactory();
   DWORD cookie = 0;
-  if (FAILED(CoRegisterClassObject(ZEQRunIdentifier(), factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                   &cookie)))
+  if (FAILED(CoRegisterClassObject(ZEQRunIdentifier(), factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
     cookie = 0;
   factory->Release();
   t_factoryCookie = cookie;

@@ -76,8 +76,7 @@ void* CZEQDispatchEx::operator new(size_t size) { return HeapAllocZ(size); }
 void CZEQDispatchEx::operator delete(void* block) { HeapFreeZ(block); }
 
 CZEQDispatchEx* CZEQDispatchEx::Create(const wchar_t* className, HWND owner, ZEQGetIDsOfNamesCallback getIds,
-                                       ZEQInvokeCallback invoke, uint32_t flags,
-                                       const ZEQPropertyStoreHolder& store) {
+                                       ZEQInvokeCallback invoke, uint32_t flags, const ZEQPropertyStoreHolder& store) {
   auto* object = new CZEQDispatchEx();
   try {
     if (className) object->className = WideStrDupEx(className, 0);

@@ -20,6 +20,19 @@ void FreeElement(VARIANT* element) {
   HeapFreeZ(element);
 }
 
+// A new element filled by fill; freed again when filling raises.
+template <typename Fill>
+VARIANT* MakeElement(Fill fill) {
+  VARIANT* element = NewElement();
+  try {
+    fill(element);
+  } catch (...) {
+    FreeElement(element);
+    throw;
+  }
+  return element;
+}
+
 }  // namespace
 
 bool IsJSArray(const void* record) { return IsTaggedRecord(record, sizeof(JSArray), kJSArrayTag); }
@@ -107,49 +120,27 @@ int JSArray::Insert(VARIANT* element, int position) {
 }
 
 int JSArray::AppendUInt(uint32_t value, int position) {
-  VARIANT* element = NewElement();
-  VariantInitUInt(element, value);
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitUInt(element, value); }), position);
 }
 
 int JSArray::AppendInt(int32_t value, int position) {
-  VARIANT* element = NewElement();
-  VariantInitInt(element, value);
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitInt(element, value); }), position);
 }
 
 int JSArray::AppendBool(BOOL value, int position) {
-  VARIANT* element = NewElement();
-  VariantInitBool(element, value);
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitBool(element, value); }), position);
 }
 
 int JSArray::AppendDouble(double value, int position) {
-  VARIANT* element = NewElement();
-  VariantInitDouble(element, value);
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitDouble(element, value); }), position);
 }
 
 int JSArray::AppendStringW(const wchar_t* text, int position) {
-  VARIANT* element = NewElement();
-  try {
-    VariantSetStringW(element, text);
-  } catch (...) {
-    FreeElement(element);
-    throw;
-  }
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantSetStringW(element, text); }), position);
 }
 
 int JSArray::AppendStringA(const char* text) {
-  VARIANT* element = NewElement();
-  try {
-    VariantSetString(element, text);
-  } catch (...) {
-    FreeElement(element);
-    throw;
-  }
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) { VariantSetString(element, text); }), kJSArrayEnd);
 }
 
 int JSArray::AppendStringList(ZEQList* list) {
@@ -163,58 +154,34 @@ int JSArray::AppendStringList(ZEQList* list) {
 }
 
 int JSArray::AppendFileTime(const FILETIME* time, bool toLocal) {
-  VARIANT* element = NewElement();
-  try {
-    VariantSetFileTimeText(element, time, toLocal);
-  } catch (...) {
-    FreeElement(element);
-    throw;
-  }
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) { VariantSetFileTimeText(element, time, toLocal); }), kJSArrayEnd);
 }
 
 int JSArray::AppendNull() {
-  VARIANT* element = NewElement();
-  VariantInitNull(element);
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitNull(element); }), kJSArrayEnd);
 }
 
 int JSArray::AppendVariant(const VARIANT* value) {
   if (!value) return AppendNull();
-  VARIANT* element = NewElement();
-  try {
-    VariantInitCopy(element, value);
-  } catch (...) {
-    FreeElement(element);
-    throw;
-  }
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitCopy(element, value); }), kJSArrayEnd);
 }
 
 int JSArray::AppendVariantRef(VARIANT* value) {
-  VARIANT* element = NewElement();
-  VariantInitRefVariant(element, value);
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitRefVariant(element, value); }), kJSArrayEnd);
 }
 
 int JSArray::AppendDispatch(IDispatch* object) { return AppendDispatchAt(object, kJSArrayEnd); }
 
 int JSArray::AppendDispatchAt(IDispatch* object, int position) {
   if (!object) return AppendNull();
-  VARIANT* element = NewElement();
-  VariantInitDispatch(element, object);
-  return Insert(element, position);
+  return Insert(MakeElement([&](VARIANT* element) { VariantInitDispatch(element, object); }), position);
 }
 
 int JSArray::AppendArray(JSArray* other) {
-  VARIANT* element = NewElement();
-  try {
-    if (other) other->ToSafeArray(element);
-  } catch (...) {
-    FreeElement(element);
-    throw;
-  }
-  return Insert(element, kJSArrayEnd);
+  return Insert(MakeElement([&](VARIANT* element) {
+                  if (other) other->ToSafeArray(element);
+                }),
+                kJSArrayEnd);
 }
 
 VARIANT* JSArray::ToSafeArray(VARIANT* out) {
@@ -252,7 +219,9 @@ char* SafeArrayToHeapBuffer(SAFEARRAY* array) {
   for (UINT i = 0; i < dimensions; ++i) count *= array->rgsabound[i].cElements;
   const UINT size = SafeArrayGetElemsize(array);
   const unsigned char* data = nullptr;
-  if (!size || FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(const_cast<unsigned char**>(&data)))) || (count && !data)) return nullptr;
+  if (!size || FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(const_cast<unsigned char**>(&data)))) ||
+      (count && !data))
+    return nullptr;
   char* block = nullptr;
   try {
     block = static_cast<char*>(HeapAllocZ(count + 3));

@@ -50,8 +50,7 @@ int FindName(ZEQList* list, const wchar_t* name) {
                                         : list->Find(name, length, ZEQLIST_BYTES);
 }
 
-ZEQListItem* PutEntry(ZEQList* list, const wchar_t* name, uintptr_t value, uint32_t kind, uintptr_t owns,
-                      bool append) {
+ZEQListItem* PutEntry(ZEQList* list, const wchar_t* name, uintptr_t value, uint32_t kind, uintptr_t owns, bool append) {
   if (!list) return nullptr;
   const wchar_t* key = name ? name : L"";
   const uint32_t length = KeyLength(key);
@@ -113,7 +112,8 @@ using namespace zeqmembers;
 namespace {
 
 ZEQList* ListOnFirstUse(ZEQList** slot, bool create) {
-  ZEQList* list = static_cast<ZEQList*>(InterlockedCompareExchangePointer(reinterpret_cast<void**>(slot), nullptr, nullptr));
+  ZEQList* list =
+      static_cast<ZEQList*>(InterlockedCompareExchangePointer(reinterpret_cast<void**>(slot), nullptr, nullptr));
   if (list || !create) return list;
   ZEQList* fresh = new ZEQList;
   list = static_cast<ZEQList*>(InterlockedCompareExchangePointer(reinterpret_cast<void**>(slot), fresh, nullptr));

@@ -26,8 +26,7 @@ int FindName(ZEQList* list, const wchar_t* name);
 // name, or inserts one (in key order in a sorted or empty list, at the end of
 // another). With append set, appends whatever the name (indexed tables) and
 // the list is no longer taken as sorted. Null when the list refused.
-ZEQListItem* PutEntry(ZEQList* list, const wchar_t* name, uintptr_t value, uint32_t kind, uintptr_t owns,
-                      bool append);
+ZEQListItem* PutEntry(ZEQList* list, const wchar_t* name, uintptr_t value, uint32_t kind, uintptr_t owns, bool append);
 
 // The entry of the list whose own token is the DISPID (an expando name), or
 // null.

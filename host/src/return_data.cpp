@@ -36,8 +36,8 @@ int AddValue(CZEQDispatchEx* object, const wchar_t* name, Fill fill) {
     const bool indexed = (object->flags & kZEQDispIndexed) != 0;
     ZEQListItem* item = nullptr;
     if (indexed || !IsEmptyStringW(name)) {
-      item = PutEntry(object->Members(true), name, ZEQPointerToToken(record), kZEQMemberMethod, kOwnsReturnData,
-                      indexed);
+      item =
+          PutEntry(object->Members(true), name, ZEQPointerToToken(record), kZEQMemberMethod, kOwnsReturnData, indexed);
     }
     if (!item) FreeRecord(record);
   } catch (...) {

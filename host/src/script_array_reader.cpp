@@ -57,10 +57,10 @@ bool ReadElements(IDispatchEx* array, VARIANT* out) {
 bool ScriptArrayToSafeArray(const VARIANT* in, VARIANT* out) {
   if (!in || !out || V_VT(in) != VT_DISPATCH || !V_DISPATCH(in)) return false;
   IDispatchEx* array = nullptr;
-  if (FAILED(V_DISPATCH(in)->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&array))) || !array)
-    return false;
+  if (FAILED(V_DISPATCH(in)->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&array))) || !array) return false;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  bool read = SUCCEEDED(array->InvokeEx(-2700, GetUserDefaultLCID(), DISPATCH_PROPERTYGET, &none, out, nullptr, nullptr));
+  bool read =
+      SUCCEEDED(array->InvokeEx(-2700, GetUserDefaultLCID(), DISPATCH_PROPERTYGET, &none, out, nullptr, nullptr));
   if (!read) read = ReadElements(array, out);
   array->Release();
   return read;

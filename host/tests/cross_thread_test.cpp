@@ -1,6 +1,8 @@
 // Objects across threads: cookie names inside arguments, argument arrays as
 // DISPPARAMS, document functions called with them, stored values read on
 // another thread, and a browser's window reached from another thread.
+#include "host/cross_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 #include "foundation/com_slots.h"
 #include "foundation/git_table.h"
 #include "foundation/variant.h"
-#include "host/cross_thread.h"
 #include "host/js_array.h"
 #include "script_host.h"
 #include "test_classes.h"
@@ -73,7 +74,8 @@ TEST_F(CrossThread, CookieNamesAreTheHostsOwn) {
   EXPECT_EQ(0u, ZEQCookieNameToCookie((prefix + std::to_wstring(plain)).c_str()));
   EXPECT_EQ(0u, ZEQCookieNameToCookie((prefix + std::to_wstring(cookie_) + L"x").c_str()));
   EXPECT_EQ(0u, ZEQCookieNameToCookie((prefix + L"0" + std::to_wstring(cookie_)).c_str()));
-  EXPECT_EQ(0u, ZEQCookieNameToCookie((L"{8e4d2f61-5a3c-47b2-b1d8-39f07a6c2e15}.KESTOGIT." + std::to_wstring(cookie_)).c_str()));
+  EXPECT_EQ(0u, ZEQCookieNameToCookie(
+                    (L"{8e4d2f61-5a3c-47b2-b1d8-39f07a6c2e15}.KESTOGIT." + std::to_wstring(cookie_)).c_str()));
   EXPECT_EQ(0u, ZEQCookieNameToCookie(nullptr));
   RevokeGITCookie(plain);
   wchar_t small[8];

@@ -127,8 +127,8 @@ TEST(DispatchNames, RegisteringTwiceKeepsOneEntryWithTheLastValues) {
 }
 
 TEST(DispatchNames, IndexedTablesResolveDigitsAsPositions) {
-  CZEQDispatchEx* o = CZEQDispatchEx::Create(L"ZEQReturn", nullptr, ZEQLookupMemberCallback, nullptr,
-                                             kZEQDispIndexedReturn);
+  CZEQDispatchEx* o =
+      CZEQDispatchEx::Create(L"ZEQReturn", nullptr, ZEQLookupMemberCallback, nullptr, kZEQDispIndexedReturn);
   ZEQRegisterMember(o, 100, kZEQMemberProperty, L"a");
   ZEQRegisterMember(o, 101, kZEQMemberProperty, L"b");
   ZEQRegisterMember(o, 102, kZEQMemberProperty, L"c");
@@ -138,9 +138,9 @@ TEST(DispatchNames, IndexedTablesResolveDigitsAsPositions) {
     HRESULT hr;
     DISPID id;
   } cases[] = {
-      {L"2", S_OK, 102}, {L"02", S_OK, 102}, {L"2x", S_OK, 102}, {L"0", S_OK, 100},   {L"3", S_OK, 103},
-      {L"4", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN}, {L"b", S_OK, 101}, {L"a", S_OK, 100},
-      {L"B", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+      {L"2", S_OK, 102}, {L"02", S_OK, 102}, {L"2x", S_OK, 102},
+      {L"0", S_OK, 100}, {L"3", S_OK, 103},  {L"4", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+      {L"b", S_OK, 101}, {L"a", S_OK, 100},  {L"B", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
   };
   for (const auto& c : cases) {
     DISPID id = 0;
@@ -198,8 +198,7 @@ TEST(DispatchNames, DeletingAnExpandoDropsItsValueAndEnsureRevivesIt) {
 }
 
 TEST(DispatchNames, EnumerationGivesPropertiesAndStoredValuesOnly) {
-  CZEQDispatchEx* methods =
-      CZEQDispatchEx::Create(L"M", nullptr, ZEQLookupMemberCallback, NoMembers, kZEQDispInstance);
+  CZEQDispatchEx* methods = CZEQDispatchEx::Create(L"M", nullptr, ZEQLookupMemberCallback, NoMembers, kZEQDispInstance);
   ZEQRegisterMember(methods, 1, kZEQMemberMethod, L"One");
   ZEQRegisterMember(methods, 2, kZEQMemberMethod, L"Two");
   DISPID next = 0;

@@ -27,7 +27,8 @@ class DispatchScript : public ::testing::Test {
 
 TEST_F(DispatchScript, NewMakesAnInstanceOfTheClass) {
   const long registrations = g_testRegistrations;
-  ASSERT_TRUE(host_.Run(L"var o = new ZEQTestObject(); o.Value = 41; var p = new ZEQTestObject();")) << host_.LastError();
+  ASSERT_TRUE(host_.Run(L"var o = new ZEQTestObject(); o.Value = 41; var p = new ZEQTestObject();"))
+      << host_.LastError();
   // One registering call per object, none for the second look at o.
   EXPECT_EQ(registrations + 2, g_testRegistrations);
   EXPECT_EQ(L"41", host_.Eval(L"o.Value"));
@@ -65,8 +66,9 @@ TEST_F(DispatchScript, ObjectsGoWhenScriptDropsThem) {
 }
 
 TEST_F(DispatchScript, ExpandosHoldValuesAndAreNeverCalled) {
-  ASSERT_TRUE(host_.Run(L"var o = new ZEQTestObject(); o.note = 'hello'; o.count = 3; o.count += 2;"
-                        L"o.fn = function(a) { return a * 2; }; o.obj = { x: 1 };"))
+  ASSERT_TRUE(
+      host_.Run(L"var o = new ZEQTestObject(); o.note = 'hello'; o.count = 3; o.count += 2;"
+                L"o.fn = function(a) { return a * 2; }; o.obj = { x: 1 };"))
       << host_.LastError();
   EXPECT_EQ(L"hello", host_.Eval(L"o.note"));
   EXPECT_EQ(L"5", host_.Eval(L"o.count"));
@@ -117,7 +119,8 @@ TEST_F(DispatchScript, ResultMembersReadAndWrite) {
   EXPECT_EQ(L"false", host_.Eval(L"o.Error"));
   ASSERT_TRUE(host_.Run(L"o.Error = true;"));
   EXPECT_EQ(L"false", host_.Eval(L"o.Success"));
-  ASSERT_TRUE(host_.Run(L"o.Success = 'YES'; o.ErrorCode = 104; o.SystemErrorCode = '5'; o.ErrorDescription = 'Nope';"));
+  ASSERT_TRUE(
+      host_.Run(L"o.Success = 'YES'; o.ErrorCode = 104; o.SystemErrorCode = '5'; o.ErrorDescription = 'Nope';"));
   EXPECT_EQ(L"true", host_.Eval(L"o.Success"));
   EXPECT_EQ(L"104", host_.Eval(L"o.ErrorCode"));
   EXPECT_EQ(L"5", host_.Eval(L"o.SystemErrorCode"));
@@ -128,8 +131,10 @@ TEST_F(DispatchScript, ResultMembersReadAndWrite) {
 }
 
 TEST_F(DispatchScript, ReadyStateCallsItsHandlerOnChangeOnly) {
-  ASSERT_TRUE(host_.Run(L"var o = new ZEQTestObject(); var calls = [];"
-                        L"o.ZEQOnReadyStateChange = function(code, obj) { calls.push(code + ':' + (obj === o) + ':' + obj.ZEQReadyState); return 0x2001; };"))
+  ASSERT_TRUE(
+      host_.Run(L"var o = new ZEQTestObject(); var calls = [];"
+                L"o.ZEQOnReadyStateChange = function(code, obj) { calls.push(code + ':' + (obj === o) + ':' + "
+                L"obj.ZEQReadyState); return 0x2001; };"))
       << host_.LastError();
   EXPECT_EQ(L"function", host_.Eval(L"typeof o.ZEQOnReadyStateChange"));
   ASSERT_TRUE(host_.Run(L"o.ZEQReadyState = 60;"));
@@ -189,8 +194,8 @@ TEST_F(DispatchScript, AmbientPropertiesAnswerForObjectsOfContainers) {
   quiet->Release();
 }
 
-HRESULT ScriptGlobalsInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params,
-                            VARIANT* result, EXCEPINFO*, IServiceProvider*) {
+HRESULT ScriptGlobalsInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO*, IServiceProvider*) {
   if (ZEQIsLifecycleCall(id, flags, params, result)) return S_OK;
   if (!(flags & DISPATCH_CONSTRUCT)) return DISP_E_MEMBERNOTFOUND;
   CZEQDispatchEx* made = CZEQDispatchEx::Create(object->className, object->owner, ZEQLookupMemberCallback,

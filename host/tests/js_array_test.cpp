@@ -1,6 +1,8 @@
 // Script arrays: appenders and positions, the SAFEARRAY they become, the
 // argument builder, and arrays going both ways between script and native
 // code.
+#include "host/js_array.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 #include "foundation/heap.h"
 #include "foundation/list.h"
 #include "foundation/variant.h"
-#include "host/js_array.h"
 #include "script_host.h"
 #include "test_classes.h"
 

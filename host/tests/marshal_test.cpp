@@ -3,7 +3,6 @@
 // per-thread class factory, and objects used by script on a second
 // apartment.
 #include <gtest/gtest.h>
-
 #include <objbase.h>
 
 #include "foundation/com_slots.h"
@@ -161,8 +160,8 @@ TEST_F(Marshal, TableDataReleasesItsReferenceOnce) {
   CZEQDispatchEx* object = NewTestObject();
   IStream* stream = nullptr;
   ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
-  ASSERT_EQ(S_OK, CoMarshalInterface(stream, IID_IDispatch, static_cast<IDispatchEx*>(object), MSHCTX_INPROC,
-                                     nullptr, MSHLFLAGS_TABLESTRONG));
+  ASSERT_EQ(S_OK, CoMarshalInterface(stream, IID_IDispatch, static_cast<IDispatchEx*>(object), MSHCTX_INPROC, nullptr,
+                                     MSHLFLAGS_TABLESTRONG));
   EXPECT_EQ(2u, RefCount(object));
   for (int i = 0; i < 2; ++i) {
     LARGE_INTEGER start{};
@@ -179,8 +178,8 @@ TEST_F(Marshal, TableDataReleasesItsReferenceOnce) {
   EXPECT_EQ(1u, RefCount(object));
   // Weak table data holds nothing.
   stream->Seek(start, STREAM_SEEK_SET, nullptr);
-  ASSERT_EQ(S_OK, CoMarshalInterface(stream, IID_IDispatch, static_cast<IDispatchEx*>(object), MSHCTX_INPROC,
-                                     nullptr, MSHLFLAGS_TABLEWEAK));
+  ASSERT_EQ(S_OK, CoMarshalInterface(stream, IID_IDispatch, static_cast<IDispatchEx*>(object), MSHCTX_INPROC, nullptr,
+                                     MSHLFLAGS_TABLEWEAK));
   EXPECT_EQ(1u, RefCount(object));
   stream->Seek(start, STREAM_SEEK_SET, nullptr);
   EXPECT_EQ(S_OK, CoReleaseMarshalData(stream));
@@ -237,8 +236,9 @@ TEST_F(Marshal, ScriptOfASecondApartmentUsesTheSameObject) {
   ScriptHost host;
   ASSERT_TRUE(host.Ready());
   host.PublishClass(kTestClass, ZEQLookupMemberCallback, TestObjectInvoke);
-  ASSERT_TRUE(host.Run(L"var o = new ZEQTestObject(); o.Value = 9; o.note = 'from A'; var calls = [];"
-                       L"o.ZEQOnReadyStateChange = function(code, obj) { calls.push(code + ':' + obj.Value); return 0x2001; };"))
+  ASSERT_TRUE(host.Run(
+      L"var o = new ZEQTestObject(); o.Value = 9; o.note = 'from A'; var calls = [];"
+      L"o.ZEQOnReadyStateChange = function(code, obj) { calls.push(code + ':' + obj.Value); return 0x2001; };"))
       << host.LastError();
   VARIANT v;
   ASSERT_EQ(S_OK, host.EvalVariant(L"o", &v));

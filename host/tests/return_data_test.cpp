@@ -1,11 +1,12 @@
 // Result objects: their result fields, named values of every setter, how
 // script reads them and what it may not do with them.
+#include "host/return_data.h"
+
 #include <gtest/gtest.h>
 
 #include "foundation/heap.h"
 #include "foundation/variant.h"
 #include "host/js_array.h"
-#include "host/return_data.h"
 #include "script_host.h"
 #include "test_classes.h"
 
@@ -178,8 +179,8 @@ struct ResultCase {
 
 TEST(ReturnResult, ModesSetSuccessAndErrorCode) {
   const ResultCase cases[] = {
-      {5, 5, 0, 1, TRUE, 5},  {5, 6, 0, 1, FALSE, 5}, {5, 5, 0, 2, FALSE, 5}, {5, 6, 0, 2, TRUE, 5},
-      {1, 1, 0, 4, TRUE, 0},  {0, 1, 0, 4, FALSE, 2}, {3, 0, 0, 4, FALSE, 2}, {1, 1, 0, 3, TRUE, 1},
+      {5, 5, 0, 1, TRUE, 5}, {5, 6, 0, 1, FALSE, 5}, {5, 5, 0, 2, FALSE, 5}, {5, 6, 0, 2, TRUE, 5},
+      {1, 1, 0, 4, TRUE, 0}, {0, 1, 0, 4, FALSE, 2}, {3, 0, 0, 4, FALSE, 2}, {1, 1, 0, 3, TRUE, 1},
   };
   for (const ResultCase& c : cases) {
     CZEQDispatchEx* r = ZEQReturn::Create(nullptr, c.code, c.expected, c.systemError, c.mode);
@@ -209,8 +210,8 @@ TEST(ReturnResult, SystemErrorTextFollowsTheSystemError) {
 }
 
 TEST(ReturnResult, IndexedResultsReadByPosition) {
-  CZEQDispatchEx* row = CZEQDispatchEx::Create(L"ZEQReturn", nullptr, ZEQReturnGetIDsOfNames, ZEQReturn::Invoke,
-                                               kZEQDispIndexedReturn);
+  CZEQDispatchEx* row =
+      CZEQDispatchEx::Create(L"ZEQReturn", nullptr, ZEQReturnGetIDsOfNames, ZEQReturn::Invoke, kZEQDispIndexedReturn);
   ZEQReturnData::SetStringA(row, L"name", "ana");
   ZEQReturnData::SetInt(row, L"age", 30);
   ZEQReturnData::SetInt(row, L"name", 31);  // a second column of the same name

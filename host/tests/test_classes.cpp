@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "foundation/heap.h"
-#include "host/host_log.h"
 #include "foundation/variant.h"
+#include "host/host_log.h"
 #include "host/js_array.h"
 #include "host/return_data.h"
 
@@ -35,8 +35,8 @@ void Answer(VARIANT* result, IDispatch* object) {
 
 }  // namespace
 
-HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO*, IServiceProvider*) {
+HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO*, IServiceProvider*) {
   if (ZEQIsLifecycleCall(id, flags, params, result)) {
     if (object->IsRegistering()) {
       InterlockedIncrement(&g_testRegistrations);

@@ -22,8 +22,8 @@ namespace host_test {
 //   Flags            property 8: the object's flags
 //   Keep(v)          method 9: stores v as the value "kept" of the object
 constexpr wchar_t kTestClass[] = L"ZEQTestObject";
-HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller);
+HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, IServiceProvider* caller);
 
 // Counts of the registering and destroy calls made so far.
 extern volatile long g_testRegistrations;

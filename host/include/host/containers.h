@@ -39,5 +39,5 @@ class CZEQDispatchEx;
 // their top container, so every page of that container sees the same
 // expandos. Without a container, new answers null.
 HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
-HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller);
+HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, IServiceProvider* caller);

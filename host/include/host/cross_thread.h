@@ -6,10 +6,10 @@
 // calls of a document's script functions, and a browser's window reached
 // from any thread.
 #pragma once
-#include <windows.h>
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <cstddef>
 
@@ -50,8 +50,7 @@ DISPPARAMS* ZEQUnmarshalArguments(IDispatch* leading, SAFEARRAY* arguments, IDis
 // Calls a global function of a document's script with the marshalled
 // argument array; the call's HRESULT. A name the page does not define gives
 // the look-up's failure and leaves the result untouched.
-HRESULT ZEQCallDocumentFunction(IHTMLDocument2* document, const wchar_t* name, SAFEARRAY* arguments,
-                                VARIANT* result);
+HRESULT ZEQCallDocumentFunction(IHTMLDocument2* document, const wchar_t* name, SAFEARRAY* arguments, VARIANT* result);
 
 // What a browser site gives to reach its window from any thread: the
 // container window (whose thread owns the browser), the browser, and the

@@ -12,10 +12,10 @@
 // them from the Global Interface Table registers the unmarshalling class
 // factory once (RegisterDispatchExClassFactory).
 #pragma once
-#include <windows.h>
 #include <dispex.h>
 #include <objidl.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <cstdint>
 
@@ -71,14 +71,12 @@ constexpr uint32_t ZEQACTION_CANCEL = 0x2002;
 constexpr uint32_t ZEQACTION_IGNORE = 0x2003;
 
 // Class name resolver: (object, name, GetDispID name flags, out DISPID).
-using ZEQGetIDsOfNamesCallback = HRESULT (*)(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags,
-                                             DISPID* id);
+using ZEQGetIDsOfNamesCallback = HRESULT (*)(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
 // Class member dispatcher. With DISPID 0 and every other argument zero it is
 // the registering call (state bit 1) or the destroy call (state bit 2). Called
 // with DISPATCH_CONSTRUCT on a class object it makes an instance.
-using ZEQInvokeCallback = HRESULT (*)(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags,
-                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                      IServiceProvider* caller);
+using ZEQInvokeCallback = HRESULT (*)(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                      VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller);
 
 // True for the registering and destroy calls of an Invoke callback.
 inline bool ZEQIsLifecycleCall(DISPID id, WORD flags, const DISPPARAMS* params, const VARIANT* result) {
@@ -109,10 +107,9 @@ class CZEQDispatchEx final : public IDispatchEx, public IMarshal {
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                                          DISPID* ids) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* argError) override;
   // IDispatchEx
   HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD nameFlags, DISPID* id) override;
   HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,

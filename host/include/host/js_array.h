@@ -7,8 +7,8 @@
 // Typical use in a class Invoke callback: a JSArray in place, Init, append,
 // ToVariant into the result, Destroy.
 #pragma once
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 // names, stored expando values, result values) and the listener list of one
 // object, or of several objects that share it.
 #pragma once
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <cstdint>
 
@@ -12,10 +12,10 @@
 #include "foundation/variant.h"
 
 // Kinds of member list entries (the item's second value word).
-constexpr uint32_t kZEQMemberExpando = 0;      // value: the entry's own token
-constexpr uint32_t kZEQMemberMethod = 1;       // value: the DISPID the class chose
+constexpr uint32_t kZEQMemberExpando = 0;  // value: the entry's own token
+constexpr uint32_t kZEQMemberMethod = 1;   // value: the DISPID the class chose
 constexpr uint32_t kZEQMemberProperty = 2;
-constexpr uint32_t kZEQMemberStoredValue = 8;  // value: a ZEQMarshaledVariant record
+constexpr uint32_t kZEQMemberStoredValue = 8;       // value: a ZEQMarshaledVariant record
 constexpr uint32_t kZEQMemberDeleted = 0x80000000;  // the entry no longer resolves
 
 struct ZEQPropertyStore {

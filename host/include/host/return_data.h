@@ -6,8 +6,8 @@
 // the record's token as DISPID, so it exists only on the object it was
 // added to.
 #pragma once
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <cstdint>
 

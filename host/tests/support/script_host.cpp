@@ -69,8 +69,9 @@ ScriptHost::ScriptHost(uint32_t containerOptions) {
   if (!owner_) return;
   ZEQSetWindowContainer(owner_, ZEQWindowContainer{containerOptions, true, 0x44070});
   harness_ = std::make_unique<dochost_test::Harness>(owner_);
-  std::wstring page = folder_.Write(L"host.html", "<html><body><script>var __zeqHostError = 0, "
-                                                  "__zeqHostMessage = '', __zeqHostValue;</script></body></html>");
+  std::wstring page = folder_.Write(L"host.html",
+                                    "<html><body><script>var __zeqHostError = 0, "
+                                    "__zeqHostMessage = '', __zeqHostValue;</script></body></html>");
   (void)page;
   if (!harness_->browser || !harness_->Load(folder_.Url(L"host.html"))) return;
   IDispatch* script = nullptr;

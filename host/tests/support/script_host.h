@@ -7,8 +7,8 @@
 // second host on an apartment thread of its own, for objects handed across
 // threads.
 #pragma once
-#include <windows.h>
 #include <dispex.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
@@ -35,8 +35,7 @@ class ScriptHost {
 
   // Publishes a class object (flags 0, the owner window, the callbacks)
   // under its class name; the host keeps a reference until it ends.
-  CZEQDispatchEx* PublishClass(const wchar_t* className, ZEQGetIDsOfNamesCallback getIds,
-                               ZEQInvokeCallback invoke);
+  CZEQDispatchEx* PublishClass(const wchar_t* className, ZEQGetIDsOfNamesCallback getIds, ZEQInvokeCallback invoke);
   // Any object (or, with null, null) under a name of the script namespace.
   void Publish(const wchar_t* name, IDispatch* object);
 
