@@ -132,7 +132,9 @@ ZEQList* ZEQPropertyStore::Listeners(bool create) { return ListOnFirstUse(&liste
 void DispatchMemberStoreDelete(ZEQPropertyStore* store) {
   if (!store) return;
   // Each entry's free callback releases what it holds: stored values are
-  // revoked or cleared, result values freed.
+  // revoked or cleared, result values freed. The list's token (part of its
+  // stored values' keys) goes with it.
+  ZEQReleasePointerToken(store->members);
   ZEQList::DeleteAt(&store->members);
   ZEQList::DeleteAt(&store->listeners);
 }
