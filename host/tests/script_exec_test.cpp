@@ -1,14 +1,14 @@
 // Script run in documents from native code, script elements added to pages,
 // script variables, the element under a point, the alert box and call
 // arguments in option texts.
-#include <gtest/gtest.h>
+#include "host/script_exec.h"
 
+#include <gtest/gtest.h>
 #include <process.h>
 
 #include <string>
 
 #include "foundation/heap.h"
-#include "host/script_exec.h"
 #include "test_support.h"
 
 using namespace dochost_test;
@@ -70,8 +70,8 @@ TEST_F(ScriptExec, CallResultsTravelThroughAGlobalDefinedFromNativeCode) {
   VARIANT empty;
   VariantInit(&empty);
   ASSERT_EQ(S_OK, DispatchExPutVariant(script, var, &empty));
-  std::wstring code = std::wstring(var) + L"=" + var + L"_Function(); function " + var +
-                      L"_Function(){ return base * 3 + '!'; }";
+  std::wstring code =
+      std::wstring(var) + L"=" + var + L"_Function(); function " + var + L"_Function(){ return base * 3 + '!'; }";
   ASSERT_EQ(0, Exec(code.c_str()));
   VARIANT result;
   VariantInit(&result);

@@ -1,0 +1,43 @@
+// What script objects need to know of the container that owns a window,
+// until the container record itself exists: its option flags, whether it
+// has a browser site and that site's download-control flags, and the member
+// store that its "ZEQGlobal" objects share. Containers are registered by
+// their window.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "host/property_store.h"
+
+// Option flags read by script objects.
+constexpr uint32_t WB_ROOTWINDOW = 0x800;
+constexpr uint32_t WB_MAINWINDOW = 0x4000000;
+// Either bit lets "KESTOGlobal" expandos hold objects.
+constexpr uint32_t kZEQContainerAllowsGlobalObjects = WB_ROOTWINDOW | WB_MAINWINDOW;
+
+struct ZEQWindowContainer {
+  uint32_t options;
+  bool hasSite;             // a browser site exists
+  int32_t downloadControl;  // the site's download-control flags
+};
+
+// Registers (or updates) the container of a window. A new container gets a
+// new, empty "ZEQGlobal" store.
+void ZEQSetWindowContainer(HWND window, const ZEQWindowContainer& container);
+// Forgets the window's container (its store goes with its last holder).
+void ZEQRemoveWindowContainer(HWND window);
+// true with a copy of the fields when the window has a container.
+bool ZEQGetWindowContainer(HWND window, ZEQWindowContainer* container);
+// The store of the top container of a window: the container of its
+// top-level window, else its own. false (holder left empty) when neither
+// has one.
+bool ZEQGetTopContainerStore(HWND window, ZEQPropertyStoreHolder* store);
+
+class CZEQDispatchEx;
+// The "ZEQGlobal" class: instances made with new share the member store of
+// their top container, so every page of that container sees the same
+// expandos. Without a container, new answers null.
+HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
+HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, IServiceProvider* caller);

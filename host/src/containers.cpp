@@ -1,0 +1,140 @@
+// Containers of windows as script objects see them, and the "ZEQGlobal"
+// class whose objects share their top container's member store.
+#include "host/containers.h"
+
+#include <map>
+
+#include "foundation/heap.h"
+#include "foundation/lock_guard.h"
+#include "host/dispatch_ex.h"
+
+namespace {
+
+struct Entry {
+  ZEQWindowContainer container;
+  ZEQPropertyStoreHolder store;
+};
+
+struct Registry {
+  CRITICAL_SECTION lock;
+  std::map<HWND, Entry*> entries;
+  Registry() { InitializeCriticalSection(&lock); }
+};
+
+// Never destroyed: stores may be released by other static objects.
+Registry& Containers() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
+Entry* Find(Registry& registry, HWND window) {
+  auto found = registry.entries.find(window);
+  return found == registry.entries.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+void ZEQSetWindowContainer(HWND window, const ZEQWindowContainer& container) {
+  if (!window) return;
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (!entry) {
+    auto made = new Entry();
+    try {
+      ZEQNewPropertyStore(&made->store);
+      registry.entries[window] = made;
+    } catch (...) {
+      delete made;
+      throw;
+    }
+    entry = made;
+  }
+  entry->container = container;
+}
+
+void ZEQRemoveWindowContainer(HWND window) {
+  Entry* entry = nullptr;
+  {
+    Registry& registry = Containers();
+    ZEQLockGuard guard(&registry.lock);
+    entry = Find(registry, window);
+    registry.entries.erase(window);
+  }
+  // The store may hold objects: it is released outside the lock.
+  delete entry;
+}
+
+bool ZEQGetWindowContainer(HWND window, ZEQWindowContainer* container) {
+  if (!window) return false;
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (entry && container) *container = entry->container;
+  return entry != nullptr;
+}
+
+bool ZEQGetTopContainerStore(HWND window, ZEQPropertyStoreHolder* store) {
+  if (!window || !store) return false;
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, GetAncestor(window, GA_ROOT));
+  if (!entry) entry = Find(registry, window);
+  if (!entry) return false;
+  store->ShareFrom(entry->store);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// "ZEQGlobal".
+
+namespace {
+
+constexpr DISPID kGlobalLock = 1;
+constexpr DISPID kGlobalTryLock = 2;
+constexpr DISPID kGlobalRelease = 3;
+
+}  // namespace
+
+HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD, DISPID* id) {
+  return ZEQLookupMember(object, name, id);
+}
+
+HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO*, IServiceProvider*) {
+  if (ZEQIsLifecycleCall(id, flags, params, result)) {
+    if (object->IsRegistering()) object->nativeData = HeapAllocZ(1);
+    if (object->IsDestroying()) {
+      HeapFreeZ(object->nativeData);
+      object->nativeData = nullptr;
+    }
+    return S_OK;
+  }
+  if (flags & DISPATCH_CONSTRUCT) {
+    ZEQPropertyStoreHolder store;
+    if (!ZEQGetTopContainerStore(object->owner, &store)) {
+      if (result) {
+        VariantClear(result);
+        VariantInitNull(result);
+      }
+      return S_OK;
+    }
+    CZEQDispatchEx* instance = CZEQDispatchEx::Create(object->className, object->owner, ZEQGlobalGetIDsOfNames,
+                                                      ZEQGlobalInvoke, kZEQDispInstance, store);
+    ZEQRegisterMember(instance, kGlobalLock, kZEQMemberMethod, L"Lock");
+    ZEQRegisterMember(instance, kGlobalTryLock, kZEQMemberMethod, L"TryLock");
+    ZEQRegisterMember(instance, kGlobalRelease, kZEQMemberMethod, L"Release");
+    ZEQReturnData::SetResult(instance, 0, 0, 0, 1);
+    if (result) {
+      VariantClear(result);
+      V_VT(result) = VT_DISPATCH;
+      V_DISPATCH(result) = instance;  // the new object's reference goes to the caller
+    } else {
+      instance->Release();
+    }
+    return S_OK;
+  }
+  // The lock members lock nothing.
+  if ((id == kGlobalLock || id == kGlobalTryLock || id == kGlobalRelease) && (flags & DISPATCH_METHOD)) return S_OK;
+  return DISP_E_MEMBERNOTFOUND;
+}
