@@ -11,7 +11,7 @@
 #include "foundation/text.h"
 #include "foundation/variant.h"
 #include "host/containers.h"
-#include "host/host_log.h"
+#include "foundation/log.h"
 #include "member_table_internal.h"
 
 using namespace zeqmembers;
@@ -54,7 +54,7 @@ HRESULT InvokeExpando(CZEQDispatchEx* object, ZEQList* list, const wchar_t* name
       if (held) held->Release();
       if (refused) {
         char* key = WideToAnsiDup(qualified, 0);
-        HostLogPrintf("ZEQGLOBAL - Bad Callee: {{\\%s/}}", key ? key : "");
+        ZEQLogPrintf("ZEQGLOBAL - Bad Callee: {{\\%s/}}", key ? key : "");
         HeapFreeZ(key);
         return DISP_E_BADCALLEE;
       }
@@ -246,7 +246,7 @@ HRESULT CZEQDispatchEx::CommonInvoke(CZEQDispatchEx* object, DISPID id, LCID lci
   try {
     hr = CommonInvokeSteps(object, id, lcid, flags, params, result, exception, caller);
   } catch (...) {
-    HostLogUnexpected("CZEQDispatchEx::CommonInvoke");
+    ZEQLogUnexpected("CZEQDispatchEx::CommonInvoke");
     hr = DISP_E_EXCEPTION;
   }
   object->Release();

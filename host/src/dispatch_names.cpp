@@ -5,7 +5,7 @@
 #include "dispatch_internal.h"
 #include "foundation/lock_guard.h"
 #include "foundation/pointer_token.h"
-#include "host/host_log.h"
+#include "foundation/log.h"
 #include "member_table_internal.h"
 
 using namespace zeqmembers;
@@ -91,7 +91,7 @@ HRESULT CZEQDispatchEx::GetDispID(BSTR name, DWORD nameFlags, DISPID* id) {
   try {
     return ResolveName(this, name, nameFlags, id);
   } catch (...) {
-    HostLogUnexpected("CZEQDispatchEx::GetDispID");
+    ZEQLogUnexpected("CZEQDispatchEx::GetDispID");
     *id = DISPID_UNKNOWN;
     return DISP_E_EXCEPTION;
   }

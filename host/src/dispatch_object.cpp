@@ -8,7 +8,7 @@
 #include "foundation/heap.h"
 #include "foundation/pointer_token.h"
 #include "foundation/text.h"
-#include "host/host_log.h"
+#include "foundation/log.h"
 
 namespace {
 
@@ -138,7 +138,7 @@ void CZEQDispatchEx::Destroy() {
   try {
     if (invokeCallback) invokeCallback(this, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   } catch (...) {
-    HostLogUnexpected("CZEQDispatchEx::Release");
+    ZEQLogUnexpected("CZEQDispatchEx::Release");
   }
   state &= ~kZEQDispDestroying;
   HeapFreeZ(className);

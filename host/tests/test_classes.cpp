@@ -1,10 +1,8 @@
 #include "test_classes.h"
 
-#include <mutex>
 
 #include "foundation/heap.h"
 #include "foundation/variant.h"
-#include "host/host_log.h"
 #include "host/js_array.h"
 #include "host/return_data.h"
 
@@ -147,39 +145,6 @@ HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DI
     default:
       return DISP_E_MEMBERNOTFOUND;
   }
-}
-
-namespace {
-
-std::mutex g_logLock;
-std::vector<std::string> g_logLines;
-
-void CollectLine(const char* line) {
-  std::lock_guard<std::mutex> guard(g_logLock);
-  g_logLines.push_back(line);
-}
-
-}  // namespace
-
-LogCapture::LogCapture() {
-  {
-    std::lock_guard<std::mutex> guard(g_logLock);
-    g_logLines.clear();
-  }
-  SetHostLogSink(CollectLine);
-}
-
-LogCapture::~LogCapture() { SetHostLogSink(nullptr); }
-
-std::vector<std::string> LogCapture::Lines() const {
-  std::lock_guard<std::mutex> guard(g_logLock);
-  return g_logLines;
-}
-
-bool LogCapture::Has(const std::string& part) const {
-  for (const std::string& line : Lines())
-    if (line.find(part) != std::string::npos) return true;
-  return false;
 }
 
 CZEQDispatchEx* NewTestObject(HWND owner, uint32_t flags, const ZEQPropertyStoreHolder& store) {

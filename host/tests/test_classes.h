@@ -2,6 +2,7 @@
 // program is: a name resolver over its own member table and a member
 // dispatcher that registers, constructs, serves and destroys.
 #pragma once
+#include "../../foundation/tests/log_capture.h"
 #include <windows.h>
 
 #include <string>
@@ -29,13 +30,14 @@ HRESULT TestObjectInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flag
 extern volatile long g_testRegistrations;
 extern volatile long g_testDestructions;
 
-// Collects the host's log lines while it lives.
+// Collects the lines written to the process log while it lives.
 class LogCapture {
  public:
-  LogCapture();
-  ~LogCapture();
-  std::vector<std::string> Lines() const;
-  bool Has(const std::string& part) const;
+  std::vector<std::string> Lines() { return log_.Texts(); }
+  bool Has(const std::string& part) { return log_.Contents().find(part) != std::string::npos; }
+
+ private:
+  logtest::CapturedGlobalLog log_;
 };
 
 // A new object of the test class made as script's new would (flags
