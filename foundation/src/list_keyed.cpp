@@ -49,11 +49,17 @@ bool WideTextKey(const wchar_t* text, uint32_t* length) {
 int ZEQCompareKeyRanges(const void* a, uint32_t aLength, const void* b, uint32_t bLength, int mode) {
   const auto* x = static_cast<const unsigned char*>(a);
   const auto* y = static_cast<const unsigned char*>(b);
-  const bool xEmpty = !x || aLength == 0 || x[0] == 0;
-  const bool yEmpty = !y || bLength == 0 || y[0] == 0;
+  // An empty key is a NULL, zero-length or empty text. A leading zero byte
+  // alone does not make a key empty: a wide text whose first character has
+  // a zero low byte (U+0100, U+4E00 ...) would otherwise equal every other.
+  auto empty = [](const unsigned char* k, uint32_t length) {
+    return !k || length == 0 || (k[0] == 0 && (length < 2 || k[1] == 0));
+  };
+  const bool xEmpty = empty(x, aLength);
+  const bool yEmpty = empty(y, bLength);
   if (xEmpty && yEmpty) return 0;
-  if (xEmpty) return -static_cast<int>(y[0]);
-  if (yEmpty) return x[0];
+  if (xEmpty) return y[0] ? -static_cast<int>(y[0]) : -1;
+  if (yEmpty) return x[0] ? static_cast<int>(x[0]) : 1;
   const uint32_t common = aLength < bLength ? aLength : bLength;
   for (uint32_t i = 0; i < common; ++i) {
     unsigned cx = x[i];

@@ -143,6 +143,20 @@ TEST(List, SearchResultsAndRefusals) {
   EXPECT_EQ(-1, wide.FindByNameW(L"bet", 1));
   EXPECT_EQ(ZEQLIST_TEXT_KEY, wide.GetItemAt(0)->flags);
 
+  // Wide names whose first character has a zero low byte are keys like any
+  // other, not empty ones that all compare equal.
+  ZEQList names;
+  ASSERT_NE(nullptr, names.SetByNameW(L"\x0100" L"a", 1, 0, 0));
+  ASSERT_NE(nullptr, names.SetByNameW(L"\x4E00" L"b", 2, 0, 0));
+  ASSERT_NE(nullptr, names.SetByNameW(L"\x0200", 3, 0, 0));
+  EXPECT_EQ(3, names.count);
+  for (const wchar_t* name : {L"\x0100" L"a", L"\x4E00" L"b", L"\x0200"}) {
+    const int at = names.FindSorted(name, static_cast<uint32_t>((wcslen(name) + 1) * 2), 0, nullptr);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(0, wcscmp(name, reinterpret_cast<const wchar_t*>(names.GetItemAt(at)->key)));
+  }
+  EXPECT_EQ(-1, names.FindByNameW(L"\x0300", 0));
+
   ZEQListItem* named = list.InsertNamed("n", 0, 0, 0, 0x4);
   EXPECT_EQ(0x10000004u, named->flags);
 }
