@@ -2,6 +2,7 @@
 // let an exception out.
 #include <cstring>
 
+#include "foundation/buffers.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "foundation/process_state.h"
@@ -18,8 +19,7 @@ struct PostedLine {
   ZEQTypedRecord header;
   DWORD threadId;
   ZEQLog* log;
-  size_t length;
-  char* text;
+  ZEQBuffer text;
 };
 
 class KeepLastError {
@@ -34,7 +34,7 @@ class KeepLastError {
 };
 
 void FreePostedLine(PostedLine* record) {
-  HeapFreeZ(record->text);
+  record->text.Clear();
   ZEQRetireRecord(record);
   HeapFreeZ(record);
 }
@@ -50,8 +50,8 @@ bool PostToMainWindow(ZEQLog* log, const char* format, va_list args) {
     ZEQStampRecord(record, kPostedLineTag, nullptr);
     record->threadId = GetCurrentThreadId();
     record->log = log;
-    record->text = HeapFormatString(0, format, args);
-    record->length = std::strlen(record->text);
+    record->text.Replace(HeapFormatString(0, format, args));
+    record->text.count = int32_t(std::strlen(record->text.data));
   } catch (...) {
     if (record) FreePostedLine(record);
     return false;
@@ -101,7 +101,7 @@ void ZEQLogPost(ZEQLog* log, const char* format, ...) {
 LRESULT ZEQLogHandlePostedLine(LPARAM lParam) {
   auto* record = reinterpret_cast<PostedLine*>(lParam);
   if (!IsTaggedRecord(record, sizeof *record, kPostedLineTag)) return 0;
-  ZEQLogWrite(record->text, record->log, record->threadId, nullptr);
+  ZEQLogWrite(record->text.data, record->log, record->threadId, nullptr);
   FreePostedLine(record);
   return 0;
 }

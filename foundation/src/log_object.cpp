@@ -7,6 +7,7 @@
 
 #include "foundation/heap.h"
 #include "foundation/list.h"
+#include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "log_internal.h"
@@ -16,9 +17,6 @@ namespace {
 ZEQLog g_globalLog;
 
 }  // namespace
-
-ZEQLogLock::ZEQLogLock(ZEQLog* log) : lock_(log->lock) { EnterCriticalSection(lock_); }
-ZEQLogLock::~ZEQLogLock() { LeaveCriticalSection(lock_); }
 
 ZEQLog* ZEQLog::Init(const ZEQProfilerClock* clock) {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
@@ -44,7 +42,7 @@ void ZEQLog::Free() {
 }
 
 HANDLE ZEQLog::SetFile(HANDLE handle) {
-  ZEQLogLock hold(this);
+  ZEQLockGuard hold(lock);
   HANDLE previous = file;
   file = handle;
   return previous;

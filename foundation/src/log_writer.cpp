@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/runtime_services.h"
 #include "foundation/text.h"
@@ -74,7 +75,7 @@ char* AppendField(char* out, bool shown, size_t width, const char* format, ...) 
 }  // namespace
 
 int ZEQLogFormatPrefix(DWORD threadId, const char* text, ZEQLog* log, uint32_t flags) {
-  ZEQLogLock hold(log);
+  ZEQLockGuard hold(log->lock);
   const double lap = log->profiler.Elapsed(true);
   char* out = log->prefix;
 
@@ -108,7 +109,7 @@ bool ZEQLogWrite(const char* format, ZEQLog* log, DWORD threadId, va_list* args)
     char* end;
     char* line = MakeLine(format, args, &end);
 
-    ZEQLogLock hold(log);
+    ZEQLockGuard hold(log->lock);
     HeapFreeZ(log->currentLine);
     log->currentLine = line;
 

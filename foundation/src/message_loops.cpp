@@ -1,4 +1,6 @@
 // Message pumps and thread message loops.
+#include "foundation/list.h"
+#include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/process_state.h"
 #include "foundation/profiler.h"
@@ -15,7 +17,21 @@ void TranslateAndDispatch(MSG* message, HWND dialog) {
 
 void RepostQuit(const MSG& message) { PostQuitMessage(static_cast<int>(message.wParam)); }
 
-void LogGetMessageFailure() { ZEQLogPrintf("*** CRITICAL: GetMessageExt: returned -1"); }
+// The dialog window of a UI thread's loop: its first window, while the list
+// holds any and is not busy.
+HWND FirstWindow(ZEQUIThreadWindowList* list) {
+  ZEQList* windows = list->windows;
+  if (!windows) return nullptr;
+  ZEQLockGuard hold(windows->lock);
+  return windows->count > 0 ? reinterpret_cast<HWND>(windows->GetAt(0, false)) : nullptr;
+}
+
+bool WindowListEmpty(ZEQUIThreadWindowList* list) {
+  ZEQList* windows = list->windows;
+  if (!windows) return true;
+  ZEQLockGuard hold(windows->lock);
+  return windows->count == 0;
+}
 
 }  // namespace
 
@@ -59,23 +75,42 @@ void SleepPumpMessages(DWORD ms) {
 
 BOOL CheckGetMessageResult(BOOL result) {
   if (result != -1) return result;
-  LogGetMessageFailure();
+  ZEQLogPrintf("*** CRITICAL: GetMessageExt: returned -1");
   return 0;
 }
 
+namespace {
+
+// The next message of a loop; false once the loop must end: at WM_QUIT
+// (posted again for an enclosing loop) or when GetMessage fails.
+bool NextLoopMessage(MSG* message) {
+  const BOOL result = CheckGetMessageResult(GetMessageA(message, nullptr, 0, 0));
+  if (result == 0 && message->message == WM_QUIT) RepostQuit(*message);
+  return result != 0;
+}
+
+}  // namespace
+
 int RunWindowMessageLoop(HWND window) {
   MSG message;
-  for (;;) {
-    const BOOL result = GetMessageA(&message, nullptr, 0, 0);
-    if (result == 0) {
-      RepostQuit(message);
-      return 1;
-    }
-    if (result == -1) {
-      LogGetMessageFailure();
-      return 1;
-    }
+  while (NextLoopMessage(&message)) {
     TranslateAndDispatch(&message, window);
-    if (!IsWindow(window)) return 1;
+    if (!IsWindow(window)) break;
   }
+  return 1;
+}
+
+int GetMessageExt(HWND window, ZEQUIThreadWindowList* list) {
+  if (!list) SetPropA(window, "POSTQUITONDESTROY", HANDLE(1));
+  bool quitPosted = false;
+  MSG message;
+  while (NextLoopMessage(&message)) {
+    TranslateAndDispatch(&message, list ? FirstWindow(list) : nullptr);
+    if (list && !quitPosted && WindowListEmpty(list)) {
+      // The thread's last window has gone: one quit ends its loop.
+      PostQuitMessage(0);
+      quitPosted = true;
+    }
+  }
+  return 1;
 }

@@ -87,3 +87,9 @@ ZEQThunkData* ZEQThunkData::Create(BOOL manualReset, const char* name) {
   }
   return block;
 }
+
+void ZEQStringQuadFree(ZEQStringQuad* record) {
+  if (!record) return;
+  record->first.Clear();
+  record->second.Clear();
+}

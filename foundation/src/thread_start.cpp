@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "foundation/heap.h"
+#include "foundation/shared_handle.h"
 #include "foundation/text.h"
 
 namespace {
@@ -43,6 +44,12 @@ HANDLE ZEQBeginThreadParam::Start(ZEQThreadProc proc) {
   return handle;
 }
 
+KESTOMarshalPacket* ZEQBeginThreadParam::TakePacket() {
+  KESTOMarshalPacket* taken = packet;
+  packet = nullptr;
+  return taken;
+}
+
 void ZEQBeginThreadParam::Finish() {
   if (endEvent) SetEvent(endEvent);
   Free();
@@ -51,6 +58,7 @@ void ZEQBeginThreadParam::Finish() {
 void ZEQBeginThreadParam::Free() {
   CloseSlot(&endEvent);
   CloseSlot(&thread);
+  if (packet) FreeMarshalPacket(TakePacket());
   ZEQRetireRecord(this);
   HeapFreeZ(this);
 }

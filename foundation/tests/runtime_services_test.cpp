@@ -175,3 +175,18 @@ TEST(ZEQThunkData, NamedEventIsSharedAndABadNameFails) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ZEQStringQuadFree, FreesBothTextsOnce) {
+  ZEQStringQuad quad;
+  quad.first.Alloc(5);
+  quad.second.Alloc(7);
+  ZEQStringQuadFree(&quad);
+  EXPECT_EQ(nullptr, quad.first.data);
+  EXPECT_EQ(nullptr, quad.second.data);
+  ZEQStringQuadFree(&quad);  // nothing left to free
+  ZEQStringQuadFree(nullptr);
+}
+
+}  // namespace

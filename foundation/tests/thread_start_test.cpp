@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "foundation/heap.h"
+#include "foundation/shared_handle.h"
 #include "foundation/thread_start.h"
+#include "handle_probe.h"
 
 namespace {
 
@@ -59,7 +61,6 @@ TEST(ThreadStart, TheThreadOwnsTheBlockFromItsFirstInstruction) {
 
 struct Observed {
   uintptr_t context = 0;
-  KESTOMarshalPacket* packet = nullptr;
   HANDLE go = nullptr;
 };
 
@@ -67,7 +68,6 @@ unsigned __stdcall FinishWhenTold(void* argument) {
   ZEQBeginThreadParam* block = ZEQBeginThreadParam::FromArgument(argument);
   auto* observed = reinterpret_cast<Observed*>(block->context);
   observed->context = block->context;
-  observed->packet = block->packet;
   WaitForSingleObject(observed->go, 10000);
   block->Finish();
   return 0;
@@ -76,8 +76,7 @@ unsigned __stdcall FinishWhenTold(void* argument) {
 TEST(ThreadStart, TheEndEventIsSignalledAsTheThreadEnds) {
   Observed observed;
   observed.go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  auto* packet = reinterpret_cast<KESTOMarshalPacket*>(&observed.go);  // only carried
-  ZEQBeginThreadParam* block = ZEQBeginThreadParam::Create(reinterpret_cast<uintptr_t>(&observed), packet);
+  ZEQBeginThreadParam* block = ZEQBeginThreadParam::Create(reinterpret_cast<uintptr_t>(&observed), nullptr);
   EXPECT_STREQ(kZEQBeginThreadParamTag, block->header.tag);
   EXPECT_EQ(0, block->header.serial);
   ASSERT_NE(nullptr, block->endEvent);
@@ -92,9 +91,61 @@ TEST(ThreadStart, TheEndEventIsSignalledAsTheThreadEnds) {
   SetEvent(observed.go);
   EXPECT_EQ(DWORD(WAIT_OBJECT_0), WaitForSingleObject(end, 10000));
   EXPECT_EQ(reinterpret_cast<uintptr_t>(&observed), observed.context);
-  EXPECT_EQ(packet, observed.packet);
   CloseHandle(end);
   CloseHandle(observed.go);
+}
+
+struct Carried {
+  int value = 0;
+  DWORD thread = 0;
+};
+
+// Takes the shared record out of the block and lets go of it at its end.
+unsigned __stdcall UseTheSharedRecord(void* argument) {
+  ZEQBeginThreadParam* block = ZEQBeginThreadParam::FromArgument(argument);
+  auto* carried = reinterpret_cast<Carried*>(block->context);
+  {
+    ZEQSharedHandle<Probe> record(block->TakePacket());
+    carried->value = record.IsSet() ? record.Get()->value : -1;
+    carried->thread = GetCurrentThreadId();
+    // A borrowed packet is the thread's to free.
+    record.DropPacket();
+  }
+  block->Finish();
+  return 0;
+}
+
+TEST(ThreadStart, TheBlockCarriesASharedRecordToTheThread) {
+  for (bool autoFree : {true, false}) {
+    DeleteRecord deleted;
+    Carried carried;
+    HANDLE end = nullptr;
+    {
+      ZEQSharedHandle<Probe> record(NewPayload<Probe>(&deleted));
+      record.Get()->value = 42;
+      ZEQBeginThreadParam* block =
+          ZEQBeginThreadParam::Create(reinterpret_cast<uintptr_t>(&carried), record.Marshal(autoFree));
+      DuplicateHandle(GetCurrentProcess(), block->endEvent, GetCurrentProcess(), &end, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+      ASSERT_NE(nullptr, block->Start(UseTheSharedRecord));
+    }
+    ASSERT_EQ(DWORD(WAIT_OBJECT_0), WaitForSingleObject(end, 10000));
+    CloseHandle(end);
+    EXPECT_EQ(42, carried.value);
+    // The thread held the last reference.
+    EXPECT_EQ(1, deleted.deletions) << autoFree;
+    EXPECT_EQ(carried.thread, deleted.thread) << autoFree;
+  }
+}
+
+TEST(ThreadStart, ABlockThatNeverStartedReleasesItsRecord) {
+  DeleteRecord deleted;
+  {
+    ZEQSharedHandle<Probe> record(NewPayload<Probe>(&deleted));
+    ZEQBeginThreadParam::Create(0, record.Marshal(false))->Free();
+    EXPECT_EQ(0, deleted.deletions);
+  }
+  EXPECT_EQ(1, deleted.deletions);
 }
 
 TEST(ThreadStart, OnlyStartBlocksPassAsArguments) {

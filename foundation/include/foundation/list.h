@@ -152,6 +152,10 @@ class ZEQList {
   // length counts key bytes only. Bit 0 of release: release each item's
   // contents after its key was copied.
   char* JoinKeys(char** outText, uint32_t* outLength, const char* separator, unsigned release);
+  // The list's own (recursive) lock.
+  void Lock() { EnterCriticalSection(lock); }
+  void Unlock() { LeaveCriticalSection(lock); }
+  BOOL TryLock() { return TryEnterCriticalSection(lock); }
   static void LockIndirect(ZEQList** slot);
   static void UnlockIndirect(ZEQList** slot);
 

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "foundation/buffers.h"
 #include "foundation/records.h"
 
 // Formats into a new zero-filled process-heap text with `extra` spare bytes
@@ -56,3 +57,7 @@ struct ZEQThunkData {
 };
 
 constexpr const char kZEQThunkDataTag[] = "+ZEQTHUNKDATA";
+
+// Frees and clears the two texts of a request-text record (the folder
+// dialog's); the counts stay.
+void ZEQStringQuadFree(ZEQStringQuad* record);

@@ -21,7 +21,8 @@ struct ZEQBeginThreadParam {
   HANDLE thread;               // the thread's handle, set before it runs
   HANDLE endEvent;             // manual reset, signalled as the thread ends
   uintptr_t context;           // the starter's own value
-  KESTOMarshalPacket* packet;  // the shared record the thread works on
+  KESTOMarshalPacket* packet;  // the shared record the thread works on;
+                               // the block's until the thread takes it
 
   // Writes the tag (word 0) and creates the end event, non-signalled; a
   // failed creation leaves it 0.
@@ -38,9 +39,12 @@ struct ZEQBeginThreadParam {
   // is valid until the end event is signalled. 0 when the thread could not
   // be made; the block then is still the starter's (Free).
   HANDLE Start(ZEQThreadProc proc);
+  // The packet, which from now on is the caller's (the block forgets it).
+  KESTOMarshalPacket* TakePacket();
   // The thread's last act: signals the end event, closes it and the thread
-  // handle and frees the block. The packet is the thread's business.
+  // handle and frees the block (with a packet nobody took).
   void Finish();
-  // Frees a block whose thread did not start (the end event is closed).
+  // Frees a block whose thread did not start: closes the end event and
+  // frees the packet, releasing the reference it carries.
   void Free();
 };
