@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
-#include "package/blowfish.h"
+#include "foundation/blowfish.h"
 #include "package/package_log.h"
 
 namespace {

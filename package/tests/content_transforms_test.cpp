@@ -7,7 +7,7 @@
 
 #include "foundation/heap.h"
 #include "package/content_transforms.h"
-#include "package/package_log.h"
+#include "../../foundation/tests/log_capture.h"
 
 namespace {
 
@@ -16,11 +16,6 @@ using Bytes = std::vector<uint8_t>;
 const char kKey[] = "0123456789abcdef0123456789abcdef";
 const char kPath[] = "C:\\app\\main.pkg";
 
-std::vector<std::string>& Lines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-void CollectLine(const char* line) { Lines().push_back(line); }
 
 // Runs one transform the way callers do: hands over a heap copy of the
 // input and takes the result back as bytes.
@@ -84,19 +79,16 @@ std::string ToHex(const Bytes& data) {
 
 class Transforms : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Lines().clear();
-    previous_ = SetPackageLogSink(CollectLine);
-  }
-  void TearDown() override { SetPackageLogSink(previous_); }
+  // The texts of the log lines written since the last clear.
+  std::vector<std::string> Lines() { return log_.Texts(); }
+  void ClearLines() { log_.Clear(); }
   void ExpectOneLine(const std::string& line) {
-    ASSERT_EQ(1u, Lines().size());
-    EXPECT_EQ(line, Lines()[0]);
-    Lines().clear();
+    ASSERT_EQ(std::vector<std::string>{line}, Lines());
+    ClearLines();
   }
 
  private:
-  PackageLogSink previous_ = nullptr;
+  logtest::CapturedGlobalLog log_;
 };
 
 TEST_F(Transforms, EveryCombinationRoundTrips) {
@@ -255,7 +247,7 @@ TEST_F(Transforms, EveryTruncationOfAnEncodedBodyFails) {
     Bytes cut(encoded.data.begin(), encoded.data.begin() + keep);
     EXPECT_FALSE(Decode(cut, ZEQPKG_COMPRESS | ZEQPKG_ENCRYPT).ok) << keep;
     EXPECT_EQ(1u, Lines().size()) << keep;
-    Lines().clear();
+    ClearLines();
   }
 }
 

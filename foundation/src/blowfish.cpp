@@ -1,4 +1,4 @@
-#include "package/blowfish.h"
+#include "foundation/blowfish.h"
 
 #include <cstring>
 #include <utility>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "package/blowfish.h"
+#include "foundation/blowfish.h"
 
 namespace {
 

@@ -1,0 +1,82 @@
+// The log object, the global log, and where its text goes: the file and the
+// console.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/heap.h"
+#include "foundation/log.h"
+#include "foundation/text.h"
+#include "log_internal.h"
+
+namespace {
+
+ZEQLog g_globalLog;
+
+}  // namespace
+
+ZEQLogLock::ZEQLogLock(ZEQLog* log) : lock_(log->lock) { EnterCriticalSection(lock_); }
+ZEQLogLock::~ZEQLogLock() { LeaveCriticalSection(lock_); }
+
+ZEQLog* ZEQLog::Init(const ZEQProfilerClock* clock) {
+  std::memset(static_cast<void*>(this), 0, sizeof *this);
+  lock = HeapAllocArray<CRITICAL_SECTION>(1);
+  InitializeCriticalSection(lock);
+  profiler.Init("KESTOLOG Profiler", clock);
+  startStamp = profiler.Now();
+  prefixFlags = kZEQLogDefaultFlags;
+  return this;
+}
+
+void ZEQLog::Free() {
+  if (lock) {
+    DeleteCriticalSection(lock);
+    HeapFreeZ(lock);
+    lock = nullptr;
+  }
+  profiler.Free();
+  HeapFreeZ(currentLine);
+  currentLine = nullptr;
+}
+
+HANDLE ZEQLog::SetFile(HANDLE handle) {
+  ZEQLogLock hold(this);
+  HANDLE previous = file;
+  file = handle;
+  return previous;
+}
+
+bool ZEQLog::HasFile() const { return IsHandleSet(file); }
+
+ZEQLog* ZEQGlobalLog() {
+  // Made on first use, once, whichever thread logs first.
+  static ZEQLog* const log = g_globalLog.Init();
+  return log;
+}
+
+BOOL LogFileWrite(ZEQLog* log, const char* text) {
+  if (!log || IsEmptyString(text)) return FALSE;
+  ZEQLogLock hold(log);
+  if (!log->HasFile()) return FALSE;
+  SetFilePointer(log->file, 0, nullptr, FILE_END);
+  DWORD written = 0;
+  return WriteFile(log->file, text, DWORD(std::strlen(text)), &written, nullptr);
+}
+
+BOOL ConsoleWriteLine(const char* text) {
+  if (!text) return FALSE;
+  if (_fileno(stdout) < 0) {
+    // A program without a console gets one for its echo.
+    AllocConsole();
+    if (freopen("CONOUT$", "w", stdout)) setvbuf(stdout, nullptr, _IONBF, 0);
+  }
+  if (_fileno(stdout) < 0) return FALSE;
+  const size_t length = std::strlen(text);
+  std::fputs(text, stdout);
+  const bool endsWithFeed = (length >= 1 && text[length - 1] == '\n') || (length >= 2 && text[length - 2] == '\n');
+  if (!endsWithFeed) std::fputc('\n', stdout);
+  std::fflush(stdout);
+  return TRUE;
+}
