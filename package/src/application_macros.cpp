@@ -8,6 +8,7 @@
 #include "foundation/text.h"
 #include "package/definition_references.h"
 #include "package/macros.h"
+#include "ascii_text.h"
 
 namespace {
 
@@ -19,15 +20,6 @@ constexpr char kLanguageDirective[] = "@kestolang=";
 std::atomic<const char*> language{"en-US"};
 std::atomic<int> languageCode{kEnglish};
 std::atomic<char*> versionName{nullptr};
-
-bool BeginsNoCase(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix) {
-    char c = *text;
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != *prefix) return false;
-  }
-  return true;
-}
 
 // The part of text in [begin, end) cut to the version part limit, or "0" when
 // empty.
@@ -69,7 +61,7 @@ void SetApplicationMacros(const char* applicationName, const char* versionText,
   if (char* blank = strchr(version, ' ')) {
     *blank = '\0';
     const char* word = blank + 1;
-    if (BeginsNoCase(word, "pt-br")) {
+    if (ascii::BeginsNoCase(word, "pt-br")) {
       newLanguage = "pt-BR";
       code = kPortuguese;
     }

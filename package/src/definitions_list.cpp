@@ -10,6 +10,7 @@
 #include "foundation/text.h"
 #include "package/definitions_defaults.h"
 #include "package/skin_values.h"
+#include "ascii_text.h"
 
 namespace {
 
@@ -38,17 +39,6 @@ const char* ValueOf(const ZEQListItem* item) { return reinterpret_cast<const cha
 
 char* DupOrNull(uintptr_t text) {
   return text ? StrDupExtra(reinterpret_cast<const char*>(text), 0) : nullptr;
-}
-
-// Whole texts equal ignoring the case of ASCII letters.
-bool EqualsNoCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a, y = *b;
-    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
-    if (x != y) return false;
-    if (!x) return true;
-  }
 }
 
 // Unsigned digits of a base from text; stops at the first other character.
@@ -124,7 +114,7 @@ static int ReadTyped(DefinitionsList* list, const char* section, const char* nam
 int DefinitionGetBool(DefinitionsList* list, const char* section, const char* name, int* value,
                       int defaultValue) {
   return ReadTyped(list, section, name, value, defaultValue, [](const char* text) {
-    return (EqualsNoCase(text, "YES") || EqualsNoCase(text, "TRUE")) ? 1 : 0;
+    return (ascii::EqualsNoCase(text, "YES") || ascii::EqualsNoCase(text, "TRUE")) ? 1 : 0;
   });
 }
 

@@ -10,21 +10,15 @@
 #include "package/definitions_reader.h"
 #include "package/macros.h"
 #include "package/text_lines.h"
+#include "ascii_text.h"
 #include "text_builder.h"
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using ascii::IsBlank;
 
 bool EqualsNoCase(const std::string& a, const char* b) {
-  if (a.size() != strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+  return ascii::EqualsNoCase(a.data(), a.size(), b);
 }
 
 std::string Trimmed(const char* begin, const char* end) {

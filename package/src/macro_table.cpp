@@ -7,6 +7,7 @@
 #include "foundation/text.h"
 #include "foundation/variant.h"
 #include "package/macros.h"
+#include "ascii_text.h"
 #include "text_builder.h"
 
 namespace {
@@ -85,8 +86,7 @@ class MacroForms {
   void Lower() {
     if (lower_.text) return;
     lower_.text = StrDupExtra(value_, 0);
-    for (char* c = lower_.text; *c; ++c)
-      if (*c >= 'A' && *c <= 'Z') *c = char(*c - 'A' + 'a');
+    for (char* c = lower_.text; *c; ++c) *c = ascii::Lower(*c);
   }
 
   const char* key_;

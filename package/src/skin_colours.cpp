@@ -5,6 +5,7 @@
 #include <string>
 
 #include "package/skin_values.h"
+#include "ascii_text.h"
 
 namespace {
 
@@ -12,17 +13,8 @@ bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-bool EqualsNoCase(const char* text, size_t n, const char* word) {
-  if (strlen(word) != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != word[i]) return false;
-  }
-  return true;
-}
+using ascii::EqualsNoCase;
+using ascii::IsBlank;
 
 struct NamedColour {
   const char* name;

@@ -8,15 +8,11 @@
 #include "package/definition_references.h"
 #include "package/definitions_defaults.h"
 #include "package/definitions_list.h"
+#include "definitions_test_support.h"
 
 namespace {
 
-std::string Value(DefinitionsList* list, const char* key) {
-  int found = 0;
-  const char* value = DefinitionGetValue(list, nullptr, key, nullptr, &found);
-  if (!found) return "<absent>";
-  return value ? value : "<null>";
-}
+using definitions_test::Value;
 
 // The global dictionary is process-wide: each test puts its own in place and
 // puts the previous one back.

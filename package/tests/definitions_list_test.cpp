@@ -7,6 +7,7 @@
 #include "foundation/text.h"
 #include "package/definitions_defaults.h"
 #include "package/definitions_list.h"
+#include "definitions_test_support.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ std::vector<std::string> Keys(ZEQList* list) {
   return keys;
 }
 
-std::string Value(DefinitionsList* list, const char* key) {
-  int found = 0;
-  const char* value = DefinitionGetValue(list, nullptr, key, nullptr, &found);
-  if (!found) return "<absent>";
-  return value ? value : "<null>";
-}
+using definitions_test::Value;
 
 class DefinitionsStore : public ::testing::Test {
  protected:

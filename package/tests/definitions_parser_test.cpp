@@ -10,23 +10,12 @@
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
 #include "package/macros.h"
+#include "definitions_test_support.h"
 
 namespace {
 
-using Entries = std::map<std::string, std::string>;
-
-// Every entry of a list except the three defaults; a section entry without
-// a value shows as "<section>".
-Entries EntriesOf(DefinitionsList* list) {
-  Entries entries;
-  for (int i = 0; i < list->count; ++i) {
-    const ZEQListItem* item = list->GetItemAt(i);
-    const std::string key = item->KeyText();
-    if (key.rfind("system.font.", 0) == 0) continue;
-    entries[key] = item->value1 ? reinterpret_cast<const char*>(item->value1) : "<section>";
-  }
-  return entries;
-}
+using definitions_test::Entries;
+using definitions_test::EntriesOf;
 
 // Directives reach files through this source; it records what it is asked.
 class RecordingSource : public DefinitionsSource {
