@@ -1,5 +1,6 @@
 // The line grammar of definitions texts. Pure logic: files are reached only
 // through the DefinitionsSource the caller gives.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +26,13 @@ std::string Trimmed(const char* begin, const char* end) {
   while (begin < end && IsBlank(*begin)) ++begin;
   while (end > begin && IsBlank(end[-1])) --end;
   return std::string(begin, end);
+}
+
+constexpr size_t kPathCap = kDefinitionKeyMax + 1;
+
+// Appends what fits below the path cap.
+void AppendCapped(std::string* path, const std::string& part) {
+  if (path->size() < kPathCap) path->append(part, 0, kPathCap - path->size());
 }
 
 // "%name%" loses its markers and counts as a variable.
@@ -98,10 +106,13 @@ class DefinitionsParser {
 
  private:
   // The section path brought to a line's level (see the language's levels).
+  // Paths are held to one character more than a stored key may have: a path
+  // that long gives keys too long to store, whatever is cut from or added to
+  // its end, and a hostile text cannot make every line copy a huge path.
   std::string PathAtLevel(int level) const {
     std::string path = sectionPath_;
     if (level > sectionLevel_) {
-      path.append(size_t(level - sectionLevel_ - 1), '.');
+      AppendCapped(&path, std::string(std::min(size_t(level - sectionLevel_ - 1), kPathCap), '.'));
     } else if (!(level == 0 && sectionLevel_ == 0)) {
       // Cut before the level-th dot (the first for level 0 and 1).
       size_t dot = std::string::npos;
@@ -120,11 +131,11 @@ class DefinitionsParser {
     const bool variable = StripVariableMarkers(&name);
     std::string path = PathAtLevel(level);
     if (level == 0) {
-      path = name;
+      path.clear();
     } else {
-      path += '.';
-      path += name;
+      AppendCapped(&path, ".");
     }
+    AppendCapped(&path, name);
     sectionPath_ = path;
     sectionLevel_ = level;
     if (variable) {
@@ -150,8 +161,9 @@ class DefinitionsParser {
 
   void Key(std::string name, const std::string& value, int level) {
     const bool variable = StripVariableMarkers(&name);
-    const std::string path = PathAtLevel(level);
-    const std::string key = path.empty() ? name : path + '.' + name;
+    std::string key = PathAtLevel(level);
+    if (!key.empty()) AppendCapped(&key, ".");
+    AppendCapped(&key, name);
     if (key.size() > kDefinitionKeyMax || IsPrivateDefinitionKey(key.c_str())) return;
     if (EqualsNoCase(value, "#begin")) {
       blockOpen_ = true;
@@ -168,7 +180,8 @@ class DefinitionsParser {
   }
 
   void MetaLine(const std::string& text, int level) {
-    const std::string counter = "[meta]." + sectionPath_;
+    std::string counter = "[meta].";
+    AppendCapped(&counter, sectionPath_);
     if (counter.size() > kDefinitionKeyMax || IsPrivateDefinitionKey(counter.c_str())) return;
     int count = 0;
     DefinitionGetInt(target_, nullptr, counter.c_str(), &count, 0);

@@ -317,6 +317,15 @@ TEST_F(DefinitionsText, HostileTextsEndWithoutHarm) {
   ASSERT_NE(nullptr, list);
   EXPECT_EQ(value, EntriesOf(list)["s.big"]);
 
+  // A huge section name followed by many keys below it: none is stored, and
+  // no line has to copy the huge path.
+  std::string wide = std::string(1 << 20, 's') + "\r\n";
+  for (int i = 0; i < 20000; ++i) wide += "\tk:v\r\n\t\tsub\r\n";
+  wide += "short\r\n\tk:v\r\n";
+  list = Read(wide);
+  ASSERT_NE(nullptr, list);
+  EXPECT_EQ((Entries{{"short", "<section>"}, {"short.k", "v"}}), EntriesOf(list));
+
   // Section names nested deeper and deeper.
   std::string nested;
   for (int level = 0; level < 2000; ++level)
