@@ -1,12 +1,15 @@
-// The log file opened through the file operations of the package library.
+// The log file opened through the file operations of the package library,
+// and its size limit from the definitions.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "foundation/log.h"
 #include "foundation/log_file.h"
+#include "foundation/process_state.h"
 #include "package/file_retry.h"
-#include "package/log_file_calls.h"
+#include "package/definitions_list.h"
+#include "package/log_file_setup.h"
 #include "package/vfs.h"
 
 namespace {
@@ -65,6 +68,33 @@ TEST_F(LogFileCalls, AMountedFileOpensButTakesNoText) {
   EXPECT_EQ(log_.file, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(IsVFSHandleRecord(record));
   VFSClearMounts();
+}
+
+TEST(LogMaxSize, ComesFromTheLogSectionOfTheDefinitions) {
+  struct Case {
+    const char* name;
+    const char* value;  // null: no key
+    int found;
+    uint32_t limit;
+  };
+  const Case cases[] = {
+      {"decimal", "5000", 1, 5000},
+      {"not a number", "large", 1, 0},
+      {"-1", "-1", 1, kZEQLogNoSizeLimit},
+      {"absent", nullptr, 0, 1234},
+  };
+  const uint32_t saved = ZEQGetLogSizeLimit();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DefinitionsList* definitions = DefinitionsList::Create();
+    if (c.value) DefinitionSetValue(definitions, "log.max size", c.value);
+    DefinitionSetValue(definitions, "other.max size", "77");
+    ZEQSetLogSizeLimit(1234);
+    EXPECT_EQ(ReadLogMaxSize(definitions), c.found);
+    EXPECT_EQ(ZEQGetLogSizeLimit(), c.limit);
+    DefinitionsList::Delete(definitions);
+  }
+  ZEQSetLogSizeLimit(saved);
 }
 
 }  // namespace
