@@ -20,13 +20,8 @@ BOOL IsSameComObject(IUnknown* first, IUnknown* second) {
 
 template <typename T>
 static T* FetchFromTable(DWORD cookie) {
-  IGlobalInterfaceTable* table = ZEQGlobalInterfaceTable();
-  if (!table || !cookie) return nullptr;
-  IUnknown* unknown = nullptr;
-  if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IUnknown, reinterpret_cast<void**>(&unknown))) ||
-      !unknown) {
-    return nullptr;
-  }
+  IUnknown* unknown = GetInterfaceFromGIT(cookie);
+  if (!unknown) return nullptr;
   T* result = nullptr;
   if (FAILED(unknown->QueryInterface(__uuidof(T), reinterpret_cast<void**>(&result)))) result = nullptr;
   unknown->Release();

@@ -26,3 +26,31 @@ void ZEQReleaseGlobalInterfaceTable() {
       InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&g_table), nullptr));
   if (table) table->Release();
 }
+
+DWORD ZEQGITRegister(IUnknown* object) {
+  IGlobalInterfaceTable* table = ZEQGlobalInterfaceTable();
+  if (!object || !table) return 0;
+  IUnknown* identity = nullptr;
+  if (FAILED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) ||
+      !identity)
+    return 0;
+  DWORD cookie = 0;
+  if (FAILED(table->RegisterInterfaceInGlobal(identity, IID_IUnknown, &cookie))) cookie = 0;
+  identity->Release();
+  return cookie;
+}
+
+int RevokeGITCookie(DWORD cookie) {
+  IGlobalInterfaceTable* table = ZEQGlobalInterfaceTable();
+  if (!cookie || !table) return 0;
+  return SUCCEEDED(table->RevokeInterfaceFromGlobal(cookie)) ? 1 : 0;
+}
+
+IUnknown* GetInterfaceFromGIT(DWORD cookie) {
+  IGlobalInterfaceTable* table = ZEQGlobalInterfaceTable();
+  if (!cookie || !table) return nullptr;
+  IUnknown* object = nullptr;
+  if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IUnknown, reinterpret_cast<void**>(&object))))
+    return nullptr;
+  return object;
+}
