@@ -8,6 +8,7 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "file_test_support.h"
+#include "../../foundation/tests/test_threads.h"
 
 namespace {
 
@@ -226,6 +227,46 @@ TEST_F(MountedFiles, HandlesOutliveRemountsAndClearing) {
   EXPECT_EQ("replaced", ReadSome(after, 100));
   CloseHandleExt(&before);
   CloseHandleExt(&after);
+}
+
+// Readers on several threads open, read and close a file while another
+// thread keeps replacing and clearing the mounts: every read sees one whole
+// version of the file, never freed memory.
+TEST_F(MountedFiles, ReadersAndRemountsOnManyThreads) {
+  const std::string path = At("\\app\\shared.txt");
+  const std::string versions[] = {std::string(4096, 'a'), std::string(2048, 'b'), std::string(8192, 'c')};
+  Mount("\\app\\shared.txt", versions[0]);
+  volatile LONG stop = 0;
+  volatile LONG bad = 0;
+  volatile LONG reads = 0;
+  const bool ended = RunOnThreads(5, [&](int index) {
+    if (index == 0) {
+      for (int round = 0; round < 3000; ++round) {
+        const std::string& data = versions[round % 3];
+        VFSMountFile(path.c_str(), data.data(), uint32_t(data.size()));
+        if (round % 7 == 0) VFSClearMounts();
+      }
+      InterlockedExchange(&stop, 1);
+      return;
+    }
+    std::string buffer(9000, '\0');
+    while (!stop) {
+      HANDLE handle = CreateFileExt(path.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, 0);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      const DWORD size = GetFileSizeExt(handle);
+      DWORD got = 0;
+      ReadFileExt(handle, DWORD(buffer.size()), &buffer[0], &got);
+      CloseHandleExt(&handle);
+      InterlockedIncrement(&reads);
+      const bool whole = got == size && (size == 4096 || size == 2048 || size == 8192) &&
+                         buffer.find_first_not_of(buffer[0], 0) >= got &&
+                         buffer[0] == (size == 4096 ? 'a' : size == 2048 ? 'b' : 'c');
+      if (!whole) InterlockedIncrement(&bad);
+    }
+  }, 60000);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(0, bad);
+  EXPECT_GT(reads, 0);
 }
 
 TEST_F(MountedFiles, WholeFileReadsOfEveryKind) {
