@@ -1,6 +1,5 @@
 // Opening files of any path form, and the handle operations that serve
 // mounted files from memory and pass every other handle to the system.
-#include <atomic>
 #include <cstring>
 
 #include "foundation/heap.h"
