@@ -1,6 +1,5 @@
 // Opening files of any path form, and the handle operations that serve
 // mounted files from memory and pass every other handle to the system.
-#include <atomic>
 #include <cstring>
 
 #include "foundation/heap.h"
@@ -8,22 +7,10 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "retry_policy.h"
+#include "url_download.h"
 #include "vfs_internal.h"
 
 namespace {
-
-using URLDownloadToCacheFileAProc = HRESULT(WINAPI*)(IUnknown*, const char*, char*, DWORD, DWORD, IUnknown*);
-
-// Looked up once in URLMON.DLL and kept for the process; NULL when missing.
-URLDownloadToCacheFileAProc UrlDownloader() {
-  static const URLDownloadToCacheFileAProc proc = [] {
-    HMODULE library = LoadLibraryA("urlmon.dll");
-    return library ? reinterpret_cast<URLDownloadToCacheFileAProc>(
-                         reinterpret_cast<void*>(GetProcAddress(library, "URLDownloadToCacheFileA")))
-                   : nullptr;
-  }();
-  return proc;
-}
 
 KESTOVFSHANDLE* AsRecord(HANDLE handle) {
   return IsVFSHandleRecord(handle) ? static_cast<KESTOVFSHANDLE*>(handle) : nullptr;
@@ -77,8 +64,7 @@ HANDLE CreateFileExt(const char* path, DWORD access, DWORD shareMode, DWORD disp
       if (!downloaded && IsURLPath(working)) {
         // The system's URL cache gives a local copy; later attempts open it.
         char local[MAX_PATH] = {};
-        URLDownloadToCacheFileAProc download = UrlDownloader();
-        if (!download || download(nullptr, SkipVirtualPrefix(working), local, MAX_PATH, 0, nullptr) != S_OK) {
+        if (!DownloadUrlToCache(SkipVirtualPrefix(working), local, MAX_PATH)) {
           SetLastError(ERROR_PATH_NOT_FOUND);
           return false;
         }
