@@ -14,17 +14,9 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "ascii_text.h"
+#include "text_builder.h"
 
 namespace {
-
-// Heap text freed at scope end.
-struct HeapText {
-  char* text = nullptr;
-  explicit HeapText(char* t) : text(t) {}
-  ~HeapText() { HeapFreeZ(text); }
-  HeapText(const HeapText&) = delete;
-  HeapText& operator=(const HeapText&) = delete;
-};
 
 // Lists read with the cache flag, keyed by normalised path (case ignored);
 // they are never freed.
