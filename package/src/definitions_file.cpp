@@ -10,20 +10,13 @@
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
 #include "package/package_log.h"
+#include "package/path_expand.h"
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "ascii_text.h"
+#include "text_builder.h"
 
 namespace {
-
-// Heap text freed at scope end.
-struct HeapText {
-  char* text = nullptr;
-  explicit HeapText(char* t) : text(t) {}
-  ~HeapText() { HeapFreeZ(text); }
-  HeapText(const HeapText&) = delete;
-  HeapText& operator=(const HeapText&) = delete;
-};
 
 // Lists read with the cache flag, keyed by normalised path (case ignored);
 // they are never freed.
@@ -121,6 +114,7 @@ class FileSource : public DefinitionsSource {
   // relative is taken from the folder of the file being read.
   char* Resolve(const char* argument) {
     char* path = StrDupExtra(argument, 0);
+    ExpandLoaderRelativePath(&path, strlen(path) + 1, nullptr);
     if (IsUnresolvedRelativePath(path)) {
       char parent[513] = "";
       if (GetParentPath(path_, parent, sizeof parent)) {

@@ -11,16 +11,13 @@
 #include "package/definitions_defaults.h"
 #include "package/skin_values.h"
 #include "ascii_text.h"
+#include "text_builder.h"
 
 namespace {
 
 // Heap key of section and name, freed at scope end.
-struct JoinedKey {
-  char* text;
-  JoinedKey(const char* section, const char* name) : text(MakeDefinitionKey(section, name)) {}
-  ~JoinedKey() { HeapFreeZ(text); }
-  JoinedKey(const JoinedKey&) = delete;
-  JoinedKey& operator=(const JoinedKey&) = delete;
+struct JoinedKey : HeapText {
+  JoinedKey(const char* section, const char* name) : HeapText(MakeDefinitionKey(section, name)) {}
 };
 
 int FindKey(DefinitionsList* list, const char* key) {

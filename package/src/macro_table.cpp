@@ -18,16 +18,6 @@ ZEQList* MacroTable() {
   return table;
 }
 
-// Heap text freed at scope end.
-struct HeapText {
-  char* text = nullptr;
-  HeapText() = default;
-  explicit HeapText(char* t) : text(t) {}
-  ~HeapText() { HeapFreeZ(text); }
-  HeapText(const HeapText&) = delete;
-  HeapText& operator=(const HeapText&) = delete;
-};
-
 const char* FindBytes(const char* text, size_t from, size_t length, const char* key, size_t k) {
   if (k == 0 || length < k) return nullptr;
   for (size_t i = from; i + k <= length; ++i) {

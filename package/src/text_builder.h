@@ -1,10 +1,21 @@
-// A heap text grown by appending, for the expansions that rebuild a text in
-// one pass instead of moving its tail once per replacement.
+// Heap texts held by a scope: one that is freed at scope end, and one grown
+// by appending, for the expansions that rebuild a text in one pass instead of
+// moving its tail once per replacement.
 #pragma once
 #include <cstddef>
 #include <cstring>
 
 #include "foundation/heap.h"
+
+// A process-heap text (HeapFreeZ block) freed at scope end.
+struct HeapText {
+  char* text = nullptr;
+  HeapText() = default;
+  explicit HeapText(char* t) : text(t) {}
+  ~HeapText() { HeapFreeZ(text); }
+  HeapText(const HeapText&) = delete;
+  HeapText& operator=(const HeapText&) = delete;
+};
 
 class HeapTextBuilder {
  public:

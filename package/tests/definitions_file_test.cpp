@@ -6,6 +6,7 @@
 
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
+#include "package/macros.h"
 #include "package/skin_values.h"
 #include "package/vfs.h"
 #include "definitions_test_support.h"
@@ -85,6 +86,26 @@ TEST_F(DefinitionsFiles, ImportsAreReadRelativeToTheImportingFile) {
                             {"common", "<section>"}, {"common.shared", "yes"},
                             {"app.after", "1"}};
   EXPECT_EQ(expected, EntriesOf(list));
+}
+
+TEST_F(DefinitionsFiles, ImportPathsExpandMacrosEnvironmentAndAliases) {
+  Write("parts\\env.def", "env:1\r\n");
+  Write("parts\\alias.def", "alias:2\r\n");
+  Write("parts\\macro.def", "macro:3\r\n");
+  SetEnvironmentVariableA("DEFS_TEST_ROOT", root.c_str());
+  SetPathAlias("defstest", (root + "\\parts").c_str(), 1);
+  RegisterMacro("!%defstestparts%", (root + "\\parts").c_str());
+  const std::string main = Write("expand.def",
+                                 "@import %DEFS_TEST_ROOT%\\parts\\env.def\r\n"
+                                 "@import defstest:\\alias.def\r\n"
+                                 "@import %defstestparts%\\macro.def\r\n");
+  DefinitionsList* list = Read(main);
+  ASSERT_NE(nullptr, list);
+  EXPECT_EQ((Entries{{"env", "1"}, {"alias", "2"}, {"macro", "3"}}), EntriesOf(list));
+  RegisterMacro("-defstestparts", nullptr);
+  SetEnvironmentVariableA("DEFS_TEST_ROOT", nullptr);
+  ZEQList* aliases = PathAliases();
+  aliases->RemoveAt(aliases->FindSortedByName("defstest", ZEQLIST_BYTES, 0));
 }
 
 TEST_F(DefinitionsFiles, MetaValuesNameTheFileAndItsFolder) {
