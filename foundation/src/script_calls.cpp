@@ -52,6 +52,7 @@ CallState& State() {
 }
 
 constexpr char kItemTag[] = "+ZEQII";
+constexpr DWORD kWaitSliceMs = 20;
 
 wchar_t* DupTrimmed(const wchar_t* text) {
   if (!text) return nullptr;
@@ -352,7 +353,14 @@ uint32_t ZEQPostAPC(VARIANT* result, bool wait, ZEQApcItemHolder& item) {
   }
   if (!wait) return ZEQERROR_NOERROR;
 
-  BOOL signalled = WaitForHandleExt(&record->completion, INFINITE, nullptr, kZEQWaitPumpInput | kZEQWaitCom);
+  // COM's wait dispatches only COM's own traffic: the caller's other
+  // messages (its windows, its thread timers, calls to its own pages) are
+  // pumped between slices.
+  BOOL signalled = FALSE;
+  for (;;) {
+    signalled = WaitForHandleExt(&record->completion, kWaitSliceMs, nullptr, kZEQWaitPumpInput | kZEQWaitCom);
+    if (signalled || GetLastError() != WAIT_TIMEOUT || !PumpPendingMessages(nullptr)) break;
+  }
   ZEQMarshaledVariant* marshalled = nullptr;
   {
     CallState& state = State();

@@ -105,12 +105,14 @@ void Tick() {
   }
 }
 
-unsigned __stdcall thZEQTimerThread(void*) {
+unsigned __stdcall thZEQTimerThread(void* started) {
   OleInitialize(nullptr);
   TimerState& state = State();
   MSG message;
   PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
   state.threadId = GetCurrentThreadId();
+  // From here on the thread's queue takes posted messages.
+  SetEvent(static_cast<HANDLE>(started));
   PostTick();
   HANDLE pacing = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   for (;;) {
@@ -155,11 +157,18 @@ DWORD StartTimerThread() {
   TimerState& state = State();
   unsigned id = 0;
   InterlockedExchange(&state.tickQueued, 0);
-  uintptr_t thread = _beginthreadex(nullptr, 0, thZEQTimerThread, nullptr, 0, &id);
-  if (!thread) return 0;
+  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!started) return 0;
+  uintptr_t thread = _beginthreadex(nullptr, 0, thZEQTimerThread, started, 0, &id);
+  if (!thread) {
+    CloseHandle(started);
+    return 0;
+  }
   state.thread = reinterpret_cast<HANDLE>(thread);
-  // The thread notes its id itself; until then ticks are posted by id.
-  InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&state.threadId), static_cast<LONG>(id), 0);
+  // Messages posted before the thread has its queue would be lost.
+  HANDLE both[2] = {started, state.thread};
+  WaitForMultipleObjects(2, both, FALSE, 10000);
+  CloseHandle(started);
   return id;
 }
 
