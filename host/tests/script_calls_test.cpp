@@ -14,6 +14,8 @@
 #include "foundation/process_state.h"
 #include "foundation/script_calls.h"
 #include "foundation/variant.h"
+#include "foundation/window_timers.h"
+#include "foundation/marshal_packet.h"
 #include "host/containers.h"
 #include "host/script_calls.h"
 #include "script_host.h"
@@ -305,11 +307,13 @@ TEST_F(ScriptCalls, RefusalsClearTheArgument) {
   EXPECT_EQ(VT_EMPTY, V_VT(&argument));
 }
 
-// A program window on a thread that does not pump until told to, registered
-// as a ready container: calls posted to it stay queued.
+// A program window on a thread of its own, registered as a ready container.
+// Stalled: the thread does not pump until told to, so calls posted to the
+// window stay queued. Otherwise it pumps, but the page's interface never
+// becomes ready.
 class StalledWindow {
  public:
-  StalledWindow() {
+  explicit StalledWindow(bool pumping = false) : pumping_(pumping) {
     ZEQInstallScriptCalls();
     created_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     go_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -335,13 +339,17 @@ class StalledWindow {
     WNDPROC old = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(me->window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProgramWindowProc)));
     if (old != ProgramWindowProc) previousProc = old;
-    ZEQSetWindowContainer(me->window_, ZEQWindowContainer{0, false, 0, true, true, nullptr, 0});
+    ZEQSetWindowContainer(me->window_, ZEQWindowContainer{0, false, 0, true, !me->pumping_, nullptr, 0});
     SetEvent(me->created_);
-    WaitForSingleObject(me->go_, 20000);
+    if (me->pumping_)
+      host_test::PumpWait(me->go_, 30000);
+    else
+      WaitForSingleObject(me->go_, 20000);
     ZEQRemoveWindowContainer(me->window_);
     DestroyWindow(me->window_);
     return 0;
   }
+  bool pumping_;
   HANDLE created_ = nullptr;
   HANDLE go_ = nullptr;
   HANDLE thread_ = nullptr;
@@ -392,6 +400,61 @@ TEST_F(ScriptCalls, CallerWaitingAtShutdownGetsCancel) {
   ASSERT_TRUE(ended);
   CloseHandle(caller.thread);
   EXPECT_EQ(ZEQACTION_CANCEL, caller.code);
+}
+
+TEST_F(ScriptCalls, CallToAPageThatNeverGetsReadyIsDroppedWithNotFound) {
+  StalledWindow unready(true);
+  ASSERT_TRUE(unready.Window());
+  WaitingCaller caller;
+  std::pair<WaitingCaller*, HWND> context(&caller, unready.Window());
+  caller.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, CallAndWait, &context, 0, nullptr));
+  // Ten thousand re-posts, then the drop releases the caller.
+  ASSERT_TRUE(host_test::PumpWait(caller.thread, 60000));
+  CloseHandle(caller.thread);
+  EXPECT_EQ(ZEQERROR_NOTFOUND, caller.code);
+}
+
+TEST_F(ScriptCalls, CallbackGetsTheResultInTheCallersPage) {
+  uint32_t code = 99;
+  ASSERT_TRUE(OnWorker([&] {
+    VARIANT argument;
+    VariantInit(&argument);
+    VariantSetStringW(&argument, L"back");
+    code = ZEQDeliverAPC(owner_, L"echo", L"note", nullptr, &argument, nullptr, 0, owner_, 0, nullptr);
+  }));
+  EXPECT_EQ(0u, code);
+  EXPECT_TRUE(PageReaches(L"seen.join()", L"back!"));
+}
+
+TEST_F(ScriptCalls, ImmediateAndIntervalDelayedCalls) {
+  ASSERT_TRUE(OnWorker([&] {
+    VARIANT argument = Int(1);
+    VARIANT result;
+    ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, &result, kZEQApcCoalesce | kZEQApcImmediate, nullptr,
+                  200, nullptr);
+    host_test::PumpWait(GetCurrentThread(), 700);
+  }));
+  EXPECT_TRUE(PageReaches(L"seen.join()", L"1,1"));
+
+  page_->Call([](ScriptHost& host) { host.Run(L"seen = [];"); });
+  ASSERT_TRUE(OnWorker([&] {
+    VARIANT argument = Int(2);
+    VARIANT result;
+    ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, &result, kZEQApcCoalesce | kZEQApcInterval, nullptr,
+                  50, nullptr);
+    // Runs at every expiry while this thread pumps, until cancelled.
+    host_test::PumpWait(GetCurrentThread(), 600);
+    UINT_PTR id = V_UI4(&result);
+    uintptr_t context = GetTimerExtContext(nullptr, id);
+    ZEQApcItemHolder item(ZEQPacketFromValue(context));
+    ASSERT_TRUE(item.IsSet());
+    ZEQCancelDelayedAPC(item);
+  }));
+  Sleep(150);
+  std::wstring seen = Eval(L"seen.length");
+  EXPECT_GE(std::stoi(seen), 3);
+  Sleep(200);
+  EXPECT_EQ(seen, Eval(L"seen.length"));
 }
 
 }  // namespace
