@@ -32,7 +32,15 @@ struct TimerState {
   // 1 while a tick message is queued: at most one circulates.
   volatile LONG tickQueued = 0;
   volatile LONG ticks = 0;
-  TimerState() { InitializeCriticalSection(&lock); }
+  // Blinking behaviors and the window each one's blink goes to.
+  CRITICAL_SECTION blinkLock;
+  std::vector<std::pair<IUnknown*, HWND>> blinking;
+  DWORD blinkTicks = 0;
+  volatile LONG blinkPhase = 0;
+  TimerState() {
+    InitializeCriticalSection(&lock);
+    InitializeCriticalSection(&blinkLock);
+  }
 };
 
 // Never destroyed: timers may be released by other static objects at exit.
@@ -105,6 +113,23 @@ void Tick() {
   }
 }
 
+// Counts the walk's 10 ms; past 400 the phase flips (about every 41st walk,
+// whatever the wall clock says).
+void Blink() {
+  TimerState& state = State();
+  ZEQLockGuard guard(&state.blinkLock);
+  state.blinkTicks += kTickMs;
+  if (state.blinkTicks <= 400) return;
+  state.blinkTicks = 0;
+  LONG phase = InterlockedXor(&state.blinkPhase, 1) ^ 1;
+  for (auto& entry : state.blinking) {
+    entry.first->AddRef();
+    if (!PostMessageA(entry.second, CMSG_ZEQBLINK, static_cast<WPARAM>(phase),
+                      reinterpret_cast<LPARAM>(entry.first)))
+      entry.first->Release();
+  }
+}
+
 unsigned __stdcall thZEQTimerThread(void* started) {
   OleInitialize(nullptr);
   TimerState& state = State();
@@ -134,6 +159,7 @@ unsigned __stdcall thZEQTimerThread(void* started) {
         InterlockedExchange(&state.tickQueued, 0);
         InterlockedIncrement(&state.ticks);
         Tick();
+        Blink();
         if (pacing) {
           HANDLE slot = pacing;
           WaitForHandleExt(&slot, kTickMs, nullptr, kZEQWaitThroughShutdown);
@@ -300,3 +326,25 @@ size_t ZEQTimerListCount() {
 }
 
 LONG ZEQTimerTickCount() { return State().ticks; }
+
+void ZEQBlinkAdd(IUnknown* behavior, HWND window) {
+  if (!behavior) return;
+  TimerState& state = State();
+  ZEQLockGuard guard(&state.blinkLock);
+  for (auto& entry : state.blinking)
+    if (entry.first == behavior) {
+      entry.second = window;
+      return;
+    }
+  state.blinking.emplace_back(behavior, window);
+}
+
+void ZEQBlinkRemove(IUnknown* behavior) {
+  TimerState& state = State();
+  ZEQLockGuard guard(&state.blinkLock);
+  auto& list = state.blinking;
+  list.erase(std::remove_if(list.begin(), list.end(), [behavior](const auto& e) { return e.first == behavior; }),
+             list.end());
+}
+
+LONG ZEQBlinkPhase() { return State().blinkPhase; }

@@ -160,6 +160,50 @@ TEST_F(TimerThreadTest, ManyTimersKeepOneWakeUpInFlight) {
   ASSERT_NE(0u, StartTimerThread());
 }
 
+// A behavior that counts its references and the blinks it received.
+struct BlinkingBehavior : IUnknown {
+  volatile LONG references = 1;
+  volatile LONG blinks = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references); }
+  ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&references); }
+};
+
+LRESULT CALLBACK BlinkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == CMSG_ZEQBLINK) {
+    auto* behavior = reinterpret_cast<BlinkingBehavior*>(lParam);
+    InterlockedIncrement(&behavior->blinks);
+    behavior->Release();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(TimerThreadTest, BlinkPhaseFlipsAndReachesBehaviors) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = BlinkWindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "ZEQBlinkTestWindow";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "ZEQBlinkTestWindow", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(window);
+  BlinkingBehavior behavior;
+  LONGLONG start = Now();
+  ZEQBlinkAdd(&behavior, window);
+  ASSERT_TRUE(WaitFor(&behavior.blinks, 2, 10000));
+  EXPECT_TRUE(ZEQBlinkPhase() == 0 || ZEQBlinkPhase() == 1);
+  ZEQBlinkRemove(&behavior);
+  // Two flips take at least 410 ms of walks.
+  EXPECT_GE(Ms(Now() - start), 400.0);
+  WaitFor(&behavior.blinks, behavior.blinks + 1, 600);  // one may still be queued
+  EXPECT_EQ(1, behavior.references);
+  DestroyWindow(window);
+}
+
 TEST(TimerKill, UnknownSlotFails) {
   ZEQTimer* slot = nullptr;
   EXPECT_FALSE(ZEQKillTimer(&slot));

@@ -4,6 +4,7 @@
 // itself, or on its target window's thread as CMSG_ZEQTIMER.
 #pragma once
 #include <windows.h>
+#include <unknwn.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -74,6 +75,14 @@ bool IsTimerRecord(const ZEQTimer* timer);
 // The window side of CMSG_ZEQTIMER: calls the callback of a fired timer and
 // drops the firing's reference. Returns 0.
 LRESULT ZEQReceiveTimerMessage(LPARAM lParam);
+
+// The common blink phase of blinking controls: every 41st walk of the timer
+// thread (about 410 ms) it flips, and every registered behavior gets
+// CMSG_ZEQBLINK (wParam the phase, lParam the behavior with one added COM
+// reference that the receiver releases) at the window of its container.
+void ZEQBlinkAdd(IUnknown* behavior, HWND window);
+void ZEQBlinkRemove(IUnknown* behavior);
+LONG ZEQBlinkPhase();
 
 // Entries in the timer list (tests and status lines).
 size_t ZEQTimerListCount();
