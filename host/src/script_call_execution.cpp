@@ -16,6 +16,7 @@
 #include "host/containers.h"
 #include "host/cross_thread.h"
 #include "host/dispatch_ex.h"
+#include "host/js_array.h"
 #include "host/script_exec.h"
 
 namespace {
@@ -320,3 +321,13 @@ uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item) {
 }
 
 void ZEQInstallScriptCalls() { ZEQSetScriptCallHooks(ZEQScriptCallHooks{FindContainer, ZEQExecuteAPC}); }
+
+uint32_t ZEQDeliverAPCWithArgs(HWND target, const wchar_t* interfaceName, JSArray* arguments, VARIANT* result,
+                               uint32_t flags, HWND sourceWindow, uint32_t delay, const wchar_t* delayName,
+                               HWND sourceContainer) {
+  VARIANT argument;
+  VariantInit(&argument);
+  JSArray::ToVariant(arguments, &argument);
+  return ZEQDeliverAPC(target, interfaceName, nullptr, sourceContainer, &argument, result, flags, sourceWindow, delay,
+                       delayName);
+}

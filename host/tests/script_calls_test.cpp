@@ -17,6 +17,7 @@
 #include "foundation/window_timers.h"
 #include "foundation/marshal_packet.h"
 #include "host/containers.h"
+#include "host/js_array.h"
 #include "host/script_calls.h"
 #include "script_host.h"
 #include "windows/runtime_messages.h"
@@ -455,6 +456,26 @@ TEST_F(ScriptCalls, ImmediateAndIntervalDelayedCalls) {
   EXPECT_GE(std::stoi(seen), 3);
   Sleep(200);
   EXPECT_EQ(seen, Eval(L"seen.length"));
+}
+
+TEST_F(ScriptCalls, ThinFormsBuildTheirArguments) {
+  ASSERT_TRUE(OnWorker([&] {
+    EXPECT_EQ(0u, ZEQDeliverAPCWithString(owner_, L"note", "text", 0, nullptr));
+    EXPECT_EQ(0u, ZEQDeliverAPCWithValue(owner_, L"note", TRUE, 0, nullptr));
+    JSArray* list = JSArray::New();
+    list->AppendInt(4);
+    list->AppendInt(5);
+    list->AppendInt(6);
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(0u, ZEQDeliverAPCWithArgs(owner_, L"sum", list, &result, kZEQApcArgumentList, nullptr, 0, nullptr,
+                                        nullptr));
+    EXPECT_EQ(15, VariantToInt(&result));
+    VariantClear(&result);
+    JSArray::Delete(list);
+    EXPECT_EQ(ZEQERROR_NOTFOUND, ZEQDeliverAPCToContainer(owner_, L"noSuchFunction", nullptr, 0));
+  }));
+  EXPECT_EQ(L"text,true", Eval(L"seen.join()"));
 }
 
 }  // namespace

@@ -121,3 +121,15 @@ LRESULT ZEQReceiveInvokeMessage(HWND window, LPARAM lParam);
 
 // Items alive in the process.
 LONG ZEQLiveApcItems();
+
+// Thin forms of ZEQDeliverAPC (no callback; no result unless named).
+// A text argument (narrow, ANSI) as a BSTR.
+uint32_t ZEQDeliverAPCWithString(HWND target, const wchar_t* interfaceName, const char* text, uint32_t flags,
+                                 HWND sourceContainer);
+// A boolean argument (VARIANT_TRUE or VARIANT_FALSE).
+uint32_t ZEQDeliverAPCWithValue(HWND target, const wchar_t* interfaceName, BOOL value, uint32_t flags,
+                                HWND sourceContainer);
+// The 32-bit value to the page's "ZEQOnWBSecure".
+uint32_t ZEQRaiseOnWBSecure(HWND target, uint32_t value, uint32_t flags, HWND sourceContainer);
+// No argument.
+uint32_t ZEQDeliverAPCToContainer(HWND target, const wchar_t* interfaceName, HWND sourceContainer, uint32_t flags);

@@ -30,3 +30,10 @@ uint32_t ZEQInvokeAPCTarget(HWND sourceWindow, HWND targetWindow, const wchar_t*
 // Resolves and invokes one name in the page of the browser.
 uint32_t ZEQInvokeScriptFunction(const wchar_t* name, IWebBrowser2* browser, VARIANT* argument, uint32_t flags,
                                  VARIANT* result, HRESULT* hr, LONG callCounter, HWND sourceContainer);
+
+struct JSArray;
+// A script array as the argument (converted to one SAFEARRAY); with flag
+// 0x40 its elements become the function's parameters.
+uint32_t ZEQDeliverAPCWithArgs(HWND target, const wchar_t* interfaceName, JSArray* arguments, VARIANT* result,
+                               uint32_t flags, HWND sourceWindow, uint32_t delay, const wchar_t* delayName,
+                               HWND sourceContainer);
