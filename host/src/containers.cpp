@@ -17,6 +17,7 @@ struct Entry {
 
 struct Registry {
   CRITICAL_SECTION lock;
+  uint32_t lastId = 0;
   std::map<HWND, Entry*> entries;
   Registry() { InitializeCriticalSection(&lock); }
 };
@@ -49,8 +50,22 @@ void ZEQSetWindowContainer(HWND window, const ZEQWindowContainer& container) {
       throw;
     }
     entry = made;
+    entry->container.id = ++registry.lastId;
   }
+  uint32_t id = entry->container.id;
   entry->container = container;
+  entry->container.id = id;
+}
+
+bool ZEQSetWindowContainerReady(HWND window, bool ready, bool interfaceReady, IWebBrowser2* browser) {
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (!entry) return false;
+  entry->container.ready = ready;
+  entry->container.interfaceReady = interfaceReady;
+  entry->container.browser = browser;
+  return true;
 }
 
 void ZEQRemoveWindowContainer(HWND window) {

@@ -6,3 +6,14 @@
 // A log line of another thread for the main window (lParam: the posted
 // record, see ZEQLogHandlePostedLine).
 extern const UINT CMSG_KESTOASYNCHLOG;
+// A timer of the timer thread fired at a window (lParam: the ZEQTimer,
+// carrying one reference for the receiver).
+extern const UINT CMSG_ZEQTIMER;
+// The blink phase (wParam) for a blinking behavior (lParam).
+extern const UINT CMSG_ZEQBLINK;
+// The timer thread's own tick and its stop.
+extern const UINT CMSG_ZEQTIMERTHREADMSG;
+extern const UINT CMSG_ZEQDESTROYTIMER;
+// A cross-thread script call for the window's page (lParam: an auto-free
+// marshal packet of the call item).
+extern const UINT CMSG_ZEQINVOKEINTERFACE;

@@ -5,6 +5,7 @@
 // their window.
 #pragma once
 #include <windows.h>
+#include <exdisp.h>
 
 #include <cstdint>
 
@@ -20,11 +21,20 @@ struct ZEQWindowContainer {
   uint32_t options;
   bool hasSite;             // a browser site exists
   int32_t downloadControl;  // the site's download-control flags
+  bool ready;               // creation finished
+  bool interfaceReady;      // the page's interface is ready for calls
+  // The container's browser, used only on the window's own thread (no
+  // reference is held here: the container owns it).
+  IWebBrowser2* browser;
+  uint32_t id;              // given at registration, unique per container
 };
 
 // Registers (or updates) the container of a window. A new container gets a
 // new, empty "ZEQGlobal" store.
 void ZEQSetWindowContainer(HWND window, const ZEQWindowContainer& container);
+// Changes the ready flags of a registered container; false when the window
+// has none.
+bool ZEQSetWindowContainerReady(HWND window, bool ready, bool interfaceReady, IWebBrowser2* browser);
 // Forgets the window's container (its store goes with its last holder).
 void ZEQRemoveWindowContainer(HWND window);
 // true with a copy of the fields when the window has a container.

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "foundation/buffers.h"
+#include "foundation/result_codes.h"
 #include "host/property_store.h"
 
 class CZEQDispatchEx;
@@ -65,10 +66,7 @@ constexpr uint32_t ZEQREADYSTATE_INTERACTIVE = 40;
 constexpr uint32_t ZEQREADYSTATE_ABORTED = 50;
 constexpr uint32_t ZEQREADYSTATE_COMPLETE = 60;
 
-// Answers a handler gives.
-constexpr uint32_t ZEQACTION_CONTINUE = 0x2001;
-constexpr uint32_t ZEQACTION_CANCEL = 0x2002;
-constexpr uint32_t ZEQACTION_IGNORE = 0x2003;
+// Answers a handler gives: ZEQACTION_ in foundation/result_codes.h.
 
 // Class name resolver: (object, name, GetDispID name flags, out DISPID).
 using ZEQGetIDsOfNamesCallback = HRESULT (*)(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);

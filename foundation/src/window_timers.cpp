@@ -1,0 +1,65 @@
+// Contexts of window and thread timers, one process-wide table under its own
+// lock. The lock never covers SetTimer or KillTimer.
+#include "foundation/window_timers.h"
+
+#include <map>
+#include <utility>
+
+#include "foundation/lock_guard.h"
+
+namespace {
+
+struct TimerRecord {
+  uintptr_t context;
+  UINT elapse;
+  TIMERPROC procedure;
+};
+
+using TimerKey = std::pair<HWND, UINT_PTR>;
+
+struct TimerTable {
+  CRITICAL_SECTION lock;
+  std::map<TimerKey, TimerRecord> records;
+  TimerTable() { InitializeCriticalSection(&lock); }
+};
+
+// Never destroyed: timers may be killed by other static objects at exit.
+TimerTable& Table() {
+  static TimerTable* table = new TimerTable;
+  return *table;
+}
+
+}  // namespace
+
+UINT_PTR SetTimerExt(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure, uintptr_t context) {
+  UINT_PTR armed = SetTimer(window, id, elapse, procedure);
+  if (!armed) return 0;
+  TimerTable& table = Table();
+  ZEQLockGuard guard(&table.lock);
+  table.records[TimerKey(window, armed)] = TimerRecord{context, elapse, procedure};
+  return armed;
+}
+
+BOOL KillTimerExt(HWND window, UINT_PTR id) {
+  if (!id) return FALSE;
+  {
+    TimerTable& table = Table();
+    ZEQLockGuard guard(&table.lock);
+    table.records.erase(TimerKey(window, id));
+  }
+  return KillTimer(window, id);
+}
+
+BOOL KillTimerExtSlot(UINT_PTR* slot, HWND window) {
+  if (!slot || !*slot) return FALSE;
+  UINT_PTR id = *slot;
+  *slot = 0;
+  return KillTimerExt(window, id);
+}
+
+uintptr_t GetTimerExtContext(HWND window, UINT_PTR id) {
+  TimerTable& table = Table();
+  ZEQLockGuard guard(&table.lock);
+  auto found = table.records.find(TimerKey(window, id));
+  return found == table.records.end() ? 0 : found->second.context;
+}
