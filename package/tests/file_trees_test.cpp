@@ -22,6 +22,7 @@ TEST_F(FileTrees, FolderImportAddsTheTreeOrNothing) {
   CreateDirectoryA(source.c_str(), nullptr);
   CreateDirectoryA((source + "\\sub").c_str(), nullptr);
   CreateDirectoryA((source + "\\.hidden").c_str(), nullptr);
+  DeleteFileA((source + "\\sub\\c.css").c_str());
   WriteWholeFile(source + "\\a.txt", {'a'});
   WriteWholeFile(source + "\\sub\\b.txt", {'b', 'b'});
   WriteWholeFile(source + "\\.skip.txt", {'s'});

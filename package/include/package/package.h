@@ -79,3 +79,11 @@ bool ZEQPackageAddFile(ZEQPackageDATA* package, const char* path, const char* so
 // Closing.
 bool ZEQPackageWriteHeader(ZEQPackageDATA* package, uint32_t plainLength, const char* key, uint32_t flags);
 bool ZEQPackageClose(ZEQPackageDATA* package, HANDLE handle, uint32_t flags);
+
+// Changing entries of a memory package: the first entry matching path (a
+// wildcard list) is removed and, when bytes are given, a file entry with the
+// path and the bytes is appended. With ZEQPKG_CHANGE_NESTED in options, a
+// path that reaches into a nested package changes the entry inside it.
+constexpr uint32_t ZEQPKG_CHANGE_NESTED = 0x80;
+int ZEQPackageChangeEntry(ZEQPackageDATA* package, const char* path, const void* bytes, uint32_t length,
+                          uint32_t options);
