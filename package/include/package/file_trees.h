@@ -25,3 +25,18 @@ constexpr size_t kIconMaxImages = 64;
 // heap icon-group block (6 + 14 * count bytes). Refuses files whose counts,
 // sizes or offsets do not fit the bytes present or the slots given.
 bool ReadIconFile(const char* path, uint8_t** images, size_t slots, uint8_t** group, size_t* groupSize);
+
+// Folder trees. Entries whose names begin with '.' are left alone.
+bool CopyDirectoryTree(const char* source, const char* destination, const char* patterns, uintptr_t value,
+                       uint32_t flags);
+bool RemoveDirectoryTreeWorker(const char* folder, const char* patterns, uintptr_t value1, uintptr_t value2);
+bool RemoveDirectoryTree(const char* folder, const char* patterns, uintptr_t value);
+bool GetFolderStatistics(const char* folder, double* totalBytes, uint32_t* folders, uint32_t* files,
+                         uint32_t flags);
+
+// The text-encoding switch: 1 to ANSI, 2 to UTF-8, 8 and others leave the
+// buffer as it is (0). Conversions to UTF-16 are not done here (0).
+uint32_t ConvertTextBuffer(uint32_t flags, char** buffer, size_t* size);
+
+bool GetFileLastWriteTimeExt(const char* path, FILETIME* time);
+bool CheckFileAccessExt(const char* path, int kind);
