@@ -1,5 +1,4 @@
-// The log object, the global log, and where its text goes: the file and the
-// console.
+// The log object, the global log, and the console echo.
 #include <fcntl.h>
 #include <io.h>
 
@@ -7,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "foundation/list.h"
 #include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -25,6 +25,7 @@ ZEQLog* ZEQLog::Init(const ZEQProfilerClock* clock) {
   profiler.Init("KESTOLOG Profiler", clock);
   startStamp = profiler.Now();
   prefixFlags = kZEQLogDefaultFlags;
+  ZEQList::Create(&pending);
   return this;
 }
 
@@ -35,6 +36,7 @@ void ZEQLog::Free() {
     lock = nullptr;
   }
   profiler.Free();
+  ZEQList::DeleteAt(&pending);
   HeapFreeZ(currentLine);
   currentLine = nullptr;
 }
@@ -52,15 +54,6 @@ ZEQLog* ZEQGlobalLog() {
   // Made on first use, once, whichever thread logs first.
   static ZEQLog* const log = g_globalLog.Init();
   return log;
-}
-
-BOOL LogFileWrite(ZEQLog* log, const char* text) {
-  if (!log || IsEmptyString(text)) return FALSE;
-  ZEQLockGuard hold(log->lock);
-  if (!log->HasFile()) return FALSE;
-  SetFilePointer(log->file, 0, nullptr, FILE_END);
-  DWORD written = 0;
-  return WriteFile(log->file, text, DWORD(std::strlen(text)), &written, nullptr);
 }
 
 BOOL ConsoleWriteLine(const char* text) {

@@ -1,12 +1,17 @@
 #include "foundation/process_state.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace {
 
 std::atomic<uint32_t> g_applicationState{kZEQAppRunning};
 std::atomic<HWND> g_mainWindow{nullptr};
 std::atomic<ZEQPreTranslateHook> g_preTranslate{nullptr};
+std::atomic<uint32_t> g_logSizeLimit{0xFFFFFFFFu};
+char g_applicationBanner[kZEQApplicationBannerMax + 1];
+std::atomic<UINT> g_exitCode{0};
+std::atomic<HANDLE> g_instanceMutex{nullptr};
 
 }  // namespace
 
@@ -24,3 +29,21 @@ BOOL ZEQPreTranslateMessage(MSG* message, HWND dialog) {
   if (ZEQPreTranslateHook hook = g_preTranslate.load()) return hook(message, dialog);
   return !(dialog && IsDialogMessageA(dialog, message));
 }
+
+uint32_t ZEQGetLogSizeLimit() { return g_logSizeLimit.load(); }
+
+void ZEQSetLogSizeLimit(uint32_t bytes) { g_logSizeLimit.store(bytes); }
+
+const char* ZEQGetApplicationBanner() { return g_applicationBanner; }
+
+void ZEQSetApplicationBanner(const char* text) {
+  const size_t length = text ? strnlen(text, kZEQApplicationBannerMax) : 0;
+  std::memcpy(g_applicationBanner, text ? text : "", length);
+  g_applicationBanner[length] = '\0';
+}
+
+UINT ZEQGetExitCode() { return g_exitCode.load(); }
+
+void ZEQSetExitCode(UINT code) { g_exitCode.store(code); }
+
+HANDLE ZEQSetInstanceMutex(HANDLE mutex) { return g_instanceMutex.exchange(mutex); }

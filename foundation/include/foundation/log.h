@@ -58,15 +58,28 @@ struct ZEQLog {
   char path[kZEQLogPathMax + 1];
   char* currentLine;          // heap text of the latest entry
   char prefix[kZEQLogPrefixMax + 1];
-  uint32_t lastSession;
+  uint32_t lastSession;       // 1: the file's previous run did not close it
   uint32_t prefixFlags;
+  uint32_t pendingDropped;    // bytes refused while the pending queue was full
 
   // Makes the log in place (any previous content is forgotten): its lock,
-  // its profiler on the given clock (null: the system's), the start stamp and
-  // the default prefix flags. No file is open.
+  // its profiler on the given clock (null: the system's), the start stamp,
+  // the default prefix flags and an empty pending queue. No file is open.
   ZEQLog* Init(const ZEQProfilerClock* clock = nullptr);
-  // Releases what Init made and the current line; the file stays open.
+  // Releases what Init made, the pending queue and the current line; the
+  // file stays open.
   void Free();
+  // The log file (see foundation/log_file.h). Open: 0 when a file is
+  // already open or the file cannot be opened; otherwise notes whether the
+  // file's previous run closed it (lastSession), empties the file (truncate)
+  // or appends, and writes the "[STARTED]" entry. FlushPending writes the
+  // queued text; 0 without a file. Restart empties the file and writes the
+  // "[RESTARTED]" entry. Close writes the "[CLOSED]" entry and closes the
+  // file; 0 without a file.
+  BOOL Open(const char* path, bool truncate);
+  BOOL FlushPending();
+  BOOL Restart();
+  BOOL Close();
   // Hands the log a file to append to (0 or INVALID_HANDLE_VALUE: none) and
   // returns the previous one, which the caller owns again.
   HANDLE SetFile(HANDLE handle);
@@ -107,8 +120,9 @@ int ZEQLogFormatPrefix(DWORD threadId, const char* text, ZEQLog* log, uint32_t f
 // Base64 heap text; null when either is null or the key is empty.
 char* EncipherToBase64(const char* text, const char* key);
 
-// Appends a text to the log's file. Without a file nothing is written
-// (result 0); a null or empty text writes nothing.
+// Appends a text to the log's file, restarting the file first when it has
+// grown past the log size limit. Without a file the text is queued (result
+// 1, or 0 when the queue is full); a null or empty text writes nothing.
 BOOL LogFileWrite(ZEQLog* log, const char* text);
 // Echoes a text to the process's console (made when the process has no
 // standard output) with a line feed unless the text ends with one; 0 when

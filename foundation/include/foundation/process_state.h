@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // Application state: an unsigned 32-bit value, always compared unsigned.
@@ -30,3 +31,28 @@ using ZEQPreTranslateHook = BOOL (*)(MSG* message, HWND dialog);
 // Returns the previous hook; null restores the default.
 ZEQPreTranslateHook ZEQSetPreTranslateHook(ZEQPreTranslateHook hook);
 BOOL ZEQPreTranslateMessage(MSG* message, HWND dialog);
+
+// The log file's limit in bytes: a write that finds the file larger first
+// empties it. 0xFFFFFFFF (the default) means no limit.
+uint32_t ZEQGetLogSizeLimit();
+void ZEQSetLogSizeLimit(uint32_t bytes);
+
+// The application banner every log-file entry repeats (where the executable
+// lives and the version line); set once at start-up, empty until then.
+constexpr size_t kZEQApplicationBannerMax = 2047;
+const char* ZEQGetApplicationBanner();
+// Cut to kZEQApplicationBannerMax characters.
+void ZEQSetApplicationBanner(const char* text);
+
+// The exit code of the process, set by script.
+UINT ZEQGetExitCode();
+void ZEQSetExitCode(UINT code);
+
+// The instance-identity mutex, when this process holds one: the immediate
+// exit closes it. Returns the previous one.
+HANDLE ZEQSetInstanceMutex(HANDLE mutex);
+
+// The immediate exit: closes the instance-identity mutex, marks the process
+// as ending, closes the global log with its "[CLOSED]" entry and ends the
+// process with the exit code. No teardown runs.
+[[noreturn]] void KESTOTerminate();
