@@ -8,6 +8,7 @@
 #include "foundation/md5.h"
 #include "foundation/text.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ bool AddFolderWalk(ZEQPackageDATA* package, const std::string& folderPath, const
 
 bool ReadExactly(HANDLE file, void* into, DWORD count) {
   DWORD got = 0;
-  return ReadFile(file, into, count, &got, nullptr) && got == count;
+  return ReadFileExt(file, count, into, &got) && got == count;
 }
 
 uint16_t Load16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
@@ -92,7 +93,7 @@ bool MD5OfFileHandle(HANDLE handle, char* digestText) {
   MD5Init(&context);
   uint8_t chunk[64 * 1024];
   DWORD got = 0;
-  while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got) MD5Update(&context, chunk, got);
+  while (ReadFileExt(handle, sizeof(chunk), chunk, &got) && got) MD5Update(&context, chunk, got);
   unsigned char digest[kMD5DigestSize];
   MD5Final(digest, &context);
   MD5ToHex(digest, digestText);
@@ -101,11 +102,11 @@ bool MD5OfFileHandle(HANDLE handle, char* digestText) {
 
 bool GetFileMD5Ext(const char* path, char* digestText) {
   if (!path || !digestText) return false;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileExt(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
   MD5OfFileHandle(file, digestText);
-  CloseHandle(file);
+  CloseHandleExt(&file);
   return true;
 }
 
@@ -114,19 +115,18 @@ bool ReadIconFile(const char* path, uint8_t** images, size_t slots, uint8_t** gr
   *group = nullptr;
   if (groupSize) *groupSize = 0;
   if (_strnicmp(path, "zeq:", 4) == 0) path += 4;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = CreateFileExt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
   uint8_t* entries = nullptr;
   uint8_t* block = nullptr;
   size_t made = 0;
   bool ok = false;
   try {
-    LARGE_INTEGER size;
+    const DWORD size = GetFileSizeExt(file);
     uint8_t head[6];
-    if (GetFileSizeEx(file, &size) && ReadExactly(file, head, sizeof(head))) {
+    if (size != INVALID_FILE_SIZE && ReadExactly(file, head, sizeof(head))) {
       const uint16_t count = Load16(head + 4);
-      const uint64_t fileSize = uint64_t(size.QuadPart);
+      const uint64_t fileSize = size;
       // The directory and every image must lie inside the file and fit the slots.
       if (count && count <= slots && 6 + 16ull * count <= fileSize) {
         entries = static_cast<uint8_t*>(HeapAllocZ(16u * count));
@@ -138,9 +138,8 @@ bool ReadIconFile(const char* path, uint8_t** images, size_t slots, uint8_t** gr
         for (size_t i = 0; ok && i < count; ++i) {
           const uint8_t* e = entries + 16 * i;
           const uint32_t imageSize = Load32(e + 8), offset = Load32(e + 12);
-          LARGE_INTEGER at;
-          at.QuadPart = offset;
-          ok = imageSize && uint64_t(offset) + imageSize <= fileSize && SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+          ok = imageSize && uint64_t(offset) + imageSize <= fileSize &&
+               SetFilePointerExt(file, FILE_BEGIN, LONG(offset)) != INVALID_SET_FILE_POINTER;
           if (!ok) break;
           images[i] = static_cast<uint8_t*>(HeapAllocZ(imageSize));
           made = i + 1;
@@ -168,6 +167,6 @@ bool ReadIconFile(const char* path, uint8_t** images, size_t slots, uint8_t** gr
     }
   HeapFreeZ(block);
   HeapFreeZ(entries);
-  CloseHandle(file);
+  CloseHandleExt(&file);
   return ok;
 }

@@ -3,7 +3,9 @@
 
 #include "foundation/text.h"
 #include "package/file_trees.h"
+#include "package/file_retry.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -25,27 +27,19 @@ bool ForEachEntry(const std::string& folder, Visit visit) {
 
 bool IsFolder(const WIN32_FIND_DATAA& found) { return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
-bool CreateParentFolders(const std::string& path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    const std::string part = path.substr(0, at);
-    if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool CopyDirectoryTree(const char* source, const char* destination, const char* patterns, uintptr_t value,
                        uint32_t flags) {
   if (!source || !*source || !destination || !*destination) return false;
-  if (!CreateDirectoryA(destination, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (!CreateDirectoryExt(destination)) return false;
   std::string to = destination;
   if (to.back() != '\\') to += '\\';
   return ForEachEntry(source, [&](const std::string& from, const WIN32_FIND_DATAA& found) {
     const std::string target = to + found.cFileName;
     if (IsFolder(found)) return !(flags & 0x1) || CopyDirectoryTree(from.c_str(), target.c_str(), patterns, value, flags);
     if (!WildcardMatchList(patterns, from.c_str(), 0)) return true;
-    return CreateParentFolders(target) && CopyFileA(from.c_str(), target.c_str(), FALSE) != FALSE;
+    return CreateParentDirectory(target.c_str()) && CopyFileExt(from.c_str(), target.c_str());
   });
 }
 
@@ -64,15 +58,16 @@ bool RemoveDirectoryTreeWorker(const char* folder, const char* patterns, uintptr
     if (!WildcardMatchList(patterns, path.c_str(), 0)) return true;
     if (IsFolder(found)) {
       if (!RemoveDirectoryTreeWorker(path.c_str(), patterns, value1, value2)) return true;
-      if (RemoveDirectoryA(path.c_str())) return true;
-      return filtered && GetLastError() == ERROR_DIR_NOT_EMPTY;
+      DWORD error = 0;
+      if (RemoveDirectoryExt(path.c_str(), &error)) return true;
+      return filtered && error == ERROR_DIR_NOT_EMPTY;
     }
-    return DeleteFileA(path.c_str()) != FALSE;
+    return DeleteFileExt(path.c_str()) != FALSE;
   });
 }
 
 bool RemoveDirectoryTree(const char* folder, const char* patterns, uintptr_t value) {
-  return RemoveDirectoryTreeWorker(folder, patterns, value, 0) && RemoveDirectoryA(folder);
+  return RemoveDirectoryTreeWorker(folder, patterns, value, 0) && RemoveDirectoryExt(folder);
 }
 
 bool GetFolderStatistics(const char* folder, double* totalBytes, uint32_t* folders, uint32_t* files,

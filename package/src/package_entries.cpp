@@ -6,6 +6,7 @@
 #include "foundation/heap.h"
 #include "package/package.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -148,22 +149,22 @@ bool ZEQPackageAddFile(ZEQPackageDATA* package, const char* path, const char* so
     std::snprintf(prefix, sizeof(prefix), "ZEQPackageAddFile: [FAILED] \"%s\" - \"%s\"", package->path, from);
     uint32_t length = 0;
     if (*from) {
-      file = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+      file = CreateFileExt(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, 0);
       if (file == INVALID_HANDLE_VALUE) {
         PackageLogPrintf("%s - Unable to open source - SystemError: %d", prefix, int(GetLastError()));
         return false;
       }
-      LARGE_INTEGER size;
-      if (!GetFileSizeEx(file, &size) || size.QuadPart > LONGLONG(0xFFFFFF00u)) {
+      const DWORD size = GetFileSizeExt(file);
+      if (size == INVALID_FILE_SIZE || size > 0xFFFFFF00u) {
         PackageLogPrintf("%s - Unable to allocate memory - SystemError: %d", prefix, int(GetLastError()));
-        CloseHandle(file);
+        CloseHandleExt(&file);
         return false;
       }
-      length = uint32_t(size.QuadPart);
+      length = size;
       data = static_cast<uint8_t*>(HeapAllocZ(size_t(length) + 1));
       DWORD got = 0;
-      if (length && (!ReadFile(file, data, length, &got, nullptr) || got != length)) {
+      if (length && (!ReadFileExt(file, length, data, &got) || got != length)) {
         PackageLogPrintf("%s - Unable to read file data - SystemError: %d", prefix, int(GetLastError()));
       } else if ((package->header.Flags & ZEQPKG_ENSUREZEQRULES) && IsTextExtension(from) &&
                  (length < 3 || data[0] != 0xEF || data[1] != 0xBB || data[2] != 0xBF)) {
@@ -171,8 +172,7 @@ bool ZEQPackageAddFile(ZEQPackageDATA* package, const char* path, const char* so
       } else {
         ok = true;
       }
-      CloseHandle(file);
-      file = INVALID_HANDLE_VALUE;
+      CloseHandleExt(&file);
     } else {
       ok = true;
     }
@@ -181,7 +181,7 @@ bool ZEQPackageAddFile(ZEQPackageDATA* package, const char* path, const char* so
     PackageLogPrintf("!ZEQPackageAddFile: Unexpected exception...");
     ok = false;
   }
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) CloseHandleExt(&file);
   HeapFreeZ(data);
   return ok;
 }
