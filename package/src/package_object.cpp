@@ -8,6 +8,7 @@
 #include "foundation/process_state.h"
 #include "package/package.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ bool HasHandle(const ZEQPackageDATA* package) {
 }
 
 void CloseOwnHandle(ZEQPackageDATA* package) {
-  if (HasHandle(package)) CloseHandle(package->handle);
+  if (HasHandle(package)) CloseHandleExt(&package->handle);
   package->handle = INVALID_HANDLE_VALUE;
 }
 
@@ -123,9 +124,15 @@ ZEQPackageDATA* ZEQPackageCreate(uint32_t flags, const char* path, uint32_t type
     package->progress = DoNothingProgress;
     ok = true;
     if (flags & ZEQPKG_FILE_BACKED) {
-      package->handle = CreateFileA(Shown(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
-      if (!HasHandle(package)) {
+      package->handle = CreateFileExt(Shown(path), GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, kCreateFileRetry);
+      if (IsVFSHandleRecord(package->handle)) {
+        // A mounted file cannot take the package's writes.
+        CloseHandleExt(&package->handle);
+        SetLastError(ERROR_INVALID_HANDLE);
+        PackageLogPrintf("ZEQPackageCreate: [FAILED] Unable to allocate package header \"%s\"", Shown(path));
+        ok = false;
+      } else if (!HasHandle(package)) {
         PackageLogPrintf("ZEQPackageCreate: [FAILED] Unable to create file \"%s\"", Shown(path));
         ok = false;
       } else if (!ZEQPackageWriteFile(package, kPackageHeaderSize, &package->header)) {
@@ -175,14 +182,13 @@ bool ZEQPackagePrepareContents(ZEQPackageDATA* package, HANDLE handle, uint32_t 
   try {
     size_t bodyLength = length;
     if (fromFile) {
-      LARGE_INTEGER size;
-      if (!GetFileSizeEx(handle, &size) || size.QuadPart < LONGLONG(kPackageHeaderSize) ||
-          size.QuadPart - LONGLONG(kPackageHeaderSize) > LONGLONG(0xFFFFFF00u)) {
+      const DWORD size = GetFileSizeExt(handle);
+      if (size == INVALID_FILE_SIZE || size < kPackageHeaderSize) {
         PackageLogPrintf("ZEQPackagePrepareContents: [FAILED] Unable to Read Package Content - Package: \"%s\"",
                          package->path);
         return false;
       }
-      bodyLength = size_t(size.QuadPart) - kPackageHeaderSize;
+      bodyLength = size_t(size) - kPackageHeaderSize;
     }
     CloseOwnHandle(package);
     if (bodyLength == 0) {
@@ -193,11 +199,9 @@ bool ZEQPackagePrepareContents(ZEQPackageDATA* package, HANDLE handle, uint32_t 
     }
     auto* body = static_cast<uint8_t*>(HeapAllocZ(bodyLength + 1));
     if (fromFile) {
-      LARGE_INTEGER at;
-      at.QuadPart = kPackageHeaderSize;
       DWORD got = 0;
-      if (!SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) ||
-          !ReadFile(handle, body, DWORD(bodyLength), &got, nullptr) || got != bodyLength) {
+      if (SetFilePointerExt(handle, FILE_BEGIN, LONG(kPackageHeaderSize)) == INVALID_SET_FILE_POINTER ||
+          !ReadFileExt(handle, DWORD(bodyLength), body, &got) || got != bodyLength) {
         HeapFreeZ(body);
         PackageLogPrintf("ZEQPackagePrepareContents: [FAILED] Unable to Read Package Content - Package: \"%s\"",
                          package->path);
@@ -232,15 +236,15 @@ ZEQPackageDATA* ZEQPackageOpen(const char* path, const char* password, ZEQPackag
     if (HasExeExtension(path)) {
       // Packages inside executables are read by the executable signer.
       PackageLogPrintf("ZEQPackageOpen: [FAILED] \"%s\" - Unable to retieve embeded package", path);
-    } else if ((file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
+    } else if ((file = CreateFileExt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                     0)) == INVALID_HANDLE_VALUE) {
       PackageLogPrintf("ZEQPackageOpen: [FAILED] \"%s\" - Unable to open package", path);
     } else {
       package = ZEQPackageNew(0, 0);
       SetPath(package, path);
       SetPackageKey(package->key, password, keyFlags);
       DWORD got = 0;
-      if (!ReadFile(file, &package->header, kPackageHeaderSize, &got, nullptr)) {
+      if (!ReadFileExt(file, kPackageHeaderSize, &package->header, &got)) {
         PackageLogPrintf("ZEQPackageOpen: [FAILED] \"%s\" - Unable to read package header", path);
       } else if (got != kPackageHeaderSize) {
         PackageLogPrintf("ZEQPackageOpen: [FAILED] \"%s\" - Unable to read package header (size does not match)",
@@ -259,7 +263,7 @@ ZEQPackageDATA* ZEQPackageOpen(const char* path, const char* password, ZEQPackag
     PackageLogPrintf("!ZEQPackageOpen: Unexpected exception...");
     ok = false;
   }
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) CloseHandleExt(&file);
   PackageLogPrintf("ZEQPackageOpen: %s \"%s\"", Verdict(ok), path);
   if (!ok) {
     ZEQPackageRelease(package);

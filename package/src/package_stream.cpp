@@ -5,6 +5,7 @@
 #include "foundation/heap.h"
 #include "package/package.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ bool ZEQPackageReadFile(ZEQPackageDATA* package, uint32_t count, void* destinati
   if (!package) return false;
   if (HasHandle(package)) {
     DWORD got = 0;
-    if (!ReadFile(package->handle, destination, count, &got, nullptr)) {
+    if (!ReadFileExt(package->handle, count, destination, &got)) {
       PackageLogPrintf("ZEQPackageReadFile: [FAILED] #1");
       return false;
     }
@@ -58,7 +59,7 @@ bool ZEQPackageWriteFile(ZEQPackageDATA* package, uint32_t count, const void* by
   package->changed = 1;
   if (HasHandle(package)) {
     DWORD written = 0;
-    if (!WriteFile(package->handle, bytes, count, &written, nullptr) || written != count) {
+    if (!WriteFileExt(package->handle, bytes, count, &written) || written != count) {
       PackageLogPrintf("ZEQPackageWriteFile: [FAILED] #1");
       return false;
     }

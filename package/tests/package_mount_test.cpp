@@ -47,4 +47,26 @@ TEST(PackageMount, FilesOfAnOpenedPackageReadThroughZeqPaths) {
   VFSClearMounts();
 }
 
+TEST(PackageMount, AMountedPackageOpensThroughItsZeqPath) {
+  const std::string path = PackageTestFolder("mount") + "\\inner.zpk";
+  ZEQPackageDATA* made = ZEQPackageCreate(0x6, path.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+  ASSERT_TRUE(ZEQPackageAddData(made, "\\a.txt", "1", "abc", 3));
+  ASSERT_TRUE(ZEQPackageClose(made, INVALID_HANDLE_VALUE, 0));
+  ZEQPackageRelease(made);
+  const std::vector<uint8_t> image = ReadWholeFile(path);
+  VFSClearMounts();
+  const std::string mounted = std::string(kRoot) + "\\pkgs\\inner.zpk";
+  ASSERT_TRUE(VFSMountFile(mounted.c_str(), image.data(), uint32_t(image.size())));
+  ZEQPackageDATA* package = ZEQPackageOpen(("zeq:" + mounted).c_str(), "pw", nullptr, 0);
+  ASSERT_NE(package, nullptr);
+  int error = -1;
+  const auto entries = WalkEntries(package->content, package->length, false, &error);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].data, std::vector<uint8_t>({'a', 'b', 'c'}));
+  ZEQPackageRelease(package);
+  // A mounted file cannot become a file-backed package.
+  EXPECT_EQ(ZEQPackageCreate(ZEQPKG_FILE_BACKED, ("zeq:" + mounted).c_str(), ZEQPKG_TYPE_MULTIPLE, "pw"), nullptr);
+  VFSClearMounts();
+}
+
 }  // namespace
