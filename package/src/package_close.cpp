@@ -7,6 +7,7 @@
 #include "foundation/process_state.h"
 #include "package/package.h"
 #include "package/package_log.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -72,14 +73,14 @@ bool CloseMemory(ZEQPackageDATA* package, HANDLE given) {
   if (!ZEQPackageWriteHeader(package, plainLength, package->key, package->header.Flags)) return false;
   HANDLE file = given;
   if (!HasHandle(file)) {
-    file = CreateFileA(package->path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    file = CreateFileExt(package->path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, kCreateFileRetry);
     if (!HasHandle(file)) return false;
   }
   LARGE_INTEGER zero;
   zero.QuadPart = 0;
   const bool ok = SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && WriteAll(file, package->content, package->length);
-  if (file != given) CloseHandle(file);
+  if (file != given) CloseHandleExt(&file);
   return ok;
 }
 
