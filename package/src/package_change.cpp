@@ -6,6 +6,7 @@
 #include "foundation/heap.h"
 #include "foundation/text.h"
 #include "package/package.h"
+#include "package/macros.h"
 #include "package/package_log.h"
 
 namespace {
@@ -95,7 +96,7 @@ int ZEQPackageChangeEntry(ZEQPackageDATA* package, const char* path, const void*
         return error;
       }
       if (!more) return 0;
-      char* normal = PackageNormaliseEntryPath(entry.path, entry.pathLength);
+      char* normal = ProcessMacros(PackageNormaliseEntryPath(entry.path, entry.pathLength), nullptr, nullptr, 0);
       const std::string entryPath(normal);
       HeapFreeZ(normal);
       if (WildcardMatchList(path, entryPath.c_str(), 0)) {

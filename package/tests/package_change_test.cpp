@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "package/macros.h"
 #include "package_test_support.h"
 
 namespace {
@@ -50,6 +51,16 @@ TEST(PackageChange, RemovingLeavesOthersAndMissingChangesNothing) {
   EXPECT_EQ(package->header.FilesCount, 2u);
   EXPECT_EQ(package->header.FilesSize, 4.0);
   ZEQPackageRelease(package);
+}
+
+TEST(PackageChange, EntryPathsAreMatchedWithMacrosExpanded) {
+  ASSERT_EQ(RegisterMacro("%pkgchangedir%", "skins"), 1);
+  ZEQPackageDATA* package = ZEQPackageNew(ZEQPKG_TYPE_MULTIPLE, 0);
+  ASSERT_TRUE(ZEQPackageAddData(package, "\\%pkgchangedir%\\main.htc", "1", "x", 1));
+  EXPECT_EQ(ZEQPackageChangeEntry(package, "\\skins\\main.htc", nullptr, 0, 0), 0);
+  EXPECT_EQ(package->length, 0u);
+  ZEQPackageRelease(package);
+  RegisterMacro("-%pkgchangedir%", nullptr);
 }
 
 TEST(PackageChange, BrokenStreamsAndFileBackedPackagesAreRefused) {
