@@ -104,8 +104,8 @@ bool GetFileLastWriteTimeExt(const char* path, FILETIME* time) {
 bool CheckFileAccessExt(const char* path, int kind) {
   static const DWORD kAccess[] = {0, GENERIC_READ, GENERIC_WRITE, GENERIC_EXECUTE};
   if (!path || !*path || kind < 1 || kind > 3) return false;
-  HANDLE file = CreateFileA(path, kAccess[kind], 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileExt(path, kAccess[kind], 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
+  CloseHandleExt(&file);
   return true;
 }

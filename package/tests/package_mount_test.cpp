@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/heap.h"
+#include "package/file_trees.h"
 #include "package/vfs.h"
 #include "package_test_support.h"
 
@@ -64,6 +65,9 @@ TEST(PackageMount, AMountedPackageOpensThroughItsZeqPath) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].data, std::vector<uint8_t>({'a', 'b', 'c'}));
   ZEQPackageRelease(package);
+  EXPECT_TRUE(CheckFileAccessExt(("zeq:" + mounted).c_str(), 2));
+  FILETIME time;
+  EXPECT_FALSE(GetFileLastWriteTimeExt(("zeq:" + mounted).c_str(), &time));
   // A mounted file cannot become a file-backed package.
   EXPECT_EQ(ZEQPackageCreate(ZEQPKG_FILE_BACKED, ("zeq:" + mounted).c_str(), ZEQPKG_TYPE_MULTIPLE, "pw"), nullptr);
   VFSClearMounts();
