@@ -9,7 +9,7 @@ deps="$here/.deps"
 packages=(
   cmake ninja-build make build-essential tcl dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  libz-mingw-w64-dev googletest python3 python3-pycryptodome
+  libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth
 )
 missing=()
