@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "foundation/lock_guard.h"
 
 namespace {
 
@@ -39,16 +40,6 @@ void DeleteLock(CRITICAL_SECTION*& lock) {
   lock = nullptr;
 }
 
-class Locked {
- public:
-  explicit Locked(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
-  ~Locked() { LeaveCriticalSection(lock_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  CRITICAL_SECTION* lock_;
-};
 
 }  // namespace
 
@@ -66,7 +57,7 @@ void ZEQRollingAverage::Create(uint32_t n) {
 }
 
 void ZEQRollingAverage::Reset() {
-  Locked hold(lock);
+  ZEQLockGuard hold(lock);
   for (uint32_t i = 0; i < size; ++i) ring[i] = 0;
   average = 0;
   lastReplaced = 0;
@@ -75,7 +66,7 @@ void ZEQRollingAverage::Reset() {
 }
 
 double ZEQRollingAverage::Add(double sample) {
-  Locked hold(lock);
+  ZEQLockGuard hold(lock);
   if (size == 0) return 0;
   lastReplaced = ring[writeIndex];
   ring[writeIndex] = sample;
@@ -85,7 +76,7 @@ double ZEQRollingAverage::Add(double sample) {
 }
 
 double ZEQRollingAverage::Average() {
-  Locked hold(lock);
+  ZEQLockGuard hold(lock);
   // Until the ring is full the filled slots are those from 0, because the
   // write index starts there.
   double sum = 0;
@@ -116,7 +107,7 @@ ZEQProfiler* ZEQProfiler::Init(const char* text, const ZEQProfilerClock* source)
 }
 
 void ZEQProfiler::Reset() {
-  Locked hold(lock);
+  ZEQLockGuard hold(lock);
   startStamp = clock->counter();
   tickStamp = clock->ticks();
   average->Reset();
@@ -125,7 +116,7 @@ void ZEQProfiler::Reset() {
 }
 
 double ZEQProfiler::Elapsed(bool restart) {
-  Locked hold(lock);
+  ZEQLockGuard hold(lock);
   const int64_t now = clock->counter();
   frequency = clock->frequency();
   const double elapsed = frequency > 0 ? double(now - startStamp) / double(frequency) : 0.0;
