@@ -13,6 +13,8 @@ namespace {
 struct Entry {
   ZEQWindowContainer container;
   ZEQPropertyStoreHolder store;
+  char loaderCSS[MAX_PATH + 1] = {};
+  uint32_t stateFlags = 0;
 };
 
 struct Registry {
@@ -87,6 +89,42 @@ bool ZEQGetWindowContainer(HWND window, ZEQWindowContainer* container) {
   Entry* entry = Find(registry, window);
   if (entry && container) *container = entry->container;
   return entry != nullptr;
+}
+
+bool ZEQSetWindowContainerLoaderCSS(HWND window, const char* path) {
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (!entry) return false;
+  lstrcpynA(entry->loaderCSS, path ? path : "", sizeof(entry->loaderCSS));
+  return true;
+}
+
+bool ZEQGetWindowContainerLoaderCSS(HWND window, char* buffer, size_t size) {
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (buffer && size) lstrcpynA(buffer, entry ? entry->loaderCSS : "", static_cast<int>(size));
+  return entry != nullptr;
+}
+
+bool ZEQSetWindowContainerState(HWND window, uint32_t flags) {
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (!entry) return false;
+  entry->stateFlags = flags;
+  return true;
+}
+
+bool ZEQSetWindowContainerStateBits(HWND window, uint32_t bits, uint32_t* before) {
+  Registry& registry = Containers();
+  ZEQLockGuard guard(&registry.lock);
+  Entry* entry = Find(registry, window);
+  if (!entry) return false;
+  if (before) *before = entry->stateFlags;
+  entry->stateFlags |= bits;
+  return true;
 }
 
 bool ZEQGetTopContainerStore(HWND window, ZEQPropertyStoreHolder* store) {

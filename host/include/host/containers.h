@@ -51,3 +51,20 @@ class CZEQDispatchEx;
 HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
 HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, IServiceProvider* caller);
+
+// State flag: the loader style sheet went into a page of the current
+// top-level navigation.
+constexpr uint32_t kContainerStateLoaderCSS = 0x10;
+
+// The loader style sheet of a registered container: the path of the style
+// sheet put into the first page of each top-level navigation (NULL or "":
+// none; cut to MAX_PATH characters). false when the window has none.
+bool ZEQSetWindowContainerLoaderCSS(HWND window, const char* path);
+// A copy of the path into buffer[size] ("" when none); false when the
+// window has no container.
+bool ZEQGetWindowContainerLoaderCSS(HWND window, char* buffer, size_t size);
+// The state flags of a container's document: replaced, or bits set (the
+// flags as they were before through *before, optional). false when the
+// window has no container.
+bool ZEQSetWindowContainerState(HWND window, uint32_t flags);
+bool ZEQSetWindowContainerStateBits(HWND window, uint32_t bits, uint32_t* before);
