@@ -35,13 +35,6 @@ char* StyledFolder(const char* folder, char separator, bool doubled) {
   return styled;
 }
 
-size_t CountOccurrences(const char* text, const char* part) {
-  size_t count = 0;
-  const size_t length = strlen(part);
-  for (const char* at = strstr(text, part); at; at = strstr(at + length, part)) ++count;
-  return count;
-}
-
 }  // namespace
 
 int ExpandPathAliases(char** path, size_t capacity, int expandEnvironment) {
@@ -66,12 +59,14 @@ int ExpandPathAliases(char** path, size_t capacity, int expandEnvironment) {
   char* styled = StyledFolder(folder, separator, doubled);
   HeapFreeZ(folder);
 
-  strcat(name, ":");
-  const size_t from = strlen(name);
+  // Only the leading alias is replaced: the same letters later in the path
+  // belong to its rest ("data:\\old-data:x" keeps its second "data:").
+  const size_t aliasEnd = static_cast<size_t>(colon + 1 - *path);
+  const size_t rest = strlen(*path + aliasEnd);
   const size_t to = strlen(styled);
-  const size_t occurrences = CountOccurrences(*path, name);
-  EnsurePathBlock(path, strlen(*path) + occurrences * (to > from ? to - from : 0));
-  StrReplaceAll(*path, name, styled, true);
+  EnsurePathBlock(path, offset + to + rest);
+  memmove(*path + offset + to, *path + aliasEnd, rest + 1);
+  memcpy(*path + offset, styled, to);
   HeapFreeZ(styled);
   HeapFreeZ(name);
   // An alias followed directly by a name is brought to one path form.

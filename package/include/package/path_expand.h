@@ -22,8 +22,8 @@
 BOOL ExpandLoaderRelativePath(char** path, size_t capacity, const char* baseFolder);
 
 // A path written "alias:rest" (optionally behind "zeq:") becomes the
-// alias's folder from PathAliases followed by the rest; every occurrence of
-// "alias:" in the text is replaced. The separator after the colon decides
+// alias's folder from PathAliases followed by the rest; only that leading
+// alias is replaced, the rest is left as written. The separator after the colon decides
 // the folder's separators ('\' or '/'; doubled when written doubled, as in
 // script source). "zeq:" is removed from an expanded path. With
 // expandEnvironment, environment strings are expanded first. 1 when an alias
