@@ -92,7 +92,9 @@ HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindIn
     // The failure reaches page script from Continue, on the browser's turn.
     PROTOCOLDATA data = {};
     data.grfFlags = kForceSwitch;
-    sink->Switch(&data);
+    // A sink that cannot switch threads (it answers with a failure) would
+    // leave the download waiting for ever: Continue then runs at once.
+    if (FAILED(sink->Switch(&data))) Continue(&data);
     return S_OK;
   }
 

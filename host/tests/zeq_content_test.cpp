@@ -124,6 +124,7 @@ TEST_F(ZeqContent, MountedFilesArriveWhole) {
 TEST_F(ZeqContent, AMissingFileEndsTheBindingWithoutData) {
   zeq_test::Fetched fetched = FetchUrl(AddressW("content\\no-such-file.htm"));
   ASSERT_TRUE(fetched.stopped);
+  EXPECT_NE(fetched.bindResult, E_PENDING);
   EXPECT_TRUE(fetched.bytes.empty());
   EXPECT_TRUE(fetched.mimeTypes.empty());
 }
@@ -151,7 +152,7 @@ TEST_F(ZeqContent, InMemoryLoaderTextsAreServedOnlyForIssuedNumbers) {
 TEST_F(ZeqContent, MimeTypesGetTheCharsetOnlyWhenTheyNameNone) {
   // A content type of the system's own that names a charset.
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.zqcharset", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".zqcharset", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr),
             ERROR_SUCCESS);
   const char type[] = "text/plain; charset=windows-1252";
@@ -178,7 +179,7 @@ TEST_F(ZeqContent, MimeTypesGetTheCharsetOnlyWhenTheyNameNone) {
   zeq_test::Fetched fetched = FetchUrl(AddressW("content\\b.css"));
   ASSERT_FALSE(fetched.mimeTypes.empty());
   EXPECT_EQ(fetched.mimeTypes.front().rfind(L"text/css", 0), 0u) << fetched.mimeTypes.front();
-  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.zqcharset");
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, ".zqcharset");
 }
 
 // ---------------------------------------------------------------------------

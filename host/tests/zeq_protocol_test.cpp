@@ -44,9 +44,9 @@ TEST(ZeqProtocolObject, AnswersItsThreeTablesAndRefusesTheRest) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(primary->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 
-  // Nine references were taken above (three of them through the other
+  // Seven references were taken above (four of them through the other
   // tables); giving them back leaves the construction reference.
-  for (int i = 0; i < 9; ++i) primary->Release();
+  for (int i = 0; i < 7; ++i) primary->Release();
   EXPECT_EQ(primary->Release(), 0u);
 }
 
@@ -215,6 +215,15 @@ TEST_F(ZeqProtocolStart, MissingContentForcesASwitchAndContinueEndsTheDownload) 
   char buffer[8];
   ULONG got = 0;
   EXPECT_EQ(object_->Read(buffer, sizeof buffer, &got), S_FALSE);
+  object_->Terminate(0);
+}
+
+TEST_F(ZeqProtocolStart, ASinkThatCannotSwitchGetsTheResultAtOnce) {
+  RecordingSink sink;
+  sink.switchAnswer = E_FAIL;
+  ASSERT_EQ(object_->Start(zeq_test::AddressW("start\\missing.htm").c_str(), &sink, nullptr, 0, 0), S_OK);
+  EXPECT_EQ(sink.switches, (std::vector<DWORD>{0x10000}));
+  EXPECT_EQ(sink.results, (std::vector<HRESULT>{S_FALSE}));
   object_->Terminate(0);
 }
 

@@ -152,7 +152,7 @@ HRESULT RecordingSink::QueryInterface(REFIID iid, void** out) {
 
 HRESULT RecordingSink::Switch(PROTOCOLDATA* data) {
   switches.push_back(data ? data->grfFlags : 0);
-  return S_OK;
+  return switchAnswer;
 }
 
 HRESULT RecordingSink::ReportProgress(ULONG status, LPCWSTR text) {

@@ -54,6 +54,7 @@ class RecordingSink final : public IInternetProtocolSink, public IServiceProvide
   std::vector<std::wstring> texts;    // their texts
   std::vector<DWORD> switches;        // grfFlags of each Switch
   std::vector<HRESULT> results;       // of each ReportResult
+  HRESULT switchAnswer = S_OK;        // what Switch answers
   DWORD dataFlags = 0;
   ULONG dataProgress = 0, dataMaximum = 0;
   int dataCalls = 0;
