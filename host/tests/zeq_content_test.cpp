@@ -149,6 +149,19 @@ TEST_F(ZeqContent, InMemoryLoaderTextsAreServedOnlyForIssuedNumbers) {
   EXPECT_EQ(PreParse(url.substr(0, at) + "x.html"), "<failed>");
 }
 
+TEST_F(ZeqContent, InMemoryLoaderTextsGetTheirMacrosAndTheSystemFont) {
+  char path[MAX_PATH] = {};
+  ASSERT_TRUE(MakeLoaderMediaPath("<html><body>face %zeqsystemfontname% size %zeqsystemfontsize%</body></html>",
+                                  path, "html"));
+  const std::string served = PreParse(path);
+  const SystemFontDefaults font = CurrentSystemFontDefaults();
+  const std::string expected =
+      std::string("face ") + font.face + " size " + std::to_string(atoi(font.height)) + "</body></html>";
+  EXPECT_NE(served.find(expected), std::string::npos) << served;
+  // The run-time block that led to the values stays at the end.
+  EXPECT_NE(served.find("<3B1E0A7D-92F4-4c16-A8E5-D04C6F21B7A9:RTINFO>11</3B1E0A7D"), std::string::npos) << served;
+}
+
 TEST_F(ZeqContent, MimeTypesGetTheCharsetOnlyWhenTheyNameNone) {
   // A content type of the system's own that names a charset.
   HKEY key = nullptr;

@@ -246,9 +246,17 @@ struct SecurityCase {
 
 class ZeqSecurityUrl : public ::testing::TestWithParam<SecurityCase> {};
 
+// The object as the URL machinery holds it for these questions.
+IInternetProtocolInfo* NewInfo() {
+  CZEQAPP* made = CZEQAPP::New();
+  IInternetProtocolInfo* info = As<IInternetProtocolInfo>(static_cast<IInternetProtocol*>(made), IID_IInternetProtocolInfo);
+  made->Release();
+  return info;
+}
+
 TEST_P(ZeqSecurityUrl, MapsAddressesToTheirZoneOfOrigin) {
   const SecurityCase& c = GetParam();
-  CZEQAPP* object = CZEQAPP::New();
+  IInternetProtocolInfo* object = NewInfo();
   wchar_t result[512] = {};
   DWORD length = 0;
   const HRESULT hr = object->ParseUrl(c.address, PARSE_SECURITY_URL, 0, result, 512, &length, 0);
@@ -290,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SecurityCase{L"ZEQ:http://a/zeq:C:\\x.htm", nullptr}));
 
 TEST(ZeqSecurityUrlAnswer, OtherActionsAndBufferSizes) {
-  CZEQAPP* object = CZEQAPP::New();
+  IInternetProtocolInfo* object = NewInfo();
   wchar_t result[64];
   DWORD length = 0;
   EXPECT_EQ(object->ParseUrl(L"zeq:C:\\a.htm", PARSE_CANONICALIZE, 0, result, 64, &length, 0), INET_E_DEFAULT_ACTION);
@@ -338,7 +346,7 @@ class ZeqCombineUrl : public ::testing::TestWithParam<CombineCase> {};
 
 TEST_P(ZeqCombineUrl, ResolvesAgainstTheFolderOfThePage) {
   const CombineCase& c = GetParam();
-  CZEQAPP* object = CZEQAPP::New();
+  IInternetProtocolInfo* object = NewInfo();
   wchar_t result[1024] = {};
   DWORD length = 0;
   ASSERT_EQ(object->CombineUrl(c.base, c.relative, 0, result, 1024, &length, 0), S_OK) << c.relative;
@@ -364,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CombineCase{L"page.htm", L"x.js", L"x.js"}, CombineCase{nullptr, L"x.js", L"x.js"}));
 
 TEST(ZeqCombineUrlAnswer, EmptyReferencesAndBufferSizes) {
-  CZEQAPP* object = CZEQAPP::New();
+  IInternetProtocolInfo* object = NewInfo();
   wchar_t result[64] = {};
   DWORD length = 0;
   EXPECT_EQ(object->CombineUrl(L"zeq:C:\\a\\p.htm", L"", 0, result, 64, &length, 0), INET_E_DEFAULT_ACTION);
@@ -387,7 +395,7 @@ TEST(ZeqCombineUrlAnswer, AResultLongerThanTheReferenceAndItsRoomIsWhole) {
   // reference plus the 260 characters of room a working text has.
   const std::string longName(1000, 'n');
   SetEnvironmentVariableA("ZEQ_LONG_FOLDER", longName.c_str());
-  CZEQAPP* object = CZEQAPP::New();
+  IInternetProtocolInfo* object = NewInfo();
   std::wstring expected = L"zeq:C:\\app\\" + std::wstring(longName.begin(), longName.end()) + L"\\x.js";
   std::vector<wchar_t> result(4096, L'#');
   DWORD length = 0;
