@@ -115,8 +115,11 @@ bool DecodePackageFile(const char* url, Content* content) {
       std::memmove(content->bytes, content->bytes + kPackageHeaderSize, length);
       std::memset(content->bytes + length, 0, kPackageHeaderSize);
       const uint32_t flags = package->header.Flags;
-      uint8_t* decoded = ZEQPackageDecodeData(url, content->bytes, &length, key, flags);
-      // The transform took the block over (and released it on failure).
+      // The transform takes the block over (and releases it on failure).
+      uint8_t* body = content->bytes;
+      content->bytes = nullptr;
+      content->length = 0;
+      uint8_t* decoded = ZEQPackageDecodeData(url, body, &length, key, flags);
       content->bytes = decoded;
       content->length = decoded ? length : 0;
       if (!decoded || !length) {

@@ -362,6 +362,15 @@ TEST_F(ZeqLoaderStyleSheet, GoesIntoTheFirstPageOfANavigationOnly) {
   EXPECT_EQ(PreParse(Address("css\\frame.html"), &nowhere), "<html><head></head></html>");
 }
 
+TEST_F(ZeqLoaderStyleSheet, TheBindingsWindowLeadsToTheContainer) {
+  // Through the URL machinery the window comes from the binding's own
+  // services, as the browser control gives it.
+  Mount("css\\bound.htm", "<html><head></head><body></body></html>");
+  zeq_test::Fetched fetched = FetchUrl(AddressW("css\\bound.htm"), child_);
+  EXPECT_EQ(fetched.bindResult, S_OK);
+  EXPECT_NE(fetched.bytes.find("<head>\r\n<STYLE id=\"ZEQLoaderCSS\">"), std::string::npos) << fetched.bytes;
+}
+
 TEST_F(ZeqLoaderStyleSheet, APageWithoutAHeadUsesUpTheNavigation) {
   Mount("css\\nohead.htm", "<html><body>no head</body></html>");
   Mount("css\\later.htm", "<html><head></head></html>");
