@@ -31,9 +31,11 @@ constexpr uint32_t kServedTextNested = 0x8;
 // append. *text is a process-heap text of *length bytes.
 bool AppendRuntimeInfoBlock(const char* fileName, char** text, size_t* length, uint32_t encoding,
                             uint32_t options);
-// Encoding flags kServedTextUtf16 | kServedTextMark: the (ANSI) text becomes
-// FF FE and UTF-16 little-endian; kServedTextMark alone: EF BB BF is put in
-// front of the bytes as they are; otherwise nothing changes.
+// Encoding flags kServedTextUtf16 | kServedTextMark: the text becomes FF FE
+// and UTF-16 little-endian (read as UTF-8, the form every served text is
+// normalised to; bytes that are not valid UTF-8 are read in the ANSI code
+// page); kServedTextMark alone: EF BB BF is put in front of the bytes as
+// they are; otherwise nothing changes.
 void ConvertServedTextEncoding(char** text, size_t* length, uint32_t encoding);
 // 2 for EF BB BF, 8 for FE FF, 4 for FF FE, else 0.
 uint32_t TestByteOrderMark(const void* bytes, size_t length);
