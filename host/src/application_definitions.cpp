@@ -75,6 +75,15 @@ bool CopyValue(DefinitionsList* definitions, const char* section, const char* na
   return true;
 }
 
+// A heap copy of the value of section.name ("" for an entry without a
+// value), or null when the key is absent.
+char* DuplicateValue(DefinitionsList* definitions, const char* section, const char* name) {
+  ZEQLockGuard guard(definitions->lock);
+  int found = 0;
+  const char* value = DefinitionGetValue(definitions, section, name, nullptr, &found);
+  return found ? StrDupExtra(value, 0) : nullptr;
+}
+
 // A UTF-8 text cut at the buffer's limit may end inside a character; that
 // partial character is dropped rather than turned into a stray symbol.
 void DropPartialUtf8Tail(char* text) {
@@ -142,13 +151,8 @@ void CopyExecutableBaseName(char* buffer, size_t limit) {
 // buffer.
 template <size_t N>
 void ReadScriptPath(DefinitionsList* definitions, const char* name, char (&buffer)[N]) {
-  char* path = nullptr;
-  {
-    ZEQLockGuard guard(definitions->lock);
-    int found = 0;
-    const char* value = DefinitionGetValue(definitions, "kesto", name, "", &found);
-    path = StrDupExtra(value, 0);
-  }
+  char* path = DuplicateValue(definitions, "kesto", name);
+  if (!path) path = StrDupExtra("", 0);
   TrimAndUnquote(path);
   ExpandLoaderRelativePath(&path, strlen(path) + 1, nullptr);
   TrimAndUnquote(path);
@@ -178,22 +182,16 @@ int ReadStartupDefinitions(DefinitionsList* definitions) {
   if (!definitions) return 1;
   ApplicationSettings* settings = GetApplicationSettings();
 
-  char* arguments = nullptr;
-  {
-    ZEQLockGuard guard(definitions->lock);
-    int found = 0;
-    const char* value = DefinitionGetValue(definitions, "", "arguments", nullptr, &found);
-    if (found) arguments = TrimBlanks(StrDupExtra(value, 0));
-  }
-  if (arguments) {
+  if (char* arguments = DuplicateValue(definitions, "", "arguments")) {
     char* previous = settings->arguments;
-    settings->arguments = arguments;
+    settings->arguments = TrimBlanks(arguments);
     HeapFreeZ(previous);
   }
 
   if (HasSectionKey(definitions, "log")) {
-    ReadText(definitions, "log", "name", settings->logName, "", false);
-    TrimAndUnquote(settings->logName);
+    char* name = DuplicateValue(definitions, "log", "name");
+    StrCopyN(settings->logName, name ? TrimAndUnquote(name) : "", Limit(settings->logName));
+    HeapFreeZ(name);
     settings->logEnable = ReadBool(definitions, "log", "enable");
     settings->logIgnoreErrors = ReadBool(definitions, "log", "ignore errors");
   }

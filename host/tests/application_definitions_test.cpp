@@ -339,6 +339,11 @@ TEST_F(StartupDefinitions, ArgumentsAndLogKeys) {
   EXPECT_EQ(0, s->logEnable);
   EXPECT_EQ(0, s->logIgnoreErrors);
   EXPECT_STREQ("-other", s->arguments);  // no key: kept
+
+  // A quoted name too long for its buffer loses its quotes, then is cut.
+  const std::string longName = "C:\\" + std::string(300, 'l');
+  ASSERT_EQ(1, ReadStartupDefinitions(Parse("log\n\tname:\"" + longName + "\"\n")));
+  EXPECT_EQ(longName.substr(0, 260), s->logName);
 }
 
 TEST_F(StartupDefinitions, ScriptPathsAreResolvedNormalisedAndCut) {
