@@ -157,6 +157,8 @@ class OtherInstanceWindow {
     if (!self->window_) return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    // The class is the program's own: leave it free for whoever needs it next.
+    UnregisterClassA(self->className_, GetModuleHandleA(nullptr));
     return 0;
   }
 
