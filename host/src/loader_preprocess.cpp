@@ -28,7 +28,7 @@ constexpr char kInitializeReplacement[] =
     "IE=EmulateIE7;\"><script language=\"javascript\" type=\"text/javascript\" "
     "id=\"ZEQInitialize\" style=\"behavior: url( #default#ZEQBase )\" "
     "src=\"zeq:/KESTOCore.js\" %s></script>\r\n";
-// Macros: system macros only, the growth measured before the block grows.
+// Served content gets the system macros only.
 constexpr unsigned kContentMacroOptions = kMacroSystemOnly | kMacroGrow;
 // Imports nested deeper than this are refused as the definitions reader
 // refuses its includes: a chain that long is a mistake, not a program.

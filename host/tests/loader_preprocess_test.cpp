@@ -7,6 +7,8 @@
 #include "foundation/log.h"
 #include "host/loader_page.h"
 #include "loader_test_support.h"
+#include "package/definitions_list.h"
+#include "package/macros.h"
 #include "package/vfs.h"
 
 namespace {
@@ -264,6 +266,23 @@ TEST(LoaderRuntimeBlock, AppendedAndConverted) {
   // A nested call leaves the conversion to its caller.
   EXPECT_EQ("<p>\xC3\xA9</p>", Given("p.html", "\xEF\xBB\xBF<p>\xC3\xA9</p>", kPreprocessNested |
                                                                            kPreprocessGivenText).text);
+}
+
+TEST(LoaderSubstitutions, DictionaryReferencesAndSystemMacros) {
+  DefinitionsList* saved = GetGlobalDictionary();
+  DefinitionsList* dictionary = DefinitionsList::Create();
+  SetGlobalDictionary(dictionary);
+  DefinitionSetValue(dictionary, "greeting", "Ol\xC3\xA1");
+  RegisterMacro("!loadertestsystem", "SYS");
+  RegisterMacro("loadertestuser", "USER");
+  const std::string text = "%[[greeting]]% %loadertestsystem% %loadertestuser%";
+  EXPECT_EQ("Ol\xC3\xA1 SYS %loadertestuser%", Given("p.js", text).text);
+  EXPECT_EQ("Ol\xC3\xA1 SYS %loadertestuser%", Given("skin.HDC", text).text);
+  EXPECT_EQ("Ol\xC3\xA1 %loadertestsystem% %loadertestuser%", Given("notes.txt", text).text);
+  RegisterMacro("-loadertestsystem", nullptr);
+  RegisterMacro("-loadertestuser", nullptr);
+  SetGlobalDictionary(saved);
+  DefinitionsList::Delete(dictionary);
 }
 
 TEST(LoaderPreprocess, UnreadableFileFails) {

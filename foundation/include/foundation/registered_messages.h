@@ -17,3 +17,6 @@ extern const UINT CMSG_ZEQDESTROYTIMER;
 // A cross-thread script call for the window's page (lParam: an auto-free
 // marshal packet of the call item).
 extern const UINT CMSG_ZEQINVOKEINTERFACE;
+// Asks the running instance's main window to centre a window (lParam) on
+// its screen; wParam: the centring flags.
+extern const UINT CMSG_CENTERWINDOWSON;

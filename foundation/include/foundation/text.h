@@ -265,3 +265,13 @@ BOOL WildcardMatch(char* pattern, const char* text, unsigned flags, const char**
 // pattern that matches decides; when none does, TRUE exactly when the last
 // one was an exclusion. A null or empty list and "*" match everything.
 BOOL WildcardMatchList(const char* patterns, const char* text, unsigned flags);
+
+// ---------------------------------------------------------------------------
+// In-place conversion.
+
+// Converts a NUL-terminated UTF-8 text to the ANSI code page over itself and
+// returns it. The ANSI text never needs more bytes than its UTF-8 source;
+// should a conversion ever come out longer, it is cut to the source's length,
+// so the caller's buffer is never overrun. Bytes that are not UTF-8 become
+// the code page's default character. A null or empty text is left alone.
+char* ConvertUTF8ToANSIInPlace(char* text);

@@ -41,6 +41,10 @@ char* ZEQPrepareLoaderDocument(const char* loader, uint32_t options, HWND contai
 // file at path is read into *text first (a block already there is freed).
 // 1 on success; 0 on failure, the partly processed text staying with the
 // caller.
+// An inline or recursive import of a file that is already being
+// pre-processed on this thread (an import cycle), or one nested deeper than
+// 32 files, is refused with a log line and handled as a missing file: the
+// call fails unless the directive says "nofail".
 int ZEQPreprocessContent(const char* path, char** text, size_t* length, uint32_t options);
 
 // The last loader script that ZEQPrepareLoaderDocument wrapped into a page:
