@@ -6,14 +6,14 @@
 #include "foundation/heap.h"
 #include "host/containers.h"
 #include "host/loader_page.h"
-#include "loader_test_support.h"
+#include "file_test_support.h"
 #include "package/package_root.h"
 #include "package/paths.h"
 #include "package/vfs.h"
 
 namespace {
 
-using loadertest::ScratchFolder;
+using filetest::ScratchFolder;
 
 std::string Take(char* text) {
   std::string result = text ? text : "<null>";

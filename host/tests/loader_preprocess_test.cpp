@@ -6,15 +6,22 @@
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "host/loader_page.h"
-#include "loader_test_support.h"
+#include "file_test_support.h"
 #include "package/definitions_list.h"
 #include "package/macros.h"
 #include "package/vfs.h"
 
 namespace {
 
-using loadertest::ScratchFolder;
-using loadertest::Slashed;
+// The path with forward slashes, as the pre-processor writes import paths.
+std::string Slashed(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+using filetest::ScratchFolder;
 
 struct Outcome {
   int result;

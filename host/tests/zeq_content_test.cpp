@@ -19,6 +19,7 @@
 #include "package/package_root.h"
 #include "package/paths.h"
 #include "package/vfs.h"
+#include "file_test_support.h"
 #include "script_host.h"
 #include "test_classes.h"
 #include "zeq_test_support.h"
@@ -48,9 +49,8 @@ std::string PreParse(const std::string& url, IInternetProtocolSink* sink = nullp
 // A package-encoded file of the text: a single-content package written by
 // the package object with the given flags and the built-in key.
 std::string EncodeAsPackage(const std::string& text, uint32_t flags) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string path = std::string(temp) + "zeq_encoded_" + std::to_string(GetCurrentProcessId()) + ".zpk";
+  filetest::ScratchFolder folder;
+  const std::string path = folder / "encoded.zpk";
   ZEQPackageDATA* package = ZEQPackageCreate(flags, path.c_str(), ZEQPKG_TYPE_SINGLE, "");
   EXPECT_NE(package, nullptr);
   if (!package) return "";
@@ -62,22 +62,12 @@ std::string EncodeAsPackage(const std::string& text, uint32_t flags) {
   std::string bytes;
   if (ReadWholeFileExt(path.c_str(), &data, &size)) bytes.assign(static_cast<char*>(data), size);
   HeapFreeZ(data);
-  DeleteFileA(path.c_str());
   return bytes;
 }
 
 class TempFile {
  public:
-  TempFile(const std::string& name, const std::string& bytes) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "zeqcontent_" + std::to_string(GetCurrentProcessId()) + "_" + name;
-    HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-  ~TempFile() { DeleteFileA(path_.c_str()); }
+  TempFile(const std::string& name, const std::string& bytes) : path_(folder_.Write(name, bytes)) {}
   std::string Url() const { return "zeq:" + path_; }
   std::wstring UrlW() const {
     const std::string url = Url();
@@ -85,6 +75,7 @@ class TempFile {
   }
 
  private:
+  filetest::ScratchFolder folder_;  // made first: the path is written into it
   std::string path_;
 };
 

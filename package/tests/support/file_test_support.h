@@ -48,6 +48,9 @@ class ScratchFolder {
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
 
+  // Writes the bytes to name (its folders made as needed); the full path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
+
  private:
   std::string path_;
 };
@@ -70,6 +73,15 @@ inline std::string ReadTextFile(const std::string& path) {
   while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) text.append(chunk, got);
   CloseHandle(file);
   return text;
+}
+
+inline std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
+  const std::string path = *this / name;
+  for (size_t at = path_.size() + 1; (at = path.find('\\', at)) != std::string::npos; ++at) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+  WriteTextFile(path, bytes);
+  return path;
 }
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
