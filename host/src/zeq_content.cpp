@@ -1,7 +1,8 @@
 // The content of a "zeq:" address as the browser receives it: read from an
 // in-memory loader text, the mounted package or a loose file, decoded when
-// it is a package-encoded file, and given the loader style sheet, the
-// loader block and the system font values where they belong.
+// it is a package-encoded file, pre-processed when it is script or markup,
+// and given the loader style sheet, the loader block and the system font
+// values where they belong.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,19 +58,31 @@ struct Content {
 
 bool HasHtmlExtension(const char* url) { return HasExtension(url, "htm") || HasExtension(url, "html"); }
 
-// An in-memory loader text, pre-processed as a loaded document. Only texts
-// the program issued a number for are found; nothing is read from an
-// address taken from the URL.
+// An in-memory loader text. Only texts the program issued a number for are
+// found; nothing is read from an address taken from the URL.
 bool ReadLoaderMediaText(const char* url, Content* content) {
   char* text = CopyLoaderMediaText(url);
   if (!text) return false;
-  size_t length = strlen(text);
-  // The core script is not loaded here; the pre-processor's answer is not
-  // consulted either: a text it could not change is served as it is.
+  content->bytes = reinterpret_cast<uint8_t*>(text);
+  content->length = strlen(text);
+  return true;
+}
+
+// Script, markup and layered-image definitions are served pre-processed as
+// loaded documents: statements, imports, the initialisation tag, references,
+// macros and the run-time block. Other files (pictures...) pass untouched.
+// The pre-processor's answer is not consulted: a text it could not finish
+// (a missing import) is served as far as it got. The core script is not
+// loaded here.
+void PreprocessDocument(const char* url, Content* content) {
+  if (!IsScriptOrMarkupFile(url) && !IsQuelmDefinitionsFile(url)) return;
+  char* text = content->Text();
+  size_t length = content->length;
+  content->bytes = nullptr;
+  content->length = 0;
   ZEQPreprocessContent(url, &text, &length, kPreprocessDocument);
   content->bytes = reinterpret_cast<uint8_t*>(text);
-  content->length = length;
-  return true;
+  content->length = text ? length : 0;
 }
 
 bool ReadContent(const char* url, Content* content) {
@@ -252,6 +265,7 @@ bool PreParse(const char* url, IInternetProtocolSink* sink, Content* content) {
     return false;
   }
   if (IsPackageEncoded(*content) && !DecodePackageFile(url, content)) return false;
+  PreprocessDocument(url, content);
   if (HasHtmlExtension(url)) InsertLoaderStyleSheet(sink, content);
   if (relative && TakeLastLoaderScriptIfMatches(url)) {
     WrapInLoaderBlock(content->TextAddress(), &content->length);

@@ -267,31 +267,52 @@ TEST_F(ZeqContent, FontVariablesFollowTheRuntimeBlock) {
   const SystemFontDefaults font = CurrentSystemFontDefaults();
   const std::string face = font.face;
   const std::string size = std::to_string(atoi(font.height));
-  const std::string body = "a=%zeqsystemfontname%;b=%zeqsystemfontsize%;c=%zeqsystemfontname%%zeqsystemfontsize%;";
+  // The pre-processing marks which of the two values a script uses; the
+  // values are then put in for those only.
   struct Case {
-    const char* digits;
+    const char* body;
     std::string expected;
-  } cases[] = {{"00", body},
-               {"01", "a=%zeqsystemfontname%;b=" + size + ";c=%zeqsystemfontname%" + size + ";"},
-               {"10", "a=" + face + ";b=%zeqsystemfontsize%;c=" + face + "%zeqsystemfontsize%;"},
-               {"11", "a=" + face + ";b=" + size + ";c=" + face + size + ";"}};
+  } cases[] = {
+      {"a=%zeqsystemfontname%;", "a=" + face + ";" + kBlockOpen + "10" + kBlockClose},
+      {"b=%zeqsystemfontsize%;", "b=" + size + ";" + kBlockOpen + "01" + kBlockClose},
+      {"c=%zeqsystemfontname%%zeqsystemfontsize%;", "c=" + face + size + ";" + kBlockOpen + "11" + kBlockClose},
+      {"d=1;", "d=1;"},
+  };
+  int n = 0;
   for (const Case& c : cases) {
-    const std::string name = std::string("content\\font") + c.digits + ".js";
-    Mount(name, body + kBlockOpen + c.digits + kBlockClose);
-    EXPECT_EQ(PreParse(Address(name)), c.expected + kBlockOpen + c.digits + kBlockClose) << c.digits;
+    const std::string name = "content\\font" + std::to_string(++n) + ".js";
+    Mount(name, c.body);
+    EXPECT_EQ(PreParse(Address(name)), c.expected) << c.body;
   }
-  // Only script and markup files, and only a block that ends the text.
-  Mount("content\\font.txt", body + kBlockOpen + "11" + kBlockClose);
-  EXPECT_EQ(PreParse(Address("content\\font.txt")), body + kBlockOpen + "11" + kBlockClose);
-  Mount("content\\fontlate.js", body + kBlockOpen + "11" + kBlockClose + " ");
-  EXPECT_EQ(PreParse(Address("content\\fontlate.js")), body + kBlockOpen + "11" + kBlockClose + " ");
-  // A text of exactly the closing part is examined without harm.
+  // Only script and markup files are examined.
+  const std::string marked = std::string("a=%zeqsystemfontname%;") + kBlockOpen + "11" + kBlockClose;
+  Mount("content\\font.txt", marked);
+  EXPECT_EQ(PreParse(Address("content\\font.txt")), marked);
+  // A text of exactly the closing part is examined without harm, and the
+  // digits are found by stepping back from the closing tag.
   const std::string tail = std::string(kBlockClose).substr(0, 46) + "**/\r\n";
   ASSERT_EQ(tail.size(), 51u);
   Mount("content\\tail.js", tail);
   EXPECT_EQ(PreParse(Address("content\\tail.js")), tail);
   Mount("content\\tail2.js", "%zeqsystemfontsize%>11" + tail);
-  EXPECT_EQ(PreParse(Address("content\\tail2.js")), size + ">11" + tail);
+  EXPECT_EQ(PreParse(Address("content\\tail2.js")), size + ">11" + tail + kBlockOpen + "01" + kBlockClose);
+}
+
+TEST_F(ZeqContent, ServedScriptAndMarkupArePreprocessed) {
+  // Imports resolve against the served file's own folder in the package,
+  // statements and dictionary references are applied, pictures pass as
+  // they are.
+  Mount("pre\\lib\\util.js", "function util() { return 7; }");
+  Mount("pre\\main.js", "@import lib\\util.js, inline\r\nif (x) @exit\r\n");
+  EXPECT_EQ(PreParse(Address("pre\\main.js")),
+            "function util() { return 7; }\r\nif (x) break ZEQLOADER; // @exit\r\n");
+  Mount("pre\\page.htm", "<html><ZEQ:Initialize /><body>@noclose</body></html>");
+  const std::string page = PreParse(Address("pre\\page.htm"));
+  EXPECT_NE(page.find("id=\"ZEQInitialize\""), std::string::npos) << page;
+  EXPECT_NE(page.find("document.body.onload = null; // @noclose"), std::string::npos) << page;
+  const std::string picture("\x89PNG@exit%[[x]]%", 17);
+  Mount("pre\\picture.png", picture);
+  EXPECT_EQ(PreParse(Address("pre\\picture.png")), picture);
 }
 
 TEST_F(ZeqContent, TheRecordedLoaderScriptIsWrappedOnce) {

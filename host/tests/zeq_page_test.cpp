@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/heap.h"
+#include "host/loader_page.h"
 #include "host/zeq_protocol.h"
 #include "package/package.h"
 #include "package/package_format.h"
@@ -108,6 +109,27 @@ TEST_F(ZeqPage, AMissingScriptLeavesThePageRunning) {
   dochost_test::Harness harness;
   ASSERT_TRUE(harness.Load(zeq_test::AddressW("page\\broken.htm")));
   EXPECT_EQ(harness.site.external.recorded, (std::vector<std::wstring>{L"undefined"}));
+}
+
+TEST_F(ZeqPage, AScriptLoaderRunsInItsGeneratedPage) {
+  // The loader script is wrapped into a page held in memory; served through
+  // "zeq:", its import is put in and "@exit" leaves the loader block.
+  zeq_test::Mount("lib\\util.js", "function util() { return 'util'; }");
+  zeq_test::Mount("loader.js",
+                  "window.external.Record('loader');\r\n"
+                  "@import " + zeq_test::Address("lib\\util.js") + ", inline untagged\r\n"
+                  "window.external.Record(util());\r\n"
+                  "@exit\r\n"
+                  "window.external.Record('after exit');\r\n");
+  char* address = ZEQPrepareLoaderDocument(zeq_test::Address("loader.js").c_str(), 0, nullptr);
+  ASSERT_NE(address, nullptr);
+  const std::string page = address;
+  HeapFreeZ(address);
+  ASSERT_NE(page.find("\\load\\mm\\"), std::string::npos) << page;
+
+  dochost_test::Harness harness;
+  ASSERT_TRUE(harness.Load(std::wstring(page.begin(), page.end())));
+  EXPECT_EQ(harness.site.external.recorded, (std::vector<std::wstring>{L"loader", L"util"}));
 }
 
 }  // namespace

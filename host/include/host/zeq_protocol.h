@@ -119,9 +119,10 @@ bool ZEQAddressIsLocalContent(const wchar_t* url);
 
 // The content of a "zeq:" address (ANSI text), produced whole: the loader
 // text of an in-memory "\load\mm\" address, a mounted file or any file the
-// virtual file system can read, decoded when it is a package-encoded file,
-// with the loader style sheet, the loader block and the system font values
-// put in where they belong. On success *content is a zero-terminated
+// virtual file system can read, decoded when it is a package-encoded file;
+// script, markup and layered-image definitions pre-processed as loaded
+// documents (ZEQPreprocessContent); the loader style sheet, the loader
+// block and the system font values put in where they belong. On success *content is a zero-terminated
 // process-heap block of *size bytes that the caller owns; FALSE (nothing
 // handed over) when the content cannot be produced or may not be served.
 // sink (optional) leads to the container of the download.
