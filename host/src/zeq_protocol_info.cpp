@@ -23,6 +23,8 @@ bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 bool StartsNoCase(const wchar_t* text, const wchar_t* part) { return _wcsnicmp(text, part, wcslen(part)) == 0; }
 
+bool IsDriveForm(const wchar_t* text) { return text[0] < 0x80 && iswalpha(text[0]) && text[1] == L':'; }
+
 enum class AddressKind { kNeither, kLocal, kWeb };
 
 // The kind of what a "zeq:" address (the text after the prefix) stands for.
@@ -34,8 +36,7 @@ AddressKind KindOfBody(const wchar_t* body) {
       StartsNoCase(body, L"www.")) {
     return AddressKind::kWeb;
   }
-  if (StartsNoCase(body, L"file:") || (body[0] == L'\\' && body[1] == L'\\') ||
-      (body[0] < 0x80 && iswalpha(body[0]) && body[1] == L':')) {
+  if (StartsNoCase(body, L"file:") || (body[0] == L'\\' && body[1] == L'\\') || IsDriveForm(body)) {
     return AddressKind::kLocal;
   }
   return AddressKind::kNeither;
@@ -45,6 +46,12 @@ AddressKind KindOfBody(const wchar_t* body) {
 // written in the body ("file:", "http:", "https:") and the separators after
 // it go, so the prefix is not doubled; a web body also loses the slashes
 // that lead to its host. Never steps beyond the body's end.
+// A file URL that names a host ("file://server/share/..."): its security URL
+// is the URL itself, so the share keeps the zone of a network file.
+bool IsFileUrlWithHost(const wchar_t* body) {
+  return StartsNoCase(body, L"file://") && body[7] && !IsSeparator(body[7]);
+}
+
 const wchar_t* SecurityUrlRest(const wchar_t* body, AddressKind kind) {
   const wchar_t* rest = body;
   const wchar_t* scheme = kind == AddressKind::kLocal ? L"file" : L"http";
@@ -113,7 +120,19 @@ wchar_t* ResolveAgainstBase(const wchar_t* base, const wchar_t* relative) {
 
 bool ZEQAddressIsLocalContent(const wchar_t* url) {
   if (!url || _wcsnicmp(url, kScheme, kSchemeLength) != 0) return false;
-  return KindOfBody(url + kSchemeLength) == AddressKind::kLocal;
+  const wchar_t* body = url + kSchemeLength;
+  // A file of this machine: a drive path, also as a file URL without a host
+  // ("file:C:\...", "file:///C:/..."). Shares of other machines
+  // ("\\server\share", "file://server/share") are network files, not local.
+  if (StartsNoCase(body, L"file:")) {
+    body += 5;
+    if (IsSeparator(body[0]) && IsSeparator(body[1])) {
+      body += 2;
+      if (!IsSeparator(*body)) return false;  // a host
+      while (IsSeparator(*body)) ++body;
+    }
+  }
+  return IsDriveForm(body);
 }
 
 HRESULT CZEQAPP::ParseUrl(LPCWSTR url, PARSEACTION action, DWORD, LPWSTR result, DWORD size, DWORD* length,
@@ -128,8 +147,10 @@ HRESULT CZEQAPP::ParseUrl(LPCWSTR url, PARSEACTION action, DWORD, LPWSTR result,
   const wchar_t* body = url + kSchemeLength;
   const AddressKind kind = KindOfBody(body);
   if (kind == AddressKind::kNeither) return INET_E_DEFAULT_ACTION;
+  const size_t bodyLength = wcslen(body);
+  if (IsFileUrlWithHost(body)) return Answer(body, L"", bodyLength + 1, result, size, length);
   const wchar_t* prefix = kind == AddressKind::kLocal ? kLocalPrefix : kWebPrefix;
-  const size_t need = wcslen(prefix) + wcslen(body) + 2;
+  const size_t need = wcslen(prefix) + bodyLength + 2;
   return Answer(prefix, SecurityUrlRest(body, kind), need, result, size, length);
 }
 

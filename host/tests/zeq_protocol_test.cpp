@@ -266,10 +266,12 @@ TEST_P(ZeqSecurityUrl, MapsAddressesToTheirZoneOfOrigin) {
     ASSERT_EQ(hr, S_OK) << c.address;
     EXPECT_STREQ(result, c.securityUrl);
   }
-  // The classifier the zone mapping uses agrees: only file:/// addresses
-  // are trusted as local content.
-  if (hr == S_OK) {
-    EXPECT_EQ(ZEQAddressIsLocalContent(c.address), wcsncmp(result, L"file:///", 8) == 0) << c.address;
+  // The classifier the zone mapping uses agrees: what it trusts as local
+  // content has a file:/// security URL (ParseUrl answers only for the
+  // scheme in lower case).
+  if (ZEQAddressIsLocalContent(c.address) && wcsncmp(c.address, L"zeq:", 4) == 0) {
+    EXPECT_EQ(hr, S_OK) << c.address;
+    EXPECT_EQ(wcsncmp(result, L"file:///", 8), 0) << c.address;
   }
   object->Release();
 }
@@ -286,8 +288,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // A host written with two slashes is remote, never a local file.
                       SecurityCase{L"zeq://host/path", L"http://host/path"},
                       SecurityCase{L"zeq:\\\\", L"file:///\\\\"},
-                      // A file URL with a host keeps every character of it.
-                      SecurityCase{L"zeq:file://server/share/a.htm", L"file:///server/share/a.htm"},
+                      // A file URL with a host is its own security URL.
+                      SecurityCase{L"zeq:file://server/share/a.htm", L"file://server/share/a.htm"},
+                      SecurityCase{L"zeq:file:C:\\a.htm", L"file:///C:\\a.htm"},
                       // Bodies shorter than the prefix are not skipped past their end.
                       SecurityCase{L"zeq:http:", L"http://"}, SecurityCase{L"zeq:https:", L"http://"},
                       SecurityCase{L"zeq:file:", L"file:///"}, SecurityCase{L"zeq:http", nullptr},
@@ -322,8 +325,11 @@ TEST(ZeqSecurityUrlAnswer, OtherActionsAndBufferSizes) {
 TEST(ZeqLocalContent, OnlyLocalFilesAndPackageContentAreLocal) {
   EXPECT_TRUE(ZEQAddressIsLocalContent(L"zeq:C:\\app\\a.htm"));
   EXPECT_TRUE(ZEQAddressIsLocalContent(L"ZEQ:c:/app/a.htm"));
-  EXPECT_TRUE(ZEQAddressIsLocalContent(L"zeq:\\\\server\\share\\a.htm"));
   EXPECT_TRUE(ZEQAddressIsLocalContent(L"zeq:FILE:///C:/a.htm"));
+  EXPECT_TRUE(ZEQAddressIsLocalContent(L"zeq:file:C:\\a.htm"));
+  // Shares of other machines are network files.
+  EXPECT_FALSE(ZEQAddressIsLocalContent(L"zeq:\\\\server\\share\\a.htm"));
+  EXPECT_FALSE(ZEQAddressIsLocalContent(L"zeq:file://server/share/a.htm"));
   EXPECT_FALSE(ZEQAddressIsLocalContent(L"zeq://host/a.htm"));
   EXPECT_FALSE(ZEQAddressIsLocalContent(L"zeq:http://host/a.htm"));
   EXPECT_FALSE(ZEQAddressIsLocalContent(L"zeq:https://host/a.htm"));
