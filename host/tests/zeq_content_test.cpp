@@ -15,6 +15,7 @@
 #include "host/zeq_protocol.h"
 #include "package/content_source.h"
 #include "package/definitions_defaults.h"
+#include "package/macros.h"
 #include "package/package.h"
 #include "package/package_root.h"
 #include "package/paths.h"
@@ -110,6 +111,18 @@ TEST_F(ZeqContent, MountedFilesArriveWhole) {
   const std::string utf16("\xFF\xFEv\0a\0r\0", 8);
   Mount("content\\bom16.js", utf16);
   EXPECT_EQ(FetchUrl(AddressW("content\\bom16.js")).bytes, utf16);
+}
+
+TEST_F(ZeqContent, MountedScriptsArriveWithMacrosAndTheRuntimeBlock) {
+  ASSERT_EQ(1, RegisterMacro("!zeqcontenttestmacro", "expanded"));
+  Mount("content\\macro.js", "var v = '%zeqcontenttestmacro%'; var s = %zeqsystemfontsize%;");
+  zeq_test::Fetched fetched = FetchUrl(AddressW("content\\macro.js"));
+  ASSERT_TRUE(fetched.stopped);
+  EXPECT_EQ(fetched.bindResult, S_OK);
+  const std::string size = std::to_string(atoi(CurrentSystemFontDefaults().height));
+  EXPECT_EQ(fetched.bytes, "var v = 'expanded'; var s = " + size + ";" + kBlockOpen + "01" + kBlockClose);
+  ASSERT_FALSE(fetched.mimeTypes.empty());
+  EXPECT_EQ(fetched.mimeTypes.front(), L"text/javascript;charset=utf-8");
 }
 
 TEST_F(ZeqContent, AMissingFileEndsTheBindingWithoutData) {
