@@ -21,6 +21,7 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "file_test_support.h"
+#include "loopback_http.h"
 #include "script_host.h"
 #include "test_classes.h"
 #include "zeq_test_support.h"
@@ -271,6 +272,20 @@ TEST_F(ZeqContent, LooseScriptsFollowTheContentPolicy) {
   // A name the host allows is served.
   ASSERT_TRUE(AllowContentName(loose.Url().c_str()));
   EXPECT_EQ(PreParse(loose.Url()), "var loose = 1;");
+}
+
+TEST_F(ZeqContent, RemoteAddressesAreReadOverHttpAndFollowThePolicy) {
+  httptest::LoopbackServer server;
+  if (!server.Start()) GTEST_SKIP() << "loopback server: " << server.problem();
+  // A name of this run, so that the URL cache holds no copy from before.
+  const std::string name = "remote-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + ".js";
+  filetest::WriteTextFile(server.folder() / name, "var r = %zeqsystemfontsize%;");
+  const std::string url = "zeq:" + server.Url(name);
+  const std::string size = std::to_string(atoi(CurrentSystemFontDefaults().height));
+  EXPECT_EQ(PreParse(url), "var r = " + size + ";" + kBlockOpen + "01" + kBlockClose);
+  // With an application key a remote script is a loose file like any other.
+  SetApplicationKey("remote test key");
+  EXPECT_EQ(PreParse(url), "<failed>");
 }
 
 // ---------------------------------------------------------------------------
