@@ -58,14 +58,6 @@ void LogTo(ZEQLog* log, const char* format, ...) {
 
 }  // namespace
 
-bool ContainsBytes(const char* data, size_t n, const char* text) {
-  const size_t length = std::strlen(text);
-  for (size_t i = 0; i + length <= n; ++i) {
-    if (std::memcmp(data + i, text, length) == 0) return true;
-  }
-  return false;
-}
-
 void WriteBannerEntry(ZEQLog* log, ZEQLogBanner which, int (*writer)(ZEQLog*, const char*)) {
   char stamp[32];
   FormatStamp(stamp, sizeof stamp);

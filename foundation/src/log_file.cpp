@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/counted_text.h"
 #include "foundation/heap.h"
 #include "foundation/list.h"
 #include "foundation/lock_guard.h"

@@ -9,6 +9,3 @@ enum class ZEQLogBanner { Started, Restarted, Closed };
 // Composes the entry (its time stamp and the application banner with every
 // continuation line indented) and hands it to the writer whole.
 void WriteBannerEntry(ZEQLog* log, ZEQLogBanner which, int (*writer)(ZEQLog*, const char*));
-
-// Whether n bytes of data hold the text (data need not be terminated).
-bool ContainsBytes(const char* data, size_t n, const char* text);

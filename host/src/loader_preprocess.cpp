@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/counted_text.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "foundation/runtime_services.h"
@@ -71,29 +72,6 @@ bool IsOnImportChain(const std::string& key) {
     if (entry == key) return true;
   }
   return false;
-}
-
-// First occurrence of pattern in text[from, length), or length.
-size_t FindIn(const char* text, size_t length, size_t from, const char* pattern, bool caseSensitive) {
-  const size_t n = strlen(pattern);
-  if (!n || n > length) return length;
-  for (size_t at = from; at + n <= length; ++at) {
-    if (caseSensitive ? memcmp(text + at, pattern, n) == 0 : _strnicmp(text + at, pattern, n) == 0) {
-      return at;
-    }
-  }
-  return length;
-}
-
-// Every occurrence becomes the replacement; the search goes on after it.
-void ReplaceEvery(char** text, size_t* length, const char* pattern, const char* replacement,
-                  bool caseSensitive) {
-  const size_t patternLength = strlen(pattern);
-  const size_t replacementLength = strlen(replacement);
-  size_t at = 0;
-  while ((at = FindIn(*text, *length, at, pattern, caseSensitive)) < *length) {
-    at = ReplaceBufferSpan(text, length, at, patternLength, replacement, replacementLength);
-  }
 }
 
 // The block holds at least one byte after the text, zero, so that the text
@@ -278,7 +256,7 @@ ImportResult ApplyImport(const char* path, char** text, size_t* length, size_t h
 
 bool ProcessImports(const char* path, char** text, size_t* length, uint32_t* options) {
   size_t at = 0;
-  while ((at = FindIn(*text, *length, at, kImport, true)) < *length) {
+  while ((at = FindBytes(*text, *length, at, kImport, true)) < *length) {
     size_t next = at;
     if (ApplyImport(path, text, length, at, options, &next) == ImportResult::kFailed) return false;
     at = next;
@@ -287,15 +265,15 @@ bool ProcessImports(const char* path, char** text, size_t* length, uint32_t* opt
 }
 
 void ReplaceInitializeTag(char** text, size_t* length) {
-  const size_t tag = FindIn(*text, *length, 0, kInitializeTag, true);
+  const size_t tag = FindBytes(*text, *length, 0, kInitializeTag, true);
   if (tag >= *length) return;
   const size_t attributesAt = tag + sizeof kInitializeTag - 1;
-  const size_t close = FindIn(*text, *length, attributesAt, "/>", true);
+  const size_t close = FindBytes(*text, *length, attributesAt, "/>", true);
   if (close >= *length) return;
   const std::string attributes(*text + attributesAt, close - attributesAt);
   const std::string replacement = Format(kInitializeReplacement, attributes);
   ReplaceBufferSpan(text, length, tag, close + 2 - tag, replacement.data(), replacement.size());
-  ReplaceEvery(text, length, "charset=utf-16", "charset=UTF-8", false);
+  ReplaceAllBytes(text, length, "charset=utf-16", "charset=UTF-8", false);
 }
 
 }  // namespace
@@ -321,8 +299,8 @@ int ZEQPreprocessContent(const char* path, char** text, size_t* length, uint32_t
   }
 
   if (options & kPreprocessStatements) {
-    ReplaceEvery(text, length, "@exit", "break ZEQLOADER; // @exit", true);
-    ReplaceEvery(text, length, "@noclose", "document.body.onload = null; // @noclose", true);
+    ReplaceAllBytes(text, length, "@exit", "break ZEQLOADER; // @exit", true);
+    ReplaceAllBytes(text, length, "@noclose", "document.body.onload = null; // @noclose", true);
   }
 
   if (ExtensionIsOneOf(path, {"js", "zeq", "htm", "html", "htc"}) &&

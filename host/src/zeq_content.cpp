@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/builtin_key.h"
+#include "foundation/counted_text.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -152,17 +153,6 @@ bool DecodePackageFile(const char* url, Content* content) {
   return ok;
 }
 
-// Inserts [insert, insert + count) at offset; the block grows.
-void InsertBytes(Content* content, size_t offset, const char* insert, size_t count) {
-  auto* grown = static_cast<uint8_t*>(HeapAllocZ(content->length + count + 1));
-  std::memcpy(grown, content->bytes, offset);
-  std::memcpy(grown + offset, insert, count);
-  std::memcpy(grown + offset + count, content->bytes + offset, content->length - offset);
-  HeapFreeZ(content->bytes);
-  content->bytes = grown;
-  content->length += count;
-}
-
 // The first page of a container after a top-level navigation receives the
 // container's loader style sheet right after its head tag.
 void InsertLoaderStyleSheet(IInternetProtocolSink* sink, Content* content) {
@@ -193,42 +183,10 @@ void InsertLoaderStyleSheet(IInternetProtocolSink* sink, Content* content) {
     std::memcpy(block, kStyleOpen, openLength);
     if (sheetLength) std::memcpy(block + openLength, sheet, sheetLength);
     std::memcpy(block + openLength + sheetLength, kStyleClose, closeLength);
-    InsertBytes(content, at, block, count);
+    ReplaceBufferSpan(content->TextAddress(), &content->length, at, 0, block, count);
     HeapFreeZ(block);
   }
   HeapFreeZ(sheet);
-}
-
-// Every occurrence of macro in the content becomes value, searched left to
-// right and going on behind each inserted value.
-void ReplaceMacro(Content* content, const char* macro, const char* value) {
-  const size_t macroLength = strlen(macro);
-  const size_t valueLength = strlen(value);
-  size_t count = 0;
-  for (size_t i = 0; i + macroLength <= content->length;) {
-    if (std::memcmp(content->bytes + i, macro, macroLength) == 0) {
-      ++count;
-      i += macroLength;
-    } else {
-      ++i;
-    }
-  }
-  if (!count) return;
-  const size_t length = content->length - count * macroLength + count * valueLength;
-  auto* out = static_cast<uint8_t*>(HeapAllocZ(length + 1));
-  size_t o = 0;
-  for (size_t i = 0; i < content->length;) {
-    if (i + macroLength <= content->length && std::memcmp(content->bytes + i, macro, macroLength) == 0) {
-      std::memcpy(out + o, value, valueLength);
-      o += valueLength;
-      i += macroLength;
-    } else {
-      out[o++] = content->bytes[i++];
-    }
-  }
-  HeapFreeZ(content->bytes);
-  content->bytes = out;
-  content->length = length;
 }
 
 // A text that ends with the run-time information block receives the system
@@ -244,11 +202,11 @@ void ApplyFontVariables(const char* url, Content* content) {
   const bool name = digits[0] != '0';
   const bool size = digits[1] != '0';
   const SystemFontDefaults font = CurrentSystemFontDefaults();
-  if (name) ReplaceMacro(content, kFontNameMacro, font.face);
+  if (name) ReplaceAllBytes(content->TextAddress(), &content->length, kFontNameMacro, font.face, true);
   if (size) {
     char value[16];
     std::snprintf(value, sizeof value, "%d", atoi(font.height));
-    ReplaceMacro(content, kFontSizeMacro, value);
+    ReplaceAllBytes(content->TextAddress(), &content->length, kFontSizeMacro, value, true);
   }
 }
 

@@ -141,24 +141,6 @@ int ProcessDictionaryReferences(char** text, size_t* length, int mode) {
   return 1;
 }
 
-size_t ReplaceBufferSpan(char** text, size_t* length, size_t offset, size_t oldLength,
-                         const char* replacement, size_t newLength) {
-  size_t n = *length;
-  if (offset > n) offset = n;
-  if (oldLength > n - offset) oldLength = n - offset;
-  const size_t tail = n - offset - oldLength;
-  if (newLength > oldLength) {
-    *text = static_cast<char*>(HeapReAllocZ(*text, n + (newLength - oldLength) + 3));
-  }
-  char* t = *text;
-  memmove(t + offset + newLength, t + offset + oldLength, tail);
-  if (newLength) memcpy(t + offset, replacement, newLength);
-  n = n - oldLength + newLength;
-  t[n] = '\0';
-  *length = n;
-  return offset + newLength;
-}
-
 int DefinitionStoreEntry(const DefinitionsSourceNames* names, const char* key,
                          DefinitionsList* list, char* value, bool variable) {
   char* written = nullptr;

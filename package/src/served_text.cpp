@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "foundation/counted_text.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
 
@@ -34,31 +35,6 @@ constexpr char kMarkupBlockClose[] = "</3B1E0A7D-92F4-4c16-A8E5-D04C6F21B7A9:RTI
 
 constexpr char kLoaderBlockOpen[] = "ZEQLOADER: {\r\n";
 constexpr char kLoaderBlockClose[] = "\r\n}";
-
-// Whether the counted bytes hold the pattern (embedded zero bytes do not end
-// the search).
-bool ContainsBytes(const char* text, size_t length, const char* pattern) {
-  const size_t n = strlen(pattern);
-  if (!text || n > length) return false;
-  for (size_t at = 0; at + n <= length; ++at) {
-    if (text[at] == pattern[0] && memcmp(text + at, pattern, n) == 0) return true;
-  }
-  return false;
-}
-
-// Replaces the caller's block by a new one of length bytes made of the head,
-// the old text and the tail.
-void Surround(char** text, size_t* length, const char* head, size_t headLength, const char* tail,
-              size_t tailLength) {
-  const size_t total = headLength + *length + tailLength;
-  char* made = static_cast<char*>(HeapAllocZ(total + 1));
-  if (headLength) memcpy(made, head, headLength);
-  if (*length) memcpy(made + headLength, *text, *length);
-  if (tailLength) memcpy(made + headLength + *length, tail, tailLength);
-  HeapFreeZ(*text);
-  *text = made;
-  *length = total;
-}
 
 // UTF-16 little-endian form of a served text. The text normally is UTF-8
 // (the pre-processor normalises every loaded text to UTF-8); bytes that are
@@ -109,7 +85,7 @@ bool AppendRuntimeInfoBlock(const char* fileName, char** text, size_t* length, u
     memcpy(block, open, openLength);
     memcpy(block + openLength, digits, 2);
     memcpy(block + openLength + 2, close, closeLength);
-    Surround(text, length, "", 0, block, openLength + 2 + closeLength);
+    ReplaceBufferSpan(text, length, *length, 0, block, openLength + 2 + closeLength);
     HeapFreeZ(block);
   }
   if (options & kServedTextNested) return false;
@@ -138,7 +114,7 @@ void ConvertServedTextEncoding(char** text, size_t* length, uint32_t encoding) {
     return;
   }
   static const char kUtf8Mark[] = "\xEF\xBB\xBF";
-  Surround(text, length, kUtf8Mark, 3, "", 0);
+  ReplaceBufferSpan(text, length, 0, 0, kUtf8Mark, 3);
 }
 
 uint32_t TestByteOrderMark(const void* bytes, size_t length) {
@@ -152,8 +128,8 @@ uint32_t TestByteOrderMark(const void* bytes, size_t length) {
 
 bool WrapInLoaderBlock(char** text, size_t* length) {
   if (!text || !*text || !length) return false;
-  Surround(text, length, kLoaderBlockOpen, sizeof kLoaderBlockOpen - 1, kLoaderBlockClose,
-           sizeof kLoaderBlockClose - 1);
+  ReplaceBufferSpan(text, length, 0, 0, kLoaderBlockOpen, sizeof kLoaderBlockOpen - 1);
+  ReplaceBufferSpan(text, length, *length, 0, kLoaderBlockClose, sizeof kLoaderBlockClose - 1);
   return true;
 }
 

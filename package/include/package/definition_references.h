@@ -13,6 +13,8 @@
 #pragma once
 #include <cstddef>
 
+#include "foundation/counted_text.h"
+
 class DefinitionsList;
 
 // Replaces @@name references by values of entries of list. 0 when every
@@ -30,11 +32,6 @@ constexpr int kDictionaryValueBytes = 2;  // values inserted as stored
 // dictionary the text is unchanged. Result 1.
 int ProcessDictionaryReferences(char** text, size_t* length, int mode);
 
-// Replaces oldLength bytes at offset of the heap text *text (*length bytes) by
-// replacement[newLength], reallocating the block when the text grows.
-// Returns the offset just after the inserted text.
-size_t ReplaceBufferSpan(char** text, size_t* length, size_t offset, size_t oldLength,
-                         const char* replacement, size_t newLength);
 
 // The names that the values "@meta.file.name" and "@meta.file.parent.name"
 // stand for: the file being read without folder and extension, and the name
