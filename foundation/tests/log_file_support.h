@@ -10,50 +10,12 @@
 #include "foundation/log.h"
 #include "foundation/log_file.h"
 #include "foundation/process_state.h"
+#include "file_test_support.h"
 #include "log_capture.h"
 
 namespace logfiletest {
 
-// A fresh folder under the temporary folder, removed with what it holds.
-class TempFolder {
- public:
-  TempFolder() {
-    static int serial = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    char name[MAX_PATH + 64];
-    std::snprintf(name, sizeof name, "%szeqlogfile.%lu.%d", temp, GetCurrentProcessId(), ++serial);
-    path_ = name;
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() { Remove(path_); }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  static void Remove(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string full = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(full);
-        } else {
-          DeleteFileA(full.c_str());
-        }
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-  }
-  std::string path_;
-};
+using TempFolder = filetest::ScratchFolder;
 
 // The whole file, read through a handle of its own.
 inline std::string ReadFileText(const std::string& path) {
@@ -65,12 +27,7 @@ inline std::string ReadFileText(const std::string& path) {
   return text;
 }
 
-inline void WriteFileText(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
+inline void WriteFileText(const std::string& path, const std::string& text) { filetest::WriteTextFile(path, text); }
 
 // A log object of the test's own (system clock), freed at the end; its
 // file, if still open, is closed without the closing entry.

@@ -1,4 +1,4 @@
-// Test support for the file tests: a scratch folder removed with its
+// Test support for tests that work on files: a scratch folder removed with its
 // contents, small file helpers, and a thread that holds a file open.
 #pragma once
 #include <windows.h>
