@@ -14,14 +14,6 @@
 
 namespace {
 
-// Progress reported before the content, in this order.
-constexpr ULONG kBindStatusCacheControl = 48;
-constexpr ULONG kBindStatusFindingResource = 1;
-constexpr ULONG kBindStatusConnecting = 2;
-constexpr ULONG kBindStatusSendingRequest = 11;
-constexpr ULONG kBindStatusMimeTypeAvailable = 13;
-constexpr DWORD kForceSwitch = 0x10000;  // PD_FORCE_SWITCH
-
 // Container option: its pages may use the host object ("zeq").
 constexpr uint32_t kContainerAllowsHost = 0x100000;
 // Error codes of "ZEQOnImportFileError": the file is missing, or it exists
@@ -91,7 +83,7 @@ HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindIn
     contentSize_ = 0;
     // The failure reaches page script from Continue, on the browser's turn.
     PROTOCOLDATA data = {};
-    data.grfFlags = kForceSwitch;
+    data.grfFlags = PD_FORCE_SWITCH;
     // A sink that cannot switch threads (it answers with a failure) would
     // leave the download waiting for ever: Continue then runs at once.
     if (FAILED(sink->Switch(&data))) Continue(&data);
@@ -99,15 +91,15 @@ HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindIn
   }
 
   const wchar_t* shown = url ? url : L"";
-  sink->ReportProgress(kBindStatusCacheControl, shown);
-  sink->ReportProgress(kBindStatusFindingResource, shown);
-  sink->ReportProgress(kBindStatusConnecting, shown);
-  sink->ReportProgress(kBindStatusSendingRequest, shown);
+  sink->ReportProgress(BINDSTATUS_CACHECONTROL, shown);
+  sink->ReportProgress(BINDSTATUS_FINDINGRESOURCE, shown);
+  sink->ReportProgress(BINDSTATUS_CONNECTING, shown);
+  sink->ReportProgress(BINDSTATUS_SENDINGREQUEST, shown);
   char type[128 + sizeof(kCharset)] = {};
   if (GetMimeTypeByExtension(type, url_, 128) && type[0]) {
     if (!StrStrNoCase(type, "charset")) strcat(type, kCharset);
     BSTR mime = AnsiToBSTR(type);
-    sink->ReportProgress(kBindStatusMimeTypeAvailable, mime);
+    sink->ReportProgress(BINDSTATUS_MIMETYPEAVAILABLE, mime);
     SysFreeString(mime);
   }
   sink->ReportData(BSCF_DATAFULLYAVAILABLE, contentSize_, contentSize_);
