@@ -1,5 +1,6 @@
 // The algebraic codebook (see algebraic_codebook.h).
 #include "algebraic_codebook.h"
+#include "dispatch.h"
 #include "filters.h"
 #include "pitch.h"
 
@@ -34,17 +35,8 @@ struct Correlations {
   }
 };
 
-void ComputeCorrelations(const Word16* H, Correlations& c) {
-  Word16 h[kSubframe];
-  Word32 cor = 0;
-  for (int i = 0; i < kSubframe; i++) cor = LMac(cor, H[i], H[i]);
-  if (ExtractH(cor) > 32000) {
-    for (int i = 0; i < kSubframe; i++) h[i] = Shr(H[i], 1);
-  } else {
-    int k = NormL(cor) >> 1;
-    for (int i = 0; i < kSubframe; i++) h[i] = Shl(H[i], k);
-  }
-
+void ChainCorrelations(const Word16* h, Correlations& c) {
+  Word32 cor;
   // Energies: accumulate from the start; position p of track t gets the
   // energy of the response's tail beyond it.
   Word16* diag[5] = {c.i4i4, c.i3i3, c.i2i2, c.i1i1, c.i0i0};
@@ -104,7 +96,71 @@ void ComputeCorrelations(const Word16* H, Correlations& c) {
   }
 }
 
+// Scales the impulse response for precision: halved when its energy is
+// near the top of the range, otherwise shifted up by half its headroom.
+void ScaleResponse(const Word16* H, Word16* h) {
+  Word32 cor = Sat32(2 * GetKernels().energy(H, kSubframe));  // a sum of squares saturates for good
+  if (ExtractH(cor) > 32000) {
+    for (int i = 0; i < kSubframe; i++) h[i] = Shr(H[i], 1);
+  } else {
+    int k = NormL(cor) >> 1;
+    for (int i = 0; i < kSubframe; i++) h[i] = Shl(H[i], k);
+  }
+}
+
+// Cell of positions a and b: the correlation of the response with itself
+// shifted by |a - b|, over the samples that remain after the later one.
+// The standard forms each diagonal as one running multiply-accumulate from
+// the response's start; when twice the response's energy fits 31 bits no
+// partial sum can saturate (Cauchy-Schwarz), and the prefix sums below are
+// the same numbers.
+void ComputeCorrelations(const Word16* H, Correlations& c) {
+  Word16 h[kSubframe];
+  ScaleResponse(H, h);
+  if (2 * GetKernels().energy(h, kSubframe) > kMax32) {
+    ChainCorrelations(h, c);
+    return;
+  }
+  // prefix[d][n] = 2 * sum over k = 0..n of h[k] h[k + d]
+  Word32 prefix[kSubframe][kSubframe];
+  for (int d = 0; d < kSubframe; d++) {
+    Word32 sum = 0;
+    for (int n = 0; n + d < kSubframe; n++) {
+      sum += 2 * h[n] * h[n + d];
+      prefix[d][n] = sum;
+    }
+  }
+  auto cell = [&](int a, int b) -> Word16 {
+    int d = a > b ? a - b : b - a;
+    int last = kSubframe - 1 - (a > b ? a : b);
+    return ExtractH(prefix[d][last]);
+  };
+  Word16* diag[5] = {c.i0i0, c.i1i1, c.i2i2, c.i3i3, c.i4i4};
+  for (int t = 0; t < 5; t++)
+    for (int p = 0; p < kPositions; p++) diag[t][p] = cell(5 * p + t, 5 * p + t);
+  struct Block {
+    Word16* cells;
+    int t1, t2;
+  };
+  const Block blocks[9] = {{c.i0i1, 0, 1}, {c.i0i2, 0, 2}, {c.i0i3, 0, 3}, {c.i0i4, 0, 4}, {c.i1i2, 1, 2},
+                           {c.i1i3, 1, 3}, {c.i1i4, 1, 4}, {c.i2i3, 2, 3}, {c.i2i4, 2, 4}};
+  for (int b = 0; b < 9; b++)
+    for (int p1 = 0; p1 < kPositions; p1++)
+      for (int p2 = 0; p2 < kPositions; p2++)
+        blocks[b].cells[p1 * kPositions + p2] = cell(5 * p1 + blocks[b].t1, 5 * p2 + blocks[b].t2);
+}
+
 const Word16 k1_2 = 16384, k1_4 = 8192, k1_8 = 4096, k1_16 = 2048;
+
+// The search's energy sums add at most six cells (each of 16 bits) with
+// weights 1/16 to 1/2: their magnitude stays below 2^31 - 2^15, so the
+// standard's saturating multiply-accumulates and rounding never saturate
+// here, and plain 32-bit arithmetic gives the same numbers.
+inline Word32 Acc(Word32 acc, Word16 cell, Word16 weight) { return acc + (Word32)cell * (2 * weight); }
+inline Word16 High(Word32 x) { return (Word16)((x + 0x8000) >> 16); }
+// The sign of a * b - c * d as the standard's saturating operators give it
+// (saturation keeps the sign of the exact value).
+inline bool Better(Word16 a, Word16 b, Word16 c, Word16 d) { return (int64_t)LMult(a, b) - LMult(c, d) > 0; }
 
 Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16* y, Word16* sign) {
   Word16 sign_dn[kSubframe], sign_dn_inv[kSubframe], tmp_vect[kPositions];
@@ -179,23 +235,23 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       int i0 = best2[n];
       int j = Mult((Word16)i0, 6554);
       Word16 ps1 = dn[i0];
-      Word32 alp1 = LMult(c.i2i2[j], k1_4);
+      Word32 alp1 = Acc(0, c.i2i2[j], k1_4);
       const Word16* p0 = r23 + (j << 3);
       const Word16* p1 = r33;
       for (int i1 = track; i1 < kSubframe; i1 += kStep) {
         Word16 ps2 = Add(ps1, dn[i1]);
-        Word32 alp2 = LMac(alp1, *p0++, k1_2);
-        alp2 = LMac(alp2, *p1++, k1_4);
+        Word32 alp2 = Acc(alp1, *p0++, k1_2);
+        alp2 = Acc(alp2, *p1++, k1_4);
         Word16 sq2 = Mult(ps2, ps2);
-        Word16 alp_16 = Round(alp2);
-        if (LMsu(LMult(alp, sq2), sq, alp_16) > 0) {
+        Word16 alp_16 = High(alp2);
+        if (Better(alp, sq2, sq, alp_16)) {
           sq = sq2; ps = ps2; alp = alp_16; ix = i0; iy = i1;
         }
       }
     }
     int i0 = ix, i1 = iy;
     Word16 ps0 = ps;
-    Word32 alp0 = LMult(alp, k1_4);
+    Word32 alp0 = Acc(0, alp, k1_4);
     sq = -1;
     alp = 1;
     {
@@ -203,10 +259,10 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       const Word16* p1 = r13 + Mult((Word16)i1, 6554);
       const Word16* p2 = c.i1i1;
       for (int m = 0; m < kPositions; m++) {
-        Word32 s = LMult(*p0, k1_4); p0 += kPositions;
-        s = LMac(s, *p1, k1_4); p1 += kPositions;
-        s = LMac(s, *p2++, k1_8);
-        tmp_vect[m] = Round(s);
+        Word32 s = Acc(0, *p0, k1_4); p0 += kPositions;
+        s = Acc(s, *p1, k1_4); p1 += kPositions;
+        s = Acc(s, *p2++, k1_8);
+        tmp_vect[m] = High(s);
       }
       p0 = c.i0i2 + Mult((Word16)i0, 6554);
       p1 = r03 + Mult((Word16)i1, 6554);
@@ -214,23 +270,23 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       const Word16* p3 = c.i0i1;
       for (int i2 = 0; i2 < kSubframe; i2 += kStep) {
         Word16 ps1 = Add(ps0, dn[i2]);
-        Word32 alp1 = LMac(alp0, *p0, k1_8); p0 += kPositions;
-        alp1 = LMac(alp1, *p1, k1_8); p1 += kPositions;
-        alp1 = LMac(alp1, *p2++, k1_16);
+        Word32 alp1 = Acc(alp0, *p0, k1_8); p0 += kPositions;
+        alp1 = Acc(alp1, *p1, k1_8); p1 += kPositions;
+        alp1 = Acc(alp1, *p2++, k1_16);
         const Word16* p4 = tmp_vect;
         for (int i3 = 1; i3 < kSubframe; i3 += kStep) {
           Word16 ps2 = Add(ps1, dn[i3]);
-          Word32 alp2 = LMac(alp1, *p3++, k1_8);
-          alp2 = LMac(alp2, *p4++, k1_2);
+          Word32 alp2 = Acc(alp1, *p3++, k1_8);
+          alp2 = Acc(alp2, *p4++, k1_2);
           Word16 sq2 = Mult(ps2, ps2);
-          Word16 alp_16 = Round(alp2);
-          if (LMsu(LMult(alp, sq2), sq, alp_16) > 0) {
+          Word16 alp_16 = High(alp2);
+          if (Better(alp, sq2, sq, alp_16)) {
             sq = sq2; alp = alp_16; ix = i2; iy = i3;
           }
         }
       }
     }
-    if (LMsu(LMult(alpk, sq), psk, alp) > 0) {
+    if (Better(alpk, sq, psk, alp)) {
       psk = sq; alpk = alp; ip2 = i0; ip3 = i1; ip0 = ix; ip1 = iy;
     }
 
@@ -243,16 +299,16 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       int a0 = best3[n];
       int j = Mult((Word16)a0, 6554);
       Word16 ps1 = dn[a0];
-      Word32 alp1 = LMult(r33[j], k1_4);
+      Word32 alp1 = Acc(0, r33[j], k1_4);
       const Word16* p0 = r03 + j;
       const Word16* p1 = c.i0i0;
       for (int a1 = 0; a1 < kSubframe; a1 += kStep) {
         Word16 ps2 = Add(ps1, dn[a1]);
-        Word32 alp2 = LMac(alp1, *p0, k1_2); p0 += kPositions;
-        alp2 = LMac(alp2, *p1++, k1_4);
+        Word32 alp2 = Acc(alp1, *p0, k1_2); p0 += kPositions;
+        alp2 = Acc(alp2, *p1++, k1_4);
         Word16 sq2 = Mult(ps2, ps2);
-        Word16 alp_16 = Round(alp2);
-        if (LMsu(LMult(alp, sq2), sq, alp_16) > 0) {
+        Word16 alp_16 = High(alp2);
+        if (Better(alp, sq2, sq, alp_16)) {
           sq = sq2; ps = ps2; alp = alp_16; ix = a0; iy = a1;
         }
       }
@@ -261,7 +317,7 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
     i1 = iy;
     int i1_offset = Mult((Word16)i1, 6554) << 3;
     ps0 = ps;
-    alp0 = LMult(alp, k1_4);
+    alp0 = Acc(0, alp, k1_4);
     sq = -1;
     alp = 1;
     {
@@ -269,10 +325,10 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       const Word16* p1 = c.i0i2 + i1_offset;
       const Word16* p2 = c.i2i2;
       for (int m = 0; m < kPositions; m++) {
-        Word32 s = LMult(*p0, k1_4); p0 += kPositions;
-        s = LMac(s, *p1++, k1_4);
-        s = LMac(s, *p2++, k1_8);
-        tmp_vect[m] = Round(s);
+        Word32 s = Acc(0, *p0, k1_4); p0 += kPositions;
+        s = Acc(s, *p1++, k1_4);
+        s = Acc(s, *p2++, k1_8);
+        tmp_vect[m] = High(s);
       }
       p0 = r13 + Mult((Word16)i0, 6554);
       p1 = c.i0i1 + i1_offset;
@@ -280,23 +336,23 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
       const Word16* p3 = c.i1i2;
       for (int i2 = 1; i2 < kSubframe; i2 += kStep) {
         Word16 ps1 = Add(ps0, dn[i2]);
-        Word32 alp1 = LMac(alp0, *p0, k1_8); p0 += kPositions;
-        alp1 = LMac(alp1, *p1++, k1_8);
-        alp1 = LMac(alp1, *p2++, k1_16);
+        Word32 alp1 = Acc(alp0, *p0, k1_8); p0 += kPositions;
+        alp1 = Acc(alp1, *p1++, k1_8);
+        alp1 = Acc(alp1, *p2++, k1_16);
         const Word16* p4 = tmp_vect;
         for (int i3 = 2; i3 < kSubframe; i3 += kStep) {
           Word16 ps2 = Add(ps1, dn[i3]);
-          Word32 alp2 = LMac(alp1, *p3++, k1_8);
-          alp2 = LMac(alp2, *p4++, k1_2);
+          Word32 alp2 = Acc(alp1, *p3++, k1_8);
+          alp2 = Acc(alp2, *p4++, k1_2);
           Word16 sq2 = Mult(ps2, ps2);
-          Word16 alp_16 = Round(alp2);
-          if (LMsu(LMult(alp, sq2), sq, alp_16) > 0) {
+          Word16 alp_16 = High(alp2);
+          if (Better(alp, sq2, sq, alp_16)) {
             sq = sq2; alp = alp_16; ix = i2; iy = i3;
           }
         }
       }
     }
-    if (LMsu(LMult(alpk, sq), psk, alp) > 0) {
+    if (Better(alpk, sq, psk, alp)) {
       psk = sq; alpk = alp; ip3 = i0; ip0 = i1; ip1 = ix; ip2 = iy;
     }
     r03 = c.i0i4;

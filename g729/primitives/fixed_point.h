@@ -73,14 +73,15 @@ static inline Word32 LNegate(Word32 a) { return a == kMin32 ? kMax32 : -a; }
 static inline Word32 LAbs(Word32 a) { return a == kMin32 ? kMax32 : (a < 0 ? -a : a); }
 
 static inline Word32 LShr(Word32 x, int n);
+// Doubling n times with saturation ends where the exact product clamped
+// ends: compute it in 64 bits.
 static inline Word32 LShlO(Word32 x, int n, bool& ovf) {
   if (n <= 0) return LShr(x, -n);
-  for (; n > 0; n--) {
-    if (x > 0x3fffffff) { ovf = true; return kMax32; }
-    if (x < -0x40000000) { ovf = true; return kMin32; }
-    x *= 2;
-  }
-  return x;
+  if (n > 32) n = 32;
+  int64_t r = (int64_t)x * ((int64_t)1 << n);
+  if (r > kMax32) { ovf = true; return kMax32; }
+  if (r < kMin32) { ovf = true; return kMin32; }
+  return (Word32)r;
 }
 static inline Word32 LShl(Word32 x, int n) {
   bool ovf = false;

@@ -96,15 +96,18 @@ void Weights(const Word16* flsp, Word16* wegt) {
   for (int i = 0; i < kOrder; i++) wegt[i] = Shl(wegt[i], sft);
 }
 
+// The distances below are sums of non-negative terms, so the standard's
+// saturating accumulation equals the exact sum clamped once.
 int PreSelect(const Word16* rbuf) {
   int cand = 0;
   Word32 dmin = kMax32;
   for (int i = 0; i < 128; i++) {
-    Word32 acc = 0;
+    int64_t sum = 0;
     for (int j = 0; j < kOrder; j++) {
-      Word16 t = Sub(rbuf[j], tab::lspcb1[i][j]);
-      acc = LMac(acc, t, t);
+      int32_t t = Sat16((int32_t)rbuf[j] - tab::lspcb1[i][j]);
+      sum += t * t;
     }
+    Word32 acc = Sat32(2 * sum);
     if (LSub(acc, dmin) < 0) {
       dmin = acc;
       cand = i;
@@ -119,12 +122,13 @@ int SelectSecond(const Word16* rbuf, const Word16* cb1, const Word16* wegt, int 
   int index = 0;
   Word32 dmin = kMax32;
   for (int k = 0; k < 32; k++) {
-    Word32 dist = 0;
+    int64_t sum = 0;  // weights are positive: every term is non-negative
     for (int j = from; j < to; j++) {
       Word16 t = Sub(buf[j], tab::lspcb2[k][j]);
       Word16 t2 = Mult(wegt[j], t);
-      dist = LMac(dist, t2, t);
+      sum += (int32_t)t2 * t;
     }
+    Word32 dist = Sat32(2 * sum);
     if (LSub(dist, dmin) < 0) {
       dmin = dist;
       index = k;

@@ -142,7 +142,10 @@ void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
     const Word16* x2 = x0;
     Word32 s = 0;
     if (exact) {
-      for (int i = 0, k = 0; i < 10; i++, k += 3) s += x1[-i] * c1[k] + x2[i] * c2[k];
+      s = x1[0] * c1[0] + x2[0] * c2[0] + x1[-1] * c1[3] + x2[1] * c2[3] + x1[-2] * c1[6] + x2[2] * c2[6] +
+          x1[-3] * c1[9] + x2[3] * c2[9] + x1[-4] * c1[12] + x2[4] * c2[12] + x1[-5] * c1[15] +
+          x2[5] * c2[15] + x1[-6] * c1[18] + x2[6] * c2[18] + x1[-7] * c1[21] + x2[7] * c2[21] +
+          x1[-8] * c1[24] + x2[8] * c2[24] + x1[-9] * c1[27] + x2[9] * c2[27];
       s *= 2;
     } else {
       for (int i = 0, k = 0; i < 10; i++, k += 3) {
@@ -184,8 +187,12 @@ Word16 ClosedLoopPitch(Word16* exc, const Word16* xn, const Word16* h, Word16 t0
   bool ovf = false;
   Word32 max = kMin32;
   Word16 t0 = t0_min;
+  // One energy test covers every integer lag of the range.
+  const Kernels& k = GetKernels();
+  bool exact = 2 * k.energy(Dn, kSubframe) <= kMax32 &&
+               2 * k.energy(exc - t0_max, kSubframe + t0_max - t0_min) <= kMax32;
   for (int t = t0_min; t <= t0_max; t++) {
-    Word32 corr = SaturatingDot(Dn, exc - t, kSubframe, ovf);
+    Word32 corr = exact ? (Word32)(2 * k.dot(Dn, exc - t, kSubframe)) : SaturatingDot(Dn, exc - t, kSubframe, ovf);
     if (LSub(corr, max) > 0) { max = corr; t0 = (Word16)t; }
   }
   AdaptiveCodebookVector(exc, t0, 0, kSubframe);
