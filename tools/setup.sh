@@ -19,7 +19,7 @@ done
 
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
-sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie)
+sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie bcg729/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0

@@ -122,6 +122,8 @@ int G729CPUDispatchInit(void) {
 
 int G729SetCPUPath(int32_t path) {
   if (path < 0 || path > 5) return -7;
+  uint64_t bits;
+  G729CPUFeatureBits(&bits);
   G729CPUPath = path;
   return 0;
 }
@@ -146,8 +148,15 @@ void G729AlignedFree(void* p) {
 namespace g729 {
 
 const Kernels& GetKernels() {
-  // Every path runs the generic build until faster builds fill the slots.
-  return kGenericKernels;
+  switch (G729CPUPath) {
+    case 0:
+      return kGenericKernels;
+    case 5:
+      // Path 5 needs AVX; the AVX2 build needs AVX2 as well.
+      return g_have_avx2 ? kAvx2Kernels : kSse2Kernels;
+    default:
+      return kSse2Kernels;
+  }
 }
 
 }  // namespace g729

@@ -17,14 +17,22 @@ struct Kernels {
   // Exact sums (no intermediate saturation).
   int64_t (*dot)(const Word16* x, const Word16* y, int n);
   int64_t (*energy)(const Word16* x, int n);
-  // c[k] = exact dot(x, y - lag[k]) for lags lo..hi step: used by the pitch
-  // searches; x and y of n samples, y read backwards by the lag.
-  void (*correlate_lags)(const Word16* x, const Word16* y, int n, int lo, int hi, int step, int64_t* c);
+  // Fractional-delay interpolation of the adaptive codebook where no sum can
+  // saturate: out[j] = round(2 sum over i of x[j-i] c1[3i] + x[j+1+i] c2[3i]).
+  void (*interpolate)(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
 };
 
 const Kernels& GetKernels();
 
-// Builds of the kernels.
+// Generic builds that the vector builds fall back on or share.
+bool GenericSynthesis(const Word16* a, const Word16* x, Word16* yy, int n);
+void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n);
+void GenericInterpolate(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
+
+// Builds of the kernels: generic, SSE2 (paths 1 to 4, and 5 without AVX2)
+// and AVX2 (path 5).
 extern const Kernels kGenericKernels;
+extern const Kernels kSse2Kernels;
+extern const Kernels kAvx2Kernels;
 
 }  // namespace g729

@@ -3,9 +3,8 @@
 #include "dispatch.h"
 
 namespace g729 {
-namespace {
 
-bool SynthesisGeneric(const Word16* a, const Word16* x, Word16* yy, int n) {
+bool GenericSynthesis(const Word16* a, const Word16* x, Word16* yy, int n) {
   bool ovf = false;
   // When the coefficients' magnitudes add up to at most 32767, no partial
   // sum of 16-bit products can leave 32 bits: plain arithmetic is exact.
@@ -35,7 +34,7 @@ bool SynthesisGeneric(const Word16* a, const Word16* x, Word16* yy, int n) {
   return ovf;
 }
 
-void ResidualGeneric(const Word16* a, const Word16* x, Word16* r, int n) {
+void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n) {
   int32_t mag = 0;
   for (int j = 0; j <= 10; j++) mag += a[j] < 0 ? -a[j] : a[j];
   if (mag <= 32767) {
@@ -53,6 +52,8 @@ void ResidualGeneric(const Word16* a, const Word16* x, Word16* r, int n) {
   }
 }
 
+namespace {
+
 int64_t DotGeneric(const Word16* x, const Word16* y, int n) {
   int64_t s = 0;
   for (int i = 0; i < n; i++) s += (int32_t)x[i] * y[i];
@@ -65,13 +66,21 @@ int64_t EnergyGeneric(const Word16* x, int n) {
   return s;
 }
 
-void CorrelateLagsGeneric(const Word16* x, const Word16* y, int n, int lo, int hi, int step, int64_t* c) {
-  for (int t = lo, k = 0; t <= hi; t += step, k++) c[k] = DotGeneric(x, y - t, n);
-}
-
 }  // namespace
 
-const Kernels kGenericKernels = {SynthesisGeneric, ResidualGeneric, DotGeneric, EnergyGeneric,
-                                 CorrelateLagsGeneric};
+void GenericInterpolate(const Word16* x0, const Word16* c1, const Word16* c2, Word16* out, int n) {
+  for (int j = 0; j < n; j++) {
+    const Word16* x1 = x0 + j;
+    const Word16* x2 = x1 + 1;
+    Word32 s = x1[0] * c1[0] + x2[0] * c2[0] + x1[-1] * c1[3] + x2[1] * c2[3] + x1[-2] * c1[6] + x2[2] * c2[6] +
+               x1[-3] * c1[9] + x2[3] * c2[9] + x1[-4] * c1[12] + x2[4] * c2[12] + x1[-5] * c1[15] +
+               x2[5] * c2[15] + x1[-6] * c1[18] + x2[6] * c2[18] + x1[-7] * c1[21] + x2[7] * c2[21] +
+               x1[-8] * c1[24] + x2[8] * c2[24] + x1[-9] * c1[27] + x2[9] * c2[27];
+    out[j] = Round(s * 2);
+  }
+}
+
+const Kernels kGenericKernels = {GenericSynthesis, GenericResidual, DotGeneric, EnergyGeneric,
+                                 GenericInterpolate};
 
 }  // namespace g729

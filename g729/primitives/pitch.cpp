@@ -133,25 +133,21 @@ void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
   const Word16* c1 = &tab::inter_3l[frac];
   const Word16* c2 = &tab::inter_3l[3 - frac];
   // With |exc| below 18000 no partial sum can leave 32 bits (the taps'
-  // magnitudes add up to less than 59400), so the sum is exact.
-  // The sum is exact also when the lag is so short that the loop reads
-  // samples it has just written, as long as the read span is checked first.
+  // magnitudes add up to less than 59400), so the sum is exact. The read
+  // span must lie before the output, or samples just written would feed
+  // later ones unchecked.
   bool exact = t0 > n + 10 && MaxAbs(x0 - 9, n + 19) < 18000;
+  if (exact) {
+    GetKernels().interpolate(x0, c1, c2, exc, n);
+    return;
+  }
   for (int j = 0; j < n; j++) {
     const Word16* x1 = x0++;
     const Word16* x2 = x0;
     Word32 s = 0;
-    if (exact) {
-      s = x1[0] * c1[0] + x2[0] * c2[0] + x1[-1] * c1[3] + x2[1] * c2[3] + x1[-2] * c1[6] + x2[2] * c2[6] +
-          x1[-3] * c1[9] + x2[3] * c2[9] + x1[-4] * c1[12] + x2[4] * c2[12] + x1[-5] * c1[15] +
-          x2[5] * c2[15] + x1[-6] * c1[18] + x2[6] * c2[18] + x1[-7] * c1[21] + x2[7] * c2[21] +
-          x1[-8] * c1[24] + x2[8] * c2[24] + x1[-9] * c1[27] + x2[9] * c2[27];
-      s *= 2;
-    } else {
-      for (int i = 0, k = 0; i < 10; i++, k += 3) {
-        s = LMac(s, x1[-i], c1[k]);
-        s = LMac(s, x2[i], c2[k]);
-      }
+    for (int i = 0, k = 0; i < 10; i++, k += 3) {
+      s = LMac(s, x1[-i], c1[k]);
+      s = LMac(s, x2[i], c2[k]);
     }
     exc[j] = Round(s);
   }
