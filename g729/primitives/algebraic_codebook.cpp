@@ -121,19 +121,16 @@ void ComputeCorrelations(const Word16* H, Correlations& c) {
     ChainCorrelations(h, c);
     return;
   }
-  // prefix[d][n] = 2 * sum over k = 0..n of h[k] h[k + d]
+  // prefix[n][d] = 2 * sum over k = 0..n of h[k] h[k + d], row by row so
+  // that each row is one vector operation over d.
   Word32 prefix[kSubframe][kSubframe];
-  for (int d = 0; d < kSubframe; d++) {
-    Word32 sum = 0;
-    for (int n = 0; n + d < kSubframe; n++) {
-      sum += 2 * h[n] * h[n + d];
-      prefix[d][n] = sum;
-    }
-  }
+  for (int d = 0; d < kSubframe; d++) prefix[0][d] = 2 * h[0] * h[d];
+  for (int n = 1; n < kSubframe; n++)
+    for (int d = 0; d < kSubframe - n; d++) prefix[n][d] = prefix[n - 1][d] + 2 * h[n] * h[n + d];
   auto cell = [&](int a, int b) -> Word16 {
     int d = a > b ? a - b : b - a;
     int last = kSubframe - 1 - (a > b ? a : b);
-    return ExtractH(prefix[d][last]);
+    return ExtractH(prefix[last][d]);
   };
   Word16* diag[5] = {c.i0i0, c.i1i1, c.i2i2, c.i3i3, c.i4i4};
   for (int t = 0; t < 5; t++)

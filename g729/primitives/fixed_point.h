@@ -125,18 +125,12 @@ static inline int NormS(Word16 a) {
   Word32 x = a < 0 ? ~(Word32)a : a;
   return __builtin_clz((uint32_t)x) - 17;
 }
-// Fractional division num/den in Q15, 0 <= num <= den.
+// Fractional division num/den in Q15, 0 <= num <= den: the standard's
+// fifteen steps of long division give floor(num * 2^15 / den).
 static inline Word16 DivS(Word16 num, Word16 den) {
-  if (num == 0 || den <= 0) return 0;
+  if (num <= 0 || den <= 0) return 0;
   if (num >= den) return 32767;
-  Word32 n = num, d = den;
-  Word16 q = 0;
-  for (int i = 0; i < 15; i++) {
-    q <<= 1;
-    n <<= 1;
-    if (n >= d) { n -= d; q += 1; }
-  }
-  return q;
+  return (Word16)(((Word32)num << 15) / den);
 }
 
 // Double precision: x = hi << 16 + lo << 1.

@@ -22,15 +22,23 @@ G729_AVX2 int64_t DotAvx2(const Word16* x, const Word16* y, int n) {
     acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(m, 1)));
     fix = _mm256_sub_epi32(fix, _mm256_cmpeq_epi32(m, min32));
   }
-  alignas(32) int64_t a[4];
-  alignas(32) int32_t f[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(a), acc);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(f), fix);
-  int64_t s = a[0] + a[1] + a[2] + a[3];
-  int64_t fixes = 0;
-  for (int k = 0; k < 8; k++) fixes += f[k];
-  s += fixes << 32;
-  if (i < n) s += kSse2Kernels.dot(x + i, y + i, n - i);
+  if (i + 8 <= n) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
+    __m128i m = _mm_madd_epi16(a, b);
+    acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(m));
+    __m128i hit = _mm_cmpeq_epi32(m, _mm_set1_epi32((int)0x80000000u));
+    fix = _mm256_sub_epi32(fix, _mm256_inserti128_si256(_mm256_setzero_si256(), hit, 0));
+    i += 8;
+  }
+  // fix counts, per lane, the pair sums that read -2^31 but were +2^31.
+  __m256i fix64 = _mm256_add_epi64(_mm256_cvtepi32_epi64(_mm256_castsi256_si128(fix)),
+                                    _mm256_cvtepi32_epi64(_mm256_extracti128_si256(fix, 1)));
+  acc = _mm256_add_epi64(acc, _mm256_slli_epi64(fix64, 32));
+  alignas(32) int64_t lanes[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc);
+  int64_t s = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+  for (; i < n; i++) s += (int32_t)x[i] * y[i];
   return s;
 }
 

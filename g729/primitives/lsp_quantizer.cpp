@@ -97,19 +97,22 @@ void Weights(const Word16* flsp, Word16* wegt) {
 }
 
 // The distances below are sums of non-negative terms, so the standard's
-// saturating accumulation equals the exact sum clamped once.
+// saturating accumulation equals the exact sum clamped once, and a
+// candidate whose partial sum already reaches the best distance cannot win
+// (only a strictly smaller distance replaces the best): its sum is cut short.
 int PreSelect(const Word16* rbuf) {
   int cand = 0;
-  Word32 dmin = kMax32;
+  int64_t dmin = kMax32;
   for (int i = 0; i < 128; i++) {
     int64_t sum = 0;
-    for (int j = 0; j < kOrder; j++) {
+    int j = 0;
+    for (; j < kOrder; j++) {
       int32_t t = Sat16((int32_t)rbuf[j] - tab::lspcb1[i][j]);
       sum += t * t;
+      if (2 * sum >= dmin) break;
     }
-    Word32 acc = Sat32(2 * sum);
-    if (LSub(acc, dmin) < 0) {
-      dmin = acc;
+    if (j == kOrder) {
+      dmin = Sat32(2 * sum);
       cand = i;
     }
   }
@@ -120,17 +123,18 @@ int SelectSecond(const Word16* rbuf, const Word16* cb1, const Word16* wegt, int 
   Word16 buf[kOrder];
   for (int j = from; j < to; j++) buf[j] = Sub(rbuf[j], cb1[j]);
   int index = 0;
-  Word32 dmin = kMax32;
+  int64_t dmin = kMax32;
   for (int k = 0; k < 32; k++) {
     int64_t sum = 0;  // weights are positive: every term is non-negative
-    for (int j = from; j < to; j++) {
+    int j = from;
+    for (; j < to; j++) {
       Word16 t = Sub(buf[j], tab::lspcb2[k][j]);
       Word16 t2 = Mult(wegt[j], t);
       sum += (int32_t)t2 * t;
+      if (2 * sum >= dmin) break;
     }
-    Word32 dist = Sat32(2 * sum);
-    if (LSub(dist, dmin) < 0) {
-      dmin = dist;
+    if (j == to) {
+      dmin = Sat32(2 * sum);
       index = k;
     }
   }

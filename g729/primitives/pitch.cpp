@@ -132,24 +132,36 @@ void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
   }
   const Word16* c1 = &tab::inter_3l[frac];
   const Word16* c2 = &tab::inter_3l[3 - frac];
-  // With |exc| below 18000 no partial sum can leave 32 bits (the taps'
-  // magnitudes add up to less than 59400), so the sum is exact. The read
-  // span must lie before the output, or samples just written would feed
-  // later ones unchecked.
-  bool exact = t0 > n + 10 && MaxAbs(x0 - 9, n + 19) < 18000;
-  if (exact) {
-    GetKernels().interpolate(x0, c1, c2, exc, n);
-    return;
+  // With every sample read below 18000 in magnitude no partial sum can
+  // leave 32 bits (the taps' magnitudes add up to less than 59400), so the
+  // sum is exact in plain arithmetic.
+  const int kSafe = 18000;
+  if (t0 > n + 10) {
+    // The read span lies wholly before the output.
+    if (MaxAbs(x0 - 9, n + 19) < kSafe) {
+      GetKernels().interpolate(x0, c1, c2, exc, n);
+      return;
+    }
   }
+  // Short lags read samples this loop has just written: keep the largest
+  // magnitude read or written so far.
+  const int before = (int)(exc - (x0 - 9));  // samples of the span before the output
+  int m = MaxAbs(x0 - 9, before < n + 19 ? before : n + 19);
   for (int j = 0; j < n; j++) {
     const Word16* x1 = x0++;
     const Word16* x2 = x0;
     Word32 s = 0;
-    for (int i = 0, k = 0; i < 10; i++, k += 3) {
-      s = LMac(s, x1[-i], c1[k]);
-      s = LMac(s, x2[i], c2[k]);
+    if (m < kSafe) {
+      GenericInterpolate(x1, c1, c2, &exc[j], 1);
+    } else {
+      for (int i = 0, k = 0; i < 10; i++, k += 3) {
+        s = LMac(s, x1[-i], c1[k]);
+        s = LMac(s, x2[i], c2[k]);
+      }
+      exc[j] = Round(s);
     }
-    exc[j] = Round(s);
+    int a = exc[j] < 0 ? -exc[j] : exc[j];
+    if (a > m) m = a;
   }
 }
 
