@@ -102,7 +102,7 @@ static inline Word16 Shr(Word16 a, int n);
 static inline Word16 Shl(Word16 a, int n) {
   if (n < 0) return Shr(a, -n);
   if (n > 15) return a == 0 ? 0 : (a > 0 ? 32767 : -32768);
-  Word32 r = (Word32)a << n;
+  Word32 r = (Word32)a * (1 << n);
   return Sat16(r) == r ? (Word16)r : (a > 0 ? 32767 : -32768);
 }
 static inline Word16 Shr(Word16 a, int n) {

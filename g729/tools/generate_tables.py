@@ -51,6 +51,14 @@ def parse(path):
     return tables
 
 
+def nest(vals, dims):
+    """The numbers as a braced initializer of the given shape, without the outer braces."""
+    if len(dims) == 1:
+        return ",".join(vals)
+    step = len(vals) // dims[0]
+    return ",".join("{" + nest(vals[i:i + step], dims[1:]) + "}" for i in range(0, len(vals), step))
+
+
 def main():
     src, header, source = sys.argv[1:4]
     tables = parse(src)
@@ -70,7 +78,7 @@ def main():
             for v in t["values"]:
                 # -2^31 cannot be written as a plain literal
                 vals.append("(-2147483647 - 1)" if v == -2147483648 else str(v))
-            body = ",".join(vals)
+            body = nest(vals, t["dims"])
             c.write("alignas(32) const %s %s%s = {%s};\n" % (t["type"], t["name"], dims, body))
         c.write("} }\n")
 
