@@ -24,6 +24,15 @@ struct Kernels {
 
 const Kernels& GetKernels();
 
+// Dot product of two vectors whose doubled energies both fit 31 bits: every
+// partial sum, in any order, is then below 2^30 in magnitude (Cauchy-
+// Schwarz), so 32-bit arithmetic is exact and the compiler may vectorise it.
+static inline Word32 BoundedDot(const Word16* x, const Word16* y, int n) {
+  Word32 s = 0;
+  for (int i = 0; i < n; i++) s += x[i] * y[i];
+  return s;
+}
+
 // Generic builds that the vector builds fall back on or share.
 bool GenericSynthesis(const Word16* a, const Word16* x, Word16* yy, int n);
 void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n);

@@ -23,7 +23,7 @@ void Autocorrelation(const Word16* x, int m, Word16* r_h, Word16* r_l) {
   LExtract(sum, r_h[0], r_l[0]);
   // The energy bounds every partial correlation, so the sums are exact.
   for (int i = 1; i <= m; i++) {
-    Word32 s = (Word32)(2 * k.dot(y, y + i, 240 - i));
+    Word32 s = 2 * BoundedDot(y, y + i, 240 - i);
     s = LShl(s, norm);
     LExtract(s, r_h[i], r_l[i]);
   }

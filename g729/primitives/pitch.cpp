@@ -34,7 +34,7 @@ Word32 SatDotSlow(const Word16* x, const Word16* y, int n, int stride, bool& ovf
 Word32 SaturatingDot(const Word16* x, const Word16* y, int n, bool& ovf) {
   const Kernels& k = GetKernels();
   int64_t ex = k.energy(x, n), ey = k.energy(y, n);
-  if (2 * ex <= kMax32 && 2 * ey <= kMax32) return (Word32)(2 * k.dot(x, y, n));
+  if (2 * ex <= kMax32 && 2 * ey <= kMax32) return 2 * BoundedDot(x, y, n);
   return SatDotSlow(x, y, n, 1, ovf);
 }
 
@@ -66,7 +66,7 @@ Word16 OpenLoopPitch(const Word16* signal) {
   auto corr = [&](int t) -> Word32 {
     // sum over j = 0, 2, .., 78 of scal[j] * scal[j - t]
     const Word16* lagged = (t & 1) ? odd + 72 - (t + 1) / 2 : even + 71 - t / 2;
-    if (exact) return (Word32)(2 * k.dot(cur, lagged, 40));
+    if (exact) return 2 * BoundedDot(cur, lagged, 40);
     bool ovf = false;
     return SatDotSlow(cur, lagged, 40, 1, ovf);
   };
@@ -123,6 +123,19 @@ Word16 OpenLoopPitch(const Word16* signal) {
   return T1;
 }
 
+namespace {
+// One interpolated sample in the standard's saturating steps.
+Word16 SaturatingInterpolation(const Word16* x1, const Word16* c1, const Word16* c2) {
+  const Word16* x2 = x1 + 1;
+  Word32 s = 0;
+  for (int i = 0, k = 0; i < 10; i++, k += 3) {
+    s = LMac(s, x1[-i], c1[k]);
+    s = LMac(s, x2[i], c2[k]);
+  }
+  return Round(s);
+}
+}  // namespace
+
 void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
   const Word16* x0 = exc - t0;
   frac = (Word16)-frac;
@@ -143,23 +156,29 @@ void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
       return;
     }
   }
-  // Short lags read samples this loop has just written: keep the largest
-  // magnitude read or written so far.
-  const int before = (int)(exc - (x0 - 9));  // samples of the span before the output
+  // Short lags read samples this loop has just written: output j reads up
+  // to exc[j + 10 - T], T being the lag rounded up. With T above 17 a block
+  // of 8 outputs reads only samples already final, so blocks go through the
+  // vector build while the largest magnitude read or written so far stays
+  // below the bound.
+  const int T = (int)(exc - x0);
+  const int before = T + 9;  // samples of the read span before the output
   int m = MaxAbs(x0 - 9, before < n + 19 ? before : n + 19);
-  for (int j = 0; j < n; j++) {
-    const Word16* x1 = x0++;
-    const Word16* x2 = x0;
-    Word32 s = 0;
+  int j = 0;
+  for (; T > 17 && j + 8 <= n; j += 8) {
     if (m < kSafe) {
-      GenericInterpolate(x1, c1, c2, &exc[j], 1);
+      GetKernels().interpolate(x0 + j, c1, c2, exc + j, 8);
     } else {
-      for (int i = 0, k = 0; i < 10; i++, k += 3) {
-        s = LMac(s, x1[-i], c1[k]);
-        s = LMac(s, x2[i], c2[k]);
-      }
-      exc[j] = Round(s);
+      for (int k = j; k < j + 8; k++) exc[k] = SaturatingInterpolation(x0 + k, c1, c2);
     }
+    int b = MaxAbs(exc + j, 8);
+    if (b > m) m = b;
+  }
+  for (; j < n; j++) {
+    if (m < kSafe)
+      GenericInterpolate(x0 + j, c1, c2, exc + j, 1);
+    else
+      exc[j] = SaturatingInterpolation(x0 + j, c1, c2);
     int a = exc[j] < 0 ? -exc[j] : exc[j];
     if (a > m) m = a;
   }
@@ -173,7 +192,7 @@ void BackwardFilterTarget(const Word16* h, const Word16* X, Word16* D) {
   for (int i = 0; i < kSubframe; i++) {
     Word32 s;
     if (exact) {
-      s = (Word32)(2 * k.dot(X + i, h, kSubframe - i));
+      s = 2 * BoundedDot(X + i, h, kSubframe - i);
     } else {
       bool ovf = false;
       s = SatDotSlow(X + i, h, kSubframe - i, 1, ovf);
@@ -200,7 +219,7 @@ Word16 ClosedLoopPitch(Word16* exc, const Word16* xn, const Word16* h, Word16 t0
   bool exact = 2 * k.energy(Dn, kSubframe) <= kMax32 &&
                2 * k.energy(exc - t0_max, kSubframe + t0_max - t0_min) <= kMax32;
   for (int t = t0_min; t <= t0_max; t++) {
-    Word32 corr = exact ? (Word32)(2 * k.dot(Dn, exc - t, kSubframe)) : SaturatingDot(Dn, exc - t, kSubframe, ovf);
+    Word32 corr = exact ? 2 * BoundedDot(Dn, exc - t, kSubframe) : SaturatingDot(Dn, exc - t, kSubframe, ovf);
     if (LSub(corr, max) > 0) { max = corr; t0 = (Word16)t; }
   }
   AdaptiveCodebookVector(exc, t0, 0, kSubframe);

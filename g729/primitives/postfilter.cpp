@@ -21,7 +21,7 @@ void PitchPostfilter(const Word16* signal, const Word16* scal_sig, Word16 t0_min
   int t0 = t0_min;
   for (int i = t0_min; i <= t0_max; i++) {
     bool ovf = false;
-    Word32 corr = exact ? (Word32)(2 * k.dot(scal_sig, scal_sig - i, kSubframe))
+    Word32 corr = exact ? 2 * BoundedDot(scal_sig, scal_sig - i, kSubframe)
                         : SaturatingDot(scal_sig, scal_sig - i, kSubframe, ovf);
     if (LSub(corr, cor_max) > 0) {
       cor_max = corr;
