@@ -159,8 +159,53 @@ inline Word16 High(Word32 x) { return (Word16)((x + 0x8000) >> 16); }
 // (saturation keeps the sign of the exact value).
 inline bool Better(Word16 a, Word16 b, Word16 c, Word16 d) { return (int64_t)LMult(a, b) - LMult(c, d) > 0; }
 
+// Cells of one fixed pulse against the 8 positions of a track, read with a
+// stride of 1 (the track is the block's second) or 8 (its first).
+struct CellRun {
+  const Word16* p;
+  int step;
+};
+
+// Second stage of a depth-first pass: with two pulses placed (correlation
+// ps0, energy alp0), the best positions of the remaining tracks a and b.
+// fixed_b: the placed pulses' cells against track b; diag_b: b's energies;
+// fixed_a, diag_a likewise for a; cross: the a x b cells, a first.
+void BestPair(const Word16* dn, Word16 ps0, Word32 alp0, int track_a, int track_b, CellRun fixed_b0,
+              CellRun fixed_b1, const Word16* diag_b, CellRun fixed_a0, CellRun fixed_a1, const Word16* diag_a,
+              const Word16* cross, Word16& sq, Word16& alp, int& ix, int& iy) {
+  Word16 tmp_vect[kPositions];
+  sq = -1;
+  alp = 1;
+  for (int m = 0; m < kPositions; m++) {
+    Word32 s = Acc(0, fixed_b0.p[m * fixed_b0.step], k1_4);
+    s = Acc(s, fixed_b1.p[m * fixed_b1.step], k1_4);
+    s = Acc(s, diag_b[m], k1_8);
+    tmp_vect[m] = High(s);
+  }
+  const Word16* p3 = cross;
+  for (int m = 0, i2 = track_a; i2 < kSubframe; m++, i2 += kStep) {
+    Word16 ps1 = Add(ps0, dn[i2]);
+    Word32 alp1 = Acc(alp0, fixed_a0.p[m * fixed_a0.step], k1_8);
+    alp1 = Acc(alp1, fixed_a1.p[m * fixed_a1.step], k1_8);
+    alp1 = Acc(alp1, diag_a[m], k1_16);
+    for (int n = 0, i3 = track_b; i3 < kSubframe; n++, i3 += kStep) {
+      Word16 ps2 = Add(ps1, dn[i3]);
+      Word32 alp2 = Acc(alp1, *p3++, k1_8);
+      alp2 = Acc(alp2, tmp_vect[n], k1_2);
+      Word16 sq2 = Mult(ps2, ps2);
+      Word16 alp_16 = High(alp2);
+      if (Better(alp, sq2, sq, alp_16)) {
+        sq = sq2;
+        alp = alp_16;
+        ix = i2;
+        iy = i3;
+      }
+    }
+  }
+}
+
 Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16* y, Word16* sign) {
-  Word16 sign_dn[kSubframe], sign_dn_inv[kSubframe], tmp_vect[kPositions];
+  Word16 sign_dn[kSubframe], sign_dn_inv[kSubframe];
   for (int i = 0; i < kSubframe; i++) {
     if (dn[i] >= 0) {
       sign_dn[i] = 32767;
@@ -249,40 +294,9 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
     int i0 = ix, i1 = iy;
     Word16 ps0 = ps;
     Word32 alp0 = Acc(0, alp, k1_4);
-    sq = -1;
-    alp = 1;
-    {
-      const Word16* p0 = c.i1i2 + Mult((Word16)i0, 6554);
-      const Word16* p1 = r13 + Mult((Word16)i1, 6554);
-      const Word16* p2 = c.i1i1;
-      for (int m = 0; m < kPositions; m++) {
-        Word32 s = Acc(0, *p0, k1_4); p0 += kPositions;
-        s = Acc(s, *p1, k1_4); p1 += kPositions;
-        s = Acc(s, *p2++, k1_8);
-        tmp_vect[m] = High(s);
-      }
-      p0 = c.i0i2 + Mult((Word16)i0, 6554);
-      p1 = r03 + Mult((Word16)i1, 6554);
-      p2 = c.i0i0;
-      const Word16* p3 = c.i0i1;
-      for (int i2 = 0; i2 < kSubframe; i2 += kStep) {
-        Word16 ps1 = Add(ps0, dn[i2]);
-        Word32 alp1 = Acc(alp0, *p0, k1_8); p0 += kPositions;
-        alp1 = Acc(alp1, *p1, k1_8); p1 += kPositions;
-        alp1 = Acc(alp1, *p2++, k1_16);
-        const Word16* p4 = tmp_vect;
-        for (int i3 = 1; i3 < kSubframe; i3 += kStep) {
-          Word16 ps2 = Add(ps1, dn[i3]);
-          Word32 alp2 = Acc(alp1, *p3++, k1_8);
-          alp2 = Acc(alp2, *p4++, k1_2);
-          Word16 sq2 = Mult(ps2, ps2);
-          Word16 alp_16 = High(alp2);
-          if (Better(alp, sq2, sq, alp_16)) {
-            sq = sq2; alp = alp_16; ix = i2; iy = i3;
-          }
-        }
-      }
-    }
+    BestPair(dn, ps0, alp0, 0, 1, {c.i1i2 + Mult((Word16)i0, 6554), kPositions},
+             {r13 + Mult((Word16)i1, 6554), kPositions}, c.i1i1, {c.i0i2 + Mult((Word16)i0, 6554), kPositions},
+             {r03 + Mult((Word16)i1, 6554), kPositions}, c.i0i0, c.i0i1, sq, alp, ix, iy);
     if (Better(alpk, sq, psk, alp)) {
       psk = sq; alpk = alp; ip2 = i0; ip3 = i1; ip0 = ix; ip1 = iy;
     }
@@ -315,40 +329,8 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
     int i1_offset = Mult((Word16)i1, 6554) << 3;
     ps0 = ps;
     alp0 = Acc(0, alp, k1_4);
-    sq = -1;
-    alp = 1;
-    {
-      const Word16* p0 = r23 + Mult((Word16)i0, 6554);
-      const Word16* p1 = c.i0i2 + i1_offset;
-      const Word16* p2 = c.i2i2;
-      for (int m = 0; m < kPositions; m++) {
-        Word32 s = Acc(0, *p0, k1_4); p0 += kPositions;
-        s = Acc(s, *p1++, k1_4);
-        s = Acc(s, *p2++, k1_8);
-        tmp_vect[m] = High(s);
-      }
-      p0 = r13 + Mult((Word16)i0, 6554);
-      p1 = c.i0i1 + i1_offset;
-      p2 = c.i1i1;
-      const Word16* p3 = c.i1i2;
-      for (int i2 = 1; i2 < kSubframe; i2 += kStep) {
-        Word16 ps1 = Add(ps0, dn[i2]);
-        Word32 alp1 = Acc(alp0, *p0, k1_8); p0 += kPositions;
-        alp1 = Acc(alp1, *p1++, k1_8);
-        alp1 = Acc(alp1, *p2++, k1_16);
-        const Word16* p4 = tmp_vect;
-        for (int i3 = 2; i3 < kSubframe; i3 += kStep) {
-          Word16 ps2 = Add(ps1, dn[i3]);
-          Word32 alp2 = Acc(alp1, *p3++, k1_8);
-          alp2 = Acc(alp2, *p4++, k1_2);
-          Word16 sq2 = Mult(ps2, ps2);
-          Word16 alp_16 = High(alp2);
-          if (Better(alp, sq2, sq, alp_16)) {
-            sq = sq2; alp = alp_16; ix = i2; iy = i3;
-          }
-        }
-      }
-    }
+    BestPair(dn, ps0, alp0, 1, 2, {r23 + Mult((Word16)i0, 6554), kPositions}, {c.i0i2 + i1_offset, 1}, c.i2i2,
+             {r13 + Mult((Word16)i0, 6554), kPositions}, {c.i0i1 + i1_offset, 1}, c.i1i1, c.i1i2, sq, alp, ix, iy);
     if (Better(alpk, sq, psk, alp)) {
       psk = sq; alpk = alp; ip3 = i0; ip0 = i1; ip1 = ix; ip2 = iy;
     }

@@ -24,41 +24,35 @@ void HighPassInit(HighPassState* s) {
   s->y2_hi = s->y2_lo = s->y1_hi = s->y1_lo = s->x0 = s->x1 = 0;
 }
 
-void PreProcess(HighPassState* s, Word16* signal, int n) {
+namespace {
+
+// Second-order IIR filter in double precision: b in the coefficient set's Q
+// format, the past outputs kept shifted by `state_shift` and the output
+// shifted `out_shift` further (a gain of 2 for the post-processing filter).
+void HighPass(HighPassState* s, Word16* signal, int n, const Word16* a, const Word16* b, int state_shift,
+              int out_shift) {
   for (int i = 0; i < n; i++) {
     Word16 x2 = s->x1;
     s->x1 = s->x0;
     s->x0 = signal[i];
-    Word32 acc = Mpy32by16(s->y1_hi, s->y1_lo, tab::a140[1]);
-    acc = LAdd(acc, Mpy32by16(s->y2_hi, s->y2_lo, tab::a140[2]));
-    acc = LMac(acc, s->x0, tab::b140[0]);
-    acc = LMac(acc, s->x1, tab::b140[1]);
-    acc = LMac(acc, x2, tab::b140[2]);
-    acc = LShl(acc, 3);
-    signal[i] = Round(acc);
+    Word32 acc = Mpy32by16(s->y1_hi, s->y1_lo, a[1]);
+    acc = LAdd(acc, Mpy32by16(s->y2_hi, s->y2_lo, a[2]));
+    acc = LMac(acc, s->x0, b[0]);
+    acc = LMac(acc, s->x1, b[1]);
+    acc = LMac(acc, x2, b[2]);
+    acc = LShl(acc, state_shift);
+    signal[i] = Round(LShl(acc, out_shift));
     s->y2_hi = s->y1_hi;
     s->y2_lo = s->y1_lo;
     LExtract(acc, s->y1_hi, s->y1_lo);
   }
 }
 
-void PostProcess(HighPassState* s, Word16* signal, int n) {
-  for (int i = 0; i < n; i++) {
-    Word16 x2 = s->x1;
-    s->x1 = s->x0;
-    s->x0 = signal[i];
-    Word32 acc = Mpy32by16(s->y1_hi, s->y1_lo, tab::a100[1]);
-    acc = LAdd(acc, Mpy32by16(s->y2_hi, s->y2_lo, tab::a100[2]));
-    acc = LMac(acc, s->x0, tab::b100[0]);
-    acc = LMac(acc, s->x1, tab::b100[1]);
-    acc = LMac(acc, x2, tab::b100[2]);
-    acc = LShl(acc, 2);
-    signal[i] = Round(LShl(acc, 1));
-    s->y2_hi = s->y1_hi;
-    s->y2_lo = s->y1_lo;
-    LExtract(acc, s->y1_hi, s->y1_lo);
-  }
-}
+}  // namespace
+
+void PreProcess(HighPassState* s, Word16* signal, int n) { HighPass(s, signal, n, tab::a140, tab::b140, 3, 0); }
+
+void PostProcess(HighPassState* s, Word16* signal, int n) { HighPass(s, signal, n, tab::a100, tab::b100, 2, 1); }
 
 void WeightCoefficients(const Word16* a, Word16 gamma, Word16* ap) {
   ap[0] = a[0];

@@ -50,6 +50,29 @@ Word16 CodeGain(Word32 gbk12, Word16 gcode0, Word16 exp_gcode0) {
   return ExtractH(acc);
 }
 
+// (c[i] c[j] - c[k] c[l] / 2) / denominator, the exponents aligned, in Q q.
+Word16 OptimalGain(const Word16* c, const Word16* e, int i, int j, int k, int l, Word16 inv_denom,
+                   int exp_inv_denom, int q) {
+  Word32 tmp1 = LMult(c[i], c[j]);
+  int exp1 = e[i] + e[j];
+  Word32 tmp2 = LMult(c[k], c[l]);
+  int exp2 = e[k] + e[l] + 1;
+  Word32 tmp;
+  int exp;
+  if (exp1 > exp2) {
+    tmp = LSub(LShr(tmp1, exp1 - exp2 + 1), LShr(tmp2, 1));
+    exp = exp2 - 1;
+  } else {
+    tmp = LSub(LShr(tmp1, 1), LShr(tmp2, exp2 - exp1 + 1));
+    exp = exp1 - 1;
+  }
+  int sft = NormL(tmp);
+  Word16 nume = ExtractH(LShl(tmp, sft));
+  int exp_nume = exp + sft - 16;
+  sft = exp_nume + exp_inv_denom - (q + 16 - 1);
+  return ExtractH(LShr(LMult(nume, inv_denom), sft));
+}
+
 void Preselect(const Word16* best_gain, int* cand1, int* cand2, Word16 gcode0) {
   Word32 L_cfbg = LMult(tab::coef[0][0], best_gain[0]);
   Word32 acc = LShr(tab::L_coef[1][1], 15);
@@ -160,45 +183,12 @@ Word16 QuantizeGains(GainPredictor* p, const Word16* code, const Word16* g_coeff
   Word16 inv_denom = Negate(DivS(16384, denom));
   int exp_inv_denom = 14 + 15 - exp_denom;
 
+  // Optimal gains: the pitch gain in Q9 (limited when taming), the code
+  // gain in Q2.
   Word16 best_gain[2];
-  // Optimal pitch gain (Q9).
-  tmp1 = LMult(g_coeff[2], g_coeff[1]);
-  exp1 = exp_coeff[2] + exp_coeff[1];
-  tmp2 = LMult(g_coeff[3], g_coeff[4]);
-  exp2 = exp_coeff[3] + exp_coeff[4] + 1;
-  if (exp1 > exp2) {
-    tmp = LSub(LShr(tmp1, exp1 - exp2 + 1), LShr(tmp2, 1));
-    exp = exp2 - 1;
-  } else {
-    tmp = LSub(LShr(tmp1, 1), LShr(tmp2, exp2 - exp1 + 1));
-    exp = exp1 - 1;
-  }
-  sft = NormL(tmp);
-  Word16 nume = ExtractH(LShl(tmp, sft));
-  int exp_nume = exp + sft - 16;
-  sft = exp_nume + exp_inv_denom - (9 + 16 - 1);
-  acc = LShr(LMult(nume, inv_denom), sft);
-  best_gain[0] = ExtractH(acc);
+  best_gain[0] = OptimalGain(g_coeff, exp_coeff, 2, 1, 3, 4, inv_denom, exp_inv_denom, 9);
   if (tameflag == 1 && best_gain[0] > 481) best_gain[0] = 481;
-
-  // Optimal code gain (Q2).
-  tmp1 = LMult(g_coeff[0], g_coeff[3]);
-  exp1 = exp_coeff[0] + exp_coeff[3];
-  tmp2 = LMult(g_coeff[1], g_coeff[4]);
-  exp2 = exp_coeff[1] + exp_coeff[4] + 1;
-  if (exp1 > exp2) {
-    tmp = LSub(LShr(tmp1, exp1 - exp2 + 1), LShr(tmp2, 1));
-    exp = exp2 - 1;
-  } else {
-    tmp = LSub(LShr(tmp1, 1), LShr(tmp2, exp2 - exp1 + 1));
-    exp = exp1 - 1;
-  }
-  sft = NormL(tmp);
-  nume = ExtractH(LShl(tmp, sft));
-  exp_nume = exp + sft - 16;
-  sft = exp_nume + exp_inv_denom - (2 + 16 - 1);
-  acc = LShr(LMult(nume, inv_denom), sft);
-  best_gain[1] = ExtractH(acc);
+  best_gain[1] = OptimalGain(g_coeff, exp_coeff, 0, 3, 1, 4, inv_denom, exp_inv_denom, 2);
 
   Word16 gcode0_org;
   if (exp_gcode0 >= 4) {

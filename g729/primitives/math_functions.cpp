@@ -5,6 +5,20 @@
 
 namespace g729 {
 
+namespace {
+
+// Linear interpolation in a table from the bits of a normalised x: the entry
+// at bits 25..31 (less `base`), moved towards the next by bits 10..24.
+Word32 Interpolate(const Word16* table, Word32 x, int base) {
+  x = LShr(x, 9);
+  Word16 i = (Word16)(ExtractH(x) - base);
+  Word16 a = (Word16)(ExtractL(LShr(x, 1)) & 0x7fff);
+  Word32 y = DepositH(table[i]);
+  return LMsu(y, Sub(table[i], table[i + 1]), a);
+}
+
+}  // namespace
+
 Word32 Div32(Word32 num, Word16 den_hi, Word16 den_lo) {
   // First approximation 1/den, refined once by Newton's step.
   Word16 approx = DivS(0x3fff, den_hi);
@@ -21,12 +35,8 @@ Word32 Div32(Word32 num, Word16 den_hi, Word16 den_lo) {
 }
 
 Word32 Pow2(Word16 exponent, Word16 fraction) {
-  Word32 x = LMult(fraction, 32);
-  Word16 i = ExtractH(x);
-  Word16 a = (Word16)(ExtractL(LShr(x, 1)) & 0x7fff);
-  Word32 y = DepositH(tab::tabpow[i]);
-  Word16 d = Sub(tab::tabpow[i], tab::tabpow[i + 1]);
-  y = LMsu(y, d, a);
+  // The fraction's bits 10..15 index the table: place them at bit 25.
+  Word32 y = Interpolate(tab::tabpow, LShl(LMult(fraction, 32), 9), 0);
   return LShrR(y, 30 - exponent);
 }
 
@@ -39,14 +49,7 @@ void Log2(Word32 x, Word16& exponent, Word16& fraction) {
   int e = NormL(x);
   x = LShl(x, e);
   exponent = (Word16)(30 - e);
-  x = LShr(x, 9);
-  Word16 i = ExtractH(x);
-  Word16 a = (Word16)(ExtractL(LShr(x, 1)) & 0x7fff);
-  i = (Word16)(i - 32);
-  Word32 y = DepositH(tab::tablog[i]);
-  Word16 d = Sub(tab::tablog[i], tab::tablog[i + 1]);
-  y = LMsu(y, d, a);
-  fraction = ExtractH(y);
+  fraction = ExtractH(Interpolate(tab::tablog, x, 32));
 }
 
 Word32 InvSqrt(Word32 x) {
@@ -56,14 +59,7 @@ Word32 InvSqrt(Word32 x) {
   e = 30 - e;
   if ((e & 1) == 0) x = LShr(x, 1);
   e = (e >> 1) + 1;
-  x = LShr(x, 9);
-  Word16 i = ExtractH(x);
-  Word16 a = (Word16)(ExtractL(LShr(x, 1)) & 0x7fff);
-  i = (Word16)(i - 16);
-  Word32 y = DepositH(tab::tabsqr[i]);
-  Word16 d = Sub(tab::tabsqr[i], tab::tabsqr[i + 1]);
-  y = LMsu(y, d, a);
-  return LShr(y, e);
+  return LShr(Interpolate(tab::tabsqr, x, 16), e);
 }
 
 }  // namespace g729
