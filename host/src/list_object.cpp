@@ -129,7 +129,8 @@ TokenValues* MakeValues(DISPPARAMS* params, UINT first, uint32_t id) {
   auto* values = static_cast<TokenValues*>(HeapAllocZ(sizeof(TokenValues)));
   values->id = id;
   try {
-    for (UINT i = first; i < Count(params); ++i) values->values[values->count++] = MarshalVariantForThread(Arg(params, i));
+    for (UINT i = first; i < Count(params); ++i)
+      values->values[values->count++] = MarshalVariantForThread(Arg(params, i));
   } catch (...) {
     for (int32_t i = 0; i < values->count; ++i) ZEQMarshaledVariant::Free(values->values[i]);
     HeapFreeZ(values);

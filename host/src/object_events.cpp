@@ -145,8 +145,8 @@ uint32_t ZEQAddEventListener(CZEQDispatchEx* object, uint32_t containerId, HWND 
   char* name = WideToAnsiDup(eventName ? eventName : L"", 0);
   const size_t keySize = std::strlen(name) + 32;
   std::vector<char> key(keySize);
-  std::snprintf(key.data(), keySize, "%s:%08x.%d", name, static_cast<unsigned>(reinterpret_cast<uintptr_t>(V_DISPATCH(function))),
-                static_cast<int>(containerId));
+  const auto functionWord = static_cast<unsigned>(reinterpret_cast<uintptr_t>(V_DISPATCH(function)));
+  std::snprintf(key.data(), keySize, "%s:%08x.%d", name, functionWord, static_cast<int>(containerId));
   HeapFreeZ(name);
   ZEQList* list = ListenerList(object, true);
   if (!list) return 0;
