@@ -129,6 +129,28 @@ TEST_F(ObjectEvents, AListenerThatThrowsDoesNotStopTheOthers) {
   EXPECT_EQ(L"x", EvalB(L"gotB.join()"));
 }
 
+TEST_F(ObjectEvents, AScopeListenerStandsForItsObjectWhoseMemberIsCalled) {
+  ASSERT_TRUE(a_.Run(L"var got = []; var handler = { Ring: function (x) { got.push('member ' + x); return 'm'; } };"
+                     L"var plain = function (x) { got.push('function ' + x); };"));
+  VARIANT handler;
+  ASSERT_EQ(S_OK, a_.EvalVariant(L"handler", &handler));
+  CZEQDispatchEx* scope = KESTOObjectScope::Create(a_.Owner(), V_DISPATCH(&handler));
+  VariantClear(&handler);
+  ASSERT_TRUE(scope);
+  a_.Publish(L"scoped", static_cast<IDispatchEx*>(scope));
+  a_.Publish(L"native", static_cast<IDispatchEx*>(target_));
+  scope->Release();
+  ASSERT_TRUE(a_.Run(L"ev.AddEventListener('Ring', scoped); ev.AddEventListener('Ring', plain);"
+                     L"ev.AddEventListener('Ring', native);"  // a native object of another class: skipped
+                     L"var answers = new VBArray(ev.FireEvent('Ring', 3)).toArray();"))
+      << a_.LastError();
+  EXPECT_EQ(L"member 3,function 3", a_.Eval(L"got.join()"));
+  EXPECT_EQ(L"3", a_.Eval(L"answers.length"));
+  EXPECT_EQ(L"m", a_.Eval(L"answers[0]"));
+  a_.Publish(L"scoped", nullptr);
+  a_.Publish(L"native", nullptr);
+}
+
 TEST_F(ObjectEvents, FireEventChecksItsArgumentsAndTheOwnersBehavior) {
   std::vector<VARIANT> many(1025);
   for (auto& v : many) VariantInitInt(&v, 1);
