@@ -10,7 +10,8 @@ packages=(
   cmake ninja-build make build-essential tcl dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
-  wine64 xvfb xauth libbcg729-dev
+  wine64 xvfb xauth sqlite3
+  clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev libbcg729-dev
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -19,7 +20,8 @@ done
 
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
-sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie bcg729/bookworm)
+sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie
+         benchmark/bookworm bcg729/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0

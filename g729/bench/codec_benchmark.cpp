@@ -115,5 +115,3 @@ BENCHMARK(PeerEncode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PeerDecode)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();
