@@ -99,6 +99,17 @@ TEST(CodecInterface, NeverWritesPastTheOutputAndReportsWhatWasNotDecoded) {
   }
 }
 
+TEST(CodecInterface, DecodesNoMoreFramesThanItsSixteenBitResultCanCount) {
+  // 410 frames would be 32800 samples: the last frame is reported instead.
+  Coders c;
+  std::vector<uint8_t> bits(4100, 0);
+  std::vector<int16_t> out(410 * 80 + 16, 0x7A7A);
+  int32_t rest = -1;
+  EXPECT_EQ(409 * 80, G729Decode(c.dec, bits.data(), 4100, out.data(), 410 * 80, &rest));
+  EXPECT_EQ(10, rest);
+  EXPECT_EQ(0x7A7A, out[409 * 80]);
+}
+
 TEST(CodecInterface, ReinitialisingAnEncoderRestartsIt) {
   std::vector<int16_t> pcm = Speechlike(6);
   Coders used, fresh;
