@@ -147,6 +147,14 @@ void DisarmDelayTimer(ZEQApcItem* record) {
   if (!id) return;
   KESTOMarshalPacket* packet = TakeDelayPacket(record->timerThread, id);
   if (record->timerThread == GetCurrentThreadId()) KillTimer(nullptr, id);
+  if (record->delayName && *record->delayName) {
+    // The name no longer stands for a pending call.
+    CallState& state = State();
+    ZEQLockGuard guard(&state.delayedLock);
+    auto found = state.delayed.find(record->delayName);
+    if (found != state.delayed.end() && found->second == std::make_pair(record->timerThread, id))
+      state.delayed.erase(found);
+  }
   record->timerId = 0;
   if (packet) FreeMarshalPacket(packet);
 }

@@ -78,7 +78,10 @@ uint8_t* ZEQPackageDecompressData(const char* packagePath, uint8_t* buffer, size
   // The announced length comes from the data: the output starts small and
   // grows with what the stream really produces, never past the announced
   // length (a stream that makes more is refused, as it always was).
-  uint64_t capacity = std::min<uint64_t>(announced, kInitialInflateBlock);
+  // The block never passes the largest one a transform asks for, so its
+  // size plus the terminator cannot wrap on a 32-bit build.
+  const uint64_t limit = std::min<uint64_t>(announced, kMaxBlock);
+  uint64_t capacity = std::min<uint64_t>(limit, kInitialInflateBlock);
   uint8_t* out = nullptr;
   z_stream stream{};
   stream.next_in = buffer + kLengthBytes;
@@ -94,8 +97,8 @@ uint8_t* ZEQPackageDecompressData(const char* packagePath, uint8_t* buffer, size
       if (status == Z_STREAM_END) break;
       // More output than the room: grow unless the announced length is
       // reached; anything else is a damaged stream.
-      ok = (status == Z_BUF_ERROR || status == Z_OK) && stream.avail_out == 0 && capacity < announced;
-      capacity = std::min<uint64_t>(announced, capacity * 2);
+      ok = (status == Z_BUF_ERROR || status == Z_OK) && stream.avail_out == 0 && capacity < limit;
+      capacity = std::min<uint64_t>(limit, capacity * 2);
     }
   } catch (...) {
     ok = false;
