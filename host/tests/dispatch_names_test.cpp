@@ -217,6 +217,26 @@ TEST(DispatchNames, LongExpandoNamesThatDifferAtTheEndKeepTheirOwnValues) {
   EXPECT_EQ(1, VariantToInt(&value));
 }
 
+// An expando's DISPID is its entry's token; the entry's address, cut to 32
+// bits, names nothing.
+TEST(DispatchNames, AnExpandoIsReachedOnlyThroughItsToken) {
+  Object o(kZEQDispInstance);
+  DISPID id;
+  ASSERT_EQ(S_OK, DispIdOf(o.p, L"placed", &id, fdexNameEnsure));
+  VARIANT one, value;
+  VariantInitInt(&one, 1);
+  ASSERT_EQ(S_OK, PutProperty(o.p, id, one));
+  const auto address = reinterpret_cast<uintptr_t>(ZEQTokenToPointer(static_cast<uint32_t>(id)));
+  ASSERT_NE(0u, address);
+  const DISPID lowHalf = static_cast<DISPID>(static_cast<uint32_t>(address));
+  if (lowHalf != id) {
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, GetProperty(o.p, lowHalf, &value));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, PutProperty(o.p, lowHalf, one));
+  }
+  ASSERT_EQ(S_OK, GetProperty(o.p, id, &value));
+  EXPECT_EQ(1, VariantToInt(&value));
+}
+
 // A stored value's word is its record's address: looked up by its stored
 // key it must not come back as a DISPID.
 TEST(DispatchNames, StoredValuesAnswerNoDispid) {
