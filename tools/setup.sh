@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth
-  clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev pkg-config libsofia-sip-ua-dev libosip2-dev
 )
 missing=()
 for p in "${packages[@]}"; do
