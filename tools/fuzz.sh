@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs fuzz harnesses of build/native (made by tools/native.sh).
 #   tools/fuzz.sh NAME SECONDS     one harness for as long as asked
-#   tools/fuzz.sh --all SECONDS    every harness, one after the other
+#   tools/fuzz.sh --all SECONDS    every harness (ZEQ_FUZZ_JOBS at a time, default 2)
 #   tools/fuzz.sh --list           the harnesses' names
 # Each run starts from the harness's seed folder and keeps what it learns in
 # build/native/fuzz/NAME/corpus. A crash, a sanitizer report, a leak or a
@@ -61,9 +61,26 @@ case "$1" in
   --list) cut -f1 "$list" | sed '/^$/d' ;;
   --all)
     [ $# -eq 2 ] || usage
+    # ZEQ_FUZZ_JOBS harnesses at a time (default 2, CI's cores); each one's
+    # report is printed whole, in the list's order.
+    jobs=${ZEQ_FUZZ_JOBS:-2}
+    names=$(cut -f1 "$list" | sed '/^$/d')
+    reports="$dir/fuzz/reports"
+    rm -rf "$reports"
+    mkdir -p "$reports"
+    for name in $names; do
+      while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+      (
+        status=0
+        run_one "$name" "$2" >"$reports/$name.txt" 2>&1 || status=$?
+        echo $status >"$reports/$name.status"
+      ) &
+    done
+    wait
     failed=()
-    for name in $(cut -f1 "$list" | sed '/^$/d'); do
-      run_one "$name" "$2" || failed+=("$name")
+    for name in $names; do
+      cat "$reports/$name.txt"
+      [ "$(cat "$reports/$name.status")" = 0 ] || failed+=("$name")
     done
     if [ ${#failed[@]} -gt 0 ]; then
       echo "fuzz: failed: ${failed[*]}"

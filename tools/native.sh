@@ -7,6 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir="$here/build/native"
 jobs=${ZEQ_JOBS:-$(nproc)}
+"$here/tools/setup.sh" >/dev/null
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$here" -B "$dir" -G Ninja -DZEQ_NATIVE=ON \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -12,6 +12,7 @@ packages=(
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth sqlite3
   clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev libbcg729-dev
+  pkg-config libsofia-sip-ua-dev libosip2-dev
 )
 missing=()
 for p in "${packages[@]}"; do

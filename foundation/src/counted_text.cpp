@@ -21,8 +21,10 @@ bool MatchesAt(const char* at, const char* pattern, size_t n, bool caseSensitive
 
 size_t FindBytes(const char* text, size_t length, size_t from, const char* pattern, bool caseSensitive) {
   const size_t n = pattern ? std::strlen(pattern) : 0;
-  if (!text || !n || n > length) return length;
-  for (size_t at = from; at + n <= length; ++at) {
+  // from is compared with the last start that fits, never added to: a start
+  // near SIZE_MAX would wrap and read before the text.
+  if (!text || !n || n > length || from > length - n) return length;
+  for (size_t at = from; at <= length - n; ++at) {
     if (MatchesAt(text + at, pattern, n, caseSensitive)) return at;
   }
   return length;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "foundation/counted_text.h"
@@ -50,6 +51,17 @@ TEST(CountedText, SearchesStayWithinTheCount) {
   EXPECT_EQ(6u, FindBytes(text, 6, 0, "", true));
   EXPECT_TRUE(ContainsBytes(text, 6, "cA"));
   EXPECT_FALSE(ContainsBytes(text, 3, "cA"));
+}
+
+// The byte before the text is the pattern: a start that wraps around would
+// find it there.
+TEST(CountedText, AStartPastTheEndFindsNothingHoweverFar) {
+  const char bytes[] = "-a-b-c";
+  const char* text = bytes + 1;
+  for (size_t from : {size_t(5), size_t(6), SIZE_MAX - 1, SIZE_MAX}) {
+    EXPECT_EQ(5u, FindBytes(text, 5, from, "-", true)) << from;
+  }
+  EXPECT_EQ(3u, FindBytes(text, 5, 2, "-", true));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "foundation/counted_text.h"
 #include "foundation/heap.h"
 #include "foundation/heap_faults.h"
+#include "allocation_sweep.h"
 
 namespace {
 
@@ -131,37 +132,30 @@ TEST_F(HeapFaultsTest, CountersFollowEveryBlockAndEachThreadHasItsOwnBalance) {
   EXPECT_EQ(balance, HeapThreadBlockBalance());
 }
 
-// The sweep the layers' tests make: every allocation of a call fails in
-// turn; the call gives its own out-of-memory result and leaves nothing.
+// The sweep the layers' tests make, on a counted-text edit: a failed
+// allocation reaches the caller as ZEQOutOfMemory (the heap's own rule),
+// with nothing left behind and the caller's text whole.
 TEST_F(HeapFaultsTest, ACountedTextEditLeavesNothingWhenAnyAllocationFails) {
-  size_t failures = 0;
-  for (size_t n = 1; n < 100; ++n) {
+  const AllocationSweep sweep = SweepAllocationFailures([](AllocationFault& fault) {
     char* text = static_cast<char*>(HeapAllocZ(6));
     memcpy(text, "a-b-c", 5);
     size_t length = 5;
-    const long long balance = HeapThreadBlockBalance();
-    HeapFailNthAllocation(n);
-    bool threw = false;
+    bool replaced = false;
     try {
-      ReplaceAllBytes(&text, &length, "-", "<long replacement>", true);
+      fault.Arm();
+      replaced = ReplaceAllBytes(&text, &length, "-", "<long replacement>", true) == 2;
+      fault.Disarm();
     } catch (const ZEQOutOfMemory&) {
-      threw = true;
+      fault.Disarm();
+      EXPECT_STREQ("a-b-c", text);
     }
-    const bool reached = !HeapFailurePending();
-    HeapFailNthAllocation(0);
-    EXPECT_EQ(balance, HeapThreadBlockBalance()) << "allocation " << n;
-    // Whether or not it failed, the caller's text is whole.
-    ASSERT_NE(nullptr, text);
     EXPECT_EQ(strlen(text), length);
     HeapFreeZ(text);
-    if (!reached) {
-      EXPECT_FALSE(threw);
-      break;
-    }
-    EXPECT_TRUE(threw) << "allocation " << n;
-    ++failures;
-  }
-  EXPECT_GT(failures, 0u);
+    if (!replaced) throw ZEQOutOfMemory();
+    return true;
+  });
+  EXPECT_EQ(1u, sweep.allocations);
+  EXPECT_EQ(1u, sweep.thrown);
 }
 
 }  // namespace
