@@ -1,0 +1,339 @@
+// The message normaliser and the start-line tests.
+#include <cstring>
+
+#include "foundation/heap.h"
+#include "sip/parser.h"
+#include "sip/record.h"
+#include "sip_text.h"
+
+namespace {
+
+struct NameEntry {
+  const char* name;
+  int id;
+};
+const NameEntry kNames[] = {
+    {"Accept", kSIPHAccept}, {"Accept-Encoding", kSIPHAcceptEncoding},
+    {"Accept-Language", kSIPHAcceptLanguage}, {"Alert-Info", kSIPHAlertInfo},
+    {"Authentication-Info", kSIPHAuthenticationInfo}, {"Call-Info", kSIPHCallInfo},
+    {"Contact", kSIPHContact}, {"Content-Encoding", kSIPHContentEncoding},
+    {"Content-Language", kSIPHContentLanguage}, {"Error-Info", kSIPHErrorInfo},
+    {"In-Reply-To", kSIPHInReplyTo}, {"Proxy-Require", kSIPHProxyRequire},
+    {"Record-Route", kSIPHRecordRoute}, {"Require", kSIPHRequire}, {"Route", kSIPHRoute},
+    {"Supported", kSIPHSupported}, {"Unsupported", kSIPHUnsupported}, {"Via", kSIPHVia},
+    {"Warning", kSIPHWarning}, {"Allow", kSIPHAllow}, {"From", kSIPHFrom}, {"To", kSIPHTo},
+    {"Expires", kSIPHExpires}, {"Reason", kSIPHReason}, {"Max-Expires", kSIPHMaxExpires},
+    {"Event", kSIPHEvent}, {"Subscription-State", kSIPHSubscriptionState}, {"CSeq", kSIPHCSeq},
+    {"User-Agent", kSIPHUserAgent}, {"Call-ID", kSIPHCallID},
+    {"WWW-Authenticate", kSIPHWWWAuthenticate}, {"Proxy-Authenticate", kSIPHProxyAuthenticate},
+    {"Refer-To", kSIPHReferTo}, {"Referred-By", kSIPHReferredBy}, {"Replaces", kSIPHReplaces},
+    {"Content-Type", kSIPHContentType}, {"Content-Length", kSIPHContentLength},
+    {"Max-Forwards", kSIPHMaxForwards},
+};
+
+// Compact forms, indexed by letter.
+const char* CompactFullName(char c) {
+  switch (SIPLower(c)) {
+    case 'a': return "Accept-Contact";
+    case 'b': return "Referred-By";
+    case 'c': return "Content-Type";
+    case 'e': return "Content-Encoding";
+    case 'f': return "From";
+    case 'i': return "Call-ID";
+    case 'k': return "Supported";
+    case 'l': return "Content-Length";
+    case 'm': return "Contact";
+    case 'o': return "Event";
+    case 'r': return "Refer-To";
+    case 's': return "Subject";
+    case 't': return "To";
+    case 'u': return "Allow-Events";
+    case 'v': return "Via";
+    default: return nullptr;
+  }
+}
+
+constexpr size_t kMaxHeaderName = 512;
+
+void Reserve(char** buffer, size_t* capacity, size_t used, size_t extra) {
+  if (used + extra + 1 <= *capacity) return;
+  size_t want = (used + extra + 1) * 2;
+  *buffer = static_cast<char*>(HeapReAllocZ(*buffer, want));
+  *capacity = want;
+}
+
+// Physical line from pos: [start, end) without CR LF; returns the position
+// after the line end (length when the text ends without one).
+size_t NextLine(const char* text, size_t length, size_t pos, size_t* end) {
+  const char* lf = static_cast<const char*>(memchr(text + pos, '\n', length - pos));
+  size_t e = lf ? static_cast<size_t>(lf - text) : length;
+  size_t next = lf ? e + 1 : length;
+  if (e > pos && text[e - 1] == '\r') --e;
+  *end = e;
+  return next;
+}
+
+}  // namespace
+
+const char* SIPHeaderName(int id) {
+  for (const NameEntry& e : kNames)
+    if (e.id == id) return e.name;
+  return "";
+}
+
+int SIPHeaderIdOf(const char* name, size_t length) {
+  if (length == 1) {
+    const char* full = CompactFullName(name[0]);
+    if (!full) return kSIPHOther;
+    name = full;
+    length = strlen(full);
+  }
+  for (const NameEntry& e : kNames)
+    if (SIPSpanEqualsNoCase({name, length}, e.name)) return e.id;
+  return kSIPHOther;
+}
+
+void SIPNormalizedInit(SIPNormalizedMessage* message) { memset(message, 0, sizeof *message); }
+
+void SIPNormalizedFree(SIPNormalizedMessage* message) {
+  HeapFreeZ(message->text);
+  HeapFreeZ(message->lines);
+  HeapFreeZ(message->scratch);
+  memset(message, 0, sizeof *message);
+}
+
+namespace {
+
+struct Writer {
+  SIPNormalizedMessage* m;
+  void Put(const char* p, size_t n) {
+    Reserve(&m->text, &m->capacity, m->length, n);
+    memcpy(m->text + m->length, p, n);
+    m->length += n;
+    m->text[m->length] = 0;
+  }
+  void Line(int id, const char* name, size_t nameLength, const char* value, size_t valueLength) {
+    if (m->lineCount == m->lineCapacity) {
+      size_t want = m->lineCapacity ? m->lineCapacity * 2 : 32;
+      m->lines = static_cast<SIPHeaderLine*>(HeapReAllocZ(m->lines, want * sizeof(SIPHeaderLine)));
+      m->lineCapacity = want;
+    }
+    SIPHeaderLine& line = m->lines[m->lineCount++];
+    line.id = id;
+    line.nameOffset = static_cast<uint32_t>(m->length);
+    line.nameLength = static_cast<uint32_t>(nameLength);
+    Put(name, nameLength);
+    Put(": ", 2);
+    line.valueOffset = static_cast<uint32_t>(m->length);
+    line.valueLength = static_cast<uint32_t>(valueLength);
+    Put(value, valueLength);
+    Put("\r\n", 2);
+  }
+};
+
+// Appends text to the scratch line, reducing every run of blanks and every
+// run of tabs outside double quotes to one character.
+void AppendCollapsed(SIPNormalizedMessage* m, size_t* used, bool* quoted, const char* p, size_t n) {
+  Reserve(&m->scratch, &m->scratchCapacity, *used, n);
+  char* out = m->scratch;
+  size_t o = *used;
+  for (size_t i = 0; i < n; ++i) {
+    char c = p[i];
+    if (*quoted) {
+      if (c == '\\' && i + 1 < n) {
+        out[o++] = c;
+        out[o++] = p[++i];
+        continue;
+      }
+      if (c == '"') *quoted = false;
+    } else if (c == '"') {
+      *quoted = true;
+    } else if (SIPIsBlank(c) && o > 0 && out[o - 1] == c) {
+      continue;
+    }
+    out[o++] = c;
+  }
+  *used = o;
+}
+
+// Position of the next comma that separates list values: outside double
+// quotes and angle brackets.
+size_t FindListComma(SIPSpan s) {
+  bool quoted = false;
+  int angle = 0;
+  for (size_t i = 0; i < s.n; ++i) {
+    char c = s.p[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < s.n) ++i;
+      else if (c == '"') quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == '<') {
+      ++angle;
+    } else if (c == '>') {
+      if (angle) --angle;
+    } else if (c == ',' && !angle) {
+      return i;
+    }
+  }
+  return s.n;
+}
+
+}  // namespace
+
+bool SIPNormalizeMessage(const char* text, size_t length, SIPNormalizedMessage* m) {
+  m->length = 0;
+  m->lineCount = 0;
+  m->presence = 0;
+  m->duplicates = 0;
+  m->startLineLength = 0;
+  m->bodyOffset = m->bodyLength = 0;
+  if (length > kSIPMaxParsedMessage) return false;
+  Reserve(&m->text, &m->capacity, 0, length + length / 2 + 64);
+  Writer w{m};
+
+  // The start line is kept as it is (only its line end is normalised).
+  size_t end;
+  size_t pos = NextLine(text, length, 0, &end);
+  w.Put(text, end);
+  m->startLineLength = end;
+  w.Put("\r\n", 2);
+
+  bool headerEnded = pos >= length;
+  while (pos < length) {
+    size_t lineEnd;
+    size_t next = NextLine(text, length, pos, &lineEnd);
+    if (lineEnd == pos) {  // the empty line: the body follows
+      pos = next;
+      headerEnded = true;
+      break;
+    }
+    // A logical line: this physical line and its continuations.
+    size_t used = 0;
+    bool quoted = false;
+    AppendCollapsed(m, &used, &quoted, text + pos, lineEnd - pos);
+    pos = next;
+    while (pos < length && SIPIsBlank(text[pos])) {
+      size_t contEnd;
+      size_t contNext = NextLine(text, length, pos, &contEnd);
+      SIPSpan cont = SIPTrim({text + pos, contEnd - pos});
+      if (cont.n) {
+        // Joined with one blank, leading white space of the continuation removed.
+        while (used && SIPIsBlank(m->scratch[used - 1])) --used;
+        AppendCollapsed(m, &used, &quoted, " ", 1);
+        AppendCollapsed(m, &used, &quoted, cont.p, cont.n);
+      }
+      pos = contNext;
+    }
+    if (quoted) return false;  // a quoted string that never ends
+    SIPSpan line = SIPTrim({m->scratch, used});
+    if (!line.n) continue;
+    size_t colon = SIPFindOutsideQuotes(line, ':');
+    if (colon >= line.n) return false;
+    SIPSpan name = SIPTrim({line.p, colon});
+    if (!name.n || name.n > kMaxHeaderName) return false;
+    SIPSpan value = SIPTrim({line.p + colon + 1, line.n - colon - 1});
+    if (name.n == 1) {
+      const char* full = CompactFullName(name.p[0]);
+      if (full) name = {full, strlen(full)};
+    }
+    int id = SIPHeaderIdOf(name.p, name.n);
+    if (id >= 0) {
+      uint64_t bit = uint64_t{1} << id;
+      if (m->presence & bit) m->duplicates |= bit;
+      m->presence |= bit;
+    }
+    if (id >= 0 && id <= kSIPHWarning) {
+      // Split at every comma outside quotes and angle brackets; empty
+      // pieces are dropped.
+      while (value.n) {
+        size_t comma = FindListComma(value);
+        SIPSpan piece = SIPTrim({value.p, comma});
+        if (piece.n) w.Line(id, name.p, name.n, piece.p, piece.n);
+        if (comma >= value.n) break;
+        value = {value.p + comma + 1, value.n - comma - 1};
+      }
+    } else {
+      w.Line(id, name.p, name.n, value.p, value.n);
+    }
+  }
+  w.Put("\r\n", 2);
+  m->bodyOffset = m->length;
+  if (headerEnded && pos < length) {
+    w.Put(text + pos, length - pos);
+    m->bodyLength = length - pos;
+  }
+  return true;
+}
+
+int SIPGetRequestMethod(const char* text, size_t length) {
+  // A text without a line end is no message.
+  if (!memchr(text, '\n', length)) return 0;
+  size_t end;
+  NextLine(text, length, 0, &end);
+  if (end < 7) return 0;
+  if (!SIPSpanEqualsNoCase({text + end - 7, 7}, "SIP/2.0")) return 0;
+  static const struct {
+    const char* name;
+    int code;
+  } kMethods[] = {{"REGISTER ", kSIPMethodRegister}, {"INVITE ", kSIPMethodInvite},
+                  {"ACK ", kSIPMethodAck},           {"CANCEL ", kSIPMethodCancel},
+                  {"BYE ", kSIPMethodBye},           {"NOTIFY ", kSIPMethodNotify},
+                  {"OPTIONS ", kSIPMethodOptions},   {"INFO ", kSIPMethodInfo},
+                  {"SUBSCRIBE ", kSIPMethodSubscribe}, {"REFER ", kSIPMethodRefer},
+                  {"PRACK ", kSIPMethodPrack},       {"MESSAGE ", kSIPMethodMessage}};
+  for (const auto& m : kMethods)
+    if (SIPStartsWithNoCase(text, end, m.name)) return m.code;
+  return 0;
+}
+
+int SIPGetStatusCode(const char* text, size_t length) {
+  size_t end;
+  NextLine(text, length, 0, &end);
+  if (!memchr(text, '\n', length)) return -1;
+  if (end < 11 || !SIPStartsWithNoCase(text, end, "SIP/2.0 ")) return -1;
+  const char* d = text + 8;
+  for (int i = 0; i < 3; ++i)
+    if (d[i] < '0' || d[i] > '9') return -1;
+  if (end > 11 && text[11] != ' ') return -1;
+  int code = (d[0] - '0') * 100 + (d[1] - '0') * 10 + (d[2] - '0');
+  return code >= 100 && code <= 699 ? code : -1;
+}
+
+const char* SIPScanMessageLine(const char* text, size_t length, const char* name, const char** value,
+                               size_t* valueLength) {
+  size_t nameLength = strlen(name);
+  size_t pos = 0;
+  while (pos < length) {
+    size_t end;
+    size_t next = NextLine(text, length, pos, &end);
+    if (end - pos > nameLength && SIPStartsWithNoCase(text + pos, end - pos, name)) {
+      size_t i = pos + nameLength;
+      while (i < end && SIPIsBlank(text[i])) ++i;
+      if (i < end && text[i] == ':') {
+        SIPSpan v = SIPTrim({text + i + 1, end - i - 1});
+        if (v.n) {
+          *value = v.p;
+          *valueLength = v.n;
+          return text + pos;
+        }
+      }
+    }
+    if (end == pos) break;  // the header block ends at the empty line
+    pos = next;
+  }
+  return nullptr;
+}
+
+bool SIPGetContentLength(const char* text, size_t length, long* value) {
+  *value = 0;
+  const char* v;
+  size_t n;
+  long number;
+  if ((SIPScanMessageLine(text, length, "Content-Length", &v, &n) || SIPScanMessageLine(text, length, "l", &v, &n)) &&
+      SIPSpanToInt({v, n}, &number)) {
+    *value = number;
+    return true;
+  }
+  return false;
+}
