@@ -12,6 +12,9 @@ packages=(
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth
 )
+# The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
+# the same bytes (native build only).
+packages+=(libsofia-sip-ua-dev libosip2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
