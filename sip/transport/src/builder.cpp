@@ -34,8 +34,8 @@ struct Build {
   int32_t mode;
   const char* method;  // request method, or null for a response
   char startLine[2048];
-  char via[16384];
-  char routes[16384];
+  char via[kSIPMaxBuiltMessage + 1];
+  char routes[kSIPMaxBuiltMessage + 1];
   char from[2048], to[2048], contact[2048];
   char authorization[2048];
   char callId[132];
@@ -138,8 +138,8 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
   SIPRecord* r = b->record;
   size_t cleanLength = 0;
   char* clean = body && bodyLength ? StripTabs(body, bodyLength, &cleanLength) : nullptr;
-  char* text = static_cast<char*>(HeapAllocZ(kSIPMaxBuiltMessage + 1));
-  SIPTextOut m(text, kSIPMaxBuiltMessage + 1);
+  char text[kSIPMaxBuiltMessage + 1];
+  SIPTextOut m(text, sizeof text);
   AppendHeaderBlock(&m, b, contentType, clean, cleanLength);
   volatile char* auth = b->authorization;
   for (size_t i = 0; i < sizeof b->authorization; ++i) auth[i] = 0;
@@ -159,17 +159,17 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
     }
   }
   HeapFreeZ(clean);
-  HeapFreeZ(text);
   return result;
 }
 
-Build* NewBuild(SIPRecord* record, int32_t mode, const char* method) {
-  auto* b = static_cast<Build*>(HeapAllocZ(sizeof(Build)));
+// The texts of a build live on the stack; each starts empty.
+void StartBuild(Build* b, SIPRecord* record, int32_t mode, const char* method) {
+  b->startLine[0] = b->via[0] = b->routes[0] = b->from[0] = b->to[0] = b->contact[0] = 0;
+  b->authorization[0] = b->callId[0] = 0;
   b->record = record;
   b->mode = mode;
   b->method = method;
   record->messageMode = mode;
-  return b;
 }
 
 uint32_t TickCount() {
@@ -177,10 +177,6 @@ uint32_t TickCount() {
   return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-struct BuildHolder {
-  Build* b;
-  ~BuildHolder() { HeapFreeZ(b); }
-};
 
 }  // namespace
 
@@ -188,8 +184,9 @@ void SIPSetBuildLog(void (*log)(const char* line)) { g_buildLog = log; }
 
 int SIPPrepareRequestBuffer(SIPRecord* r, const char* method, const char* contentType, const char* body,
                             size_t bodyLength) {
-  BuildHolder h{NewBuild(r, kSIPModeRequest, method)};
-  Build* b = h.b;
+  Build build;
+  Build* b = &build;
+  StartBuild(b, r, kSIPModeRequest, method);
   bool ack = strcmp(method, "ACK") == 0, cancel = strcmp(method, "CANCEL") == 0;
   bool reg = strcmp(method, "REGISTER") == 0, subscribe = strcmp(method, "SUBSCRIBE") == 0;
   SIPRecord* request = r->request;
@@ -229,8 +226,9 @@ int SIPPrepareRequestBuffer(SIPRecord* r, const char* method, const char* conten
 
 int SIPPrepareDialogRequestBuffer(SIPRecord* r, SIPDialog* dialog, const char* method, const char* contentType,
                                   const char* body, size_t bodyLength) {
-  BuildHolder h{NewBuild(r, kSIPModeDialogRequest, method)};
-  Build* b = h.b;
+  Build build;
+  Build* b = &build;
+  StartBuild(b, r, kSIPModeDialogRequest, method);
   SIPGenerateBranch(r);
   char uri[2048];
   if (!UriText(dialog->remoteTarget, uri, sizeof uri)) return kSIPBuildTooLong;
@@ -257,8 +255,9 @@ int SIPPrepareDialogRequestBuffer(SIPRecord* r, SIPDialog* dialog, const char* m
 
 static int Response(SIPRecord* r, const SIPRouteSet& routes, int32_t mode, int statusCode, const char* reason,
                     const char* contentType, const char* body, size_t bodyLength, SIPDialog* dialog) {
-  BuildHolder h{NewBuild(r, mode, nullptr)};
-  Build* b = h.b;
+  Build build;
+  Build* b = &build;
+  StartBuild(b, r, mode, nullptr);
   r->msg.statusCode = statusCode;
   if (!reason) reason = statusCode == 100 ? "Trying" : SIPStatusCodeToText(statusCode);
   if (snprintf(b->startLine, sizeof b->startLine, "SIP/2.0 %d %s", statusCode, reason) >=

@@ -10,25 +10,26 @@ namespace {
 
 struct NameEntry {
   const char* name;
+  size_t length;
   int id;
 };
 const NameEntry kNames[] = {
-    {"Accept", kSIPHAccept}, {"Accept-Encoding", kSIPHAcceptEncoding},
-    {"Accept-Language", kSIPHAcceptLanguage}, {"Alert-Info", kSIPHAlertInfo},
-    {"Authentication-Info", kSIPHAuthenticationInfo}, {"Call-Info", kSIPHCallInfo},
-    {"Contact", kSIPHContact}, {"Content-Encoding", kSIPHContentEncoding},
-    {"Content-Language", kSIPHContentLanguage}, {"Error-Info", kSIPHErrorInfo},
-    {"In-Reply-To", kSIPHInReplyTo}, {"Proxy-Require", kSIPHProxyRequire},
-    {"Record-Route", kSIPHRecordRoute}, {"Require", kSIPHRequire}, {"Route", kSIPHRoute},
-    {"Supported", kSIPHSupported}, {"Unsupported", kSIPHUnsupported}, {"Via", kSIPHVia},
-    {"Warning", kSIPHWarning}, {"Allow", kSIPHAllow}, {"From", kSIPHFrom}, {"To", kSIPHTo},
-    {"Expires", kSIPHExpires}, {"Reason", kSIPHReason}, {"Max-Expires", kSIPHMaxExpires},
-    {"Event", kSIPHEvent}, {"Subscription-State", kSIPHSubscriptionState}, {"CSeq", kSIPHCSeq},
-    {"User-Agent", kSIPHUserAgent}, {"Call-ID", kSIPHCallID},
-    {"WWW-Authenticate", kSIPHWWWAuthenticate}, {"Proxy-Authenticate", kSIPHProxyAuthenticate},
-    {"Refer-To", kSIPHReferTo}, {"Referred-By", kSIPHReferredBy}, {"Replaces", kSIPHReplaces},
-    {"Content-Type", kSIPHContentType}, {"Content-Length", kSIPHContentLength},
-    {"Max-Forwards", kSIPHMaxForwards},
+    {"Accept", sizeof("Accept") - 1, kSIPHAccept}, {"Accept-Encoding", sizeof("Accept-Encoding") - 1, kSIPHAcceptEncoding},
+    {"Accept-Language", sizeof("Accept-Language") - 1, kSIPHAcceptLanguage}, {"Alert-Info", sizeof("Alert-Info") - 1, kSIPHAlertInfo},
+    {"Authentication-Info", sizeof("Authentication-Info") - 1, kSIPHAuthenticationInfo}, {"Call-Info", sizeof("Call-Info") - 1, kSIPHCallInfo},
+    {"Contact", sizeof("Contact") - 1, kSIPHContact}, {"Content-Encoding", sizeof("Content-Encoding") - 1, kSIPHContentEncoding},
+    {"Content-Language", sizeof("Content-Language") - 1, kSIPHContentLanguage}, {"Error-Info", sizeof("Error-Info") - 1, kSIPHErrorInfo},
+    {"In-Reply-To", sizeof("In-Reply-To") - 1, kSIPHInReplyTo}, {"Proxy-Require", sizeof("Proxy-Require") - 1, kSIPHProxyRequire},
+    {"Record-Route", sizeof("Record-Route") - 1, kSIPHRecordRoute}, {"Require", sizeof("Require") - 1, kSIPHRequire}, {"Route", sizeof("Route") - 1, kSIPHRoute},
+    {"Supported", sizeof("Supported") - 1, kSIPHSupported}, {"Unsupported", sizeof("Unsupported") - 1, kSIPHUnsupported}, {"Via", sizeof("Via") - 1, kSIPHVia},
+    {"Warning", sizeof("Warning") - 1, kSIPHWarning}, {"Allow", sizeof("Allow") - 1, kSIPHAllow}, {"From", sizeof("From") - 1, kSIPHFrom}, {"To", sizeof("To") - 1, kSIPHTo},
+    {"Expires", sizeof("Expires") - 1, kSIPHExpires}, {"Reason", sizeof("Reason") - 1, kSIPHReason}, {"Max-Expires", sizeof("Max-Expires") - 1, kSIPHMaxExpires},
+    {"Event", sizeof("Event") - 1, kSIPHEvent}, {"Subscription-State", sizeof("Subscription-State") - 1, kSIPHSubscriptionState}, {"CSeq", sizeof("CSeq") - 1, kSIPHCSeq},
+    {"User-Agent", sizeof("User-Agent") - 1, kSIPHUserAgent}, {"Call-ID", sizeof("Call-ID") - 1, kSIPHCallID},
+    {"WWW-Authenticate", sizeof("WWW-Authenticate") - 1, kSIPHWWWAuthenticate}, {"Proxy-Authenticate", sizeof("Proxy-Authenticate") - 1, kSIPHProxyAuthenticate},
+    {"Refer-To", sizeof("Refer-To") - 1, kSIPHReferTo}, {"Referred-By", sizeof("Referred-By") - 1, kSIPHReferredBy}, {"Replaces", sizeof("Replaces") - 1, kSIPHReplaces},
+    {"Content-Type", sizeof("Content-Type") - 1, kSIPHContentType}, {"Content-Length", sizeof("Content-Length") - 1, kSIPHContentLength},
+    {"Max-Forwards", sizeof("Max-Forwards") - 1, kSIPHMaxForwards},
 };
 
 // Compact forms, indexed by letter.
@@ -88,8 +89,9 @@ int SIPHeaderIdOf(const char* name, size_t length) {
     name = full;
     length = strlen(full);
   }
+  char first = SIPLower(name[0]);
   for (const NameEntry& e : kNames)
-    if (SIPSpanEqualsNoCase({name, length}, e.name)) return e.id;
+    if (e.length == length && SIPLower(e.name[0]) == first && SIPSpanEqualsNoCase({name, length}, e.name)) return e.id;
   return kSIPHOther;
 }
 
@@ -137,7 +139,15 @@ void AppendCollapsed(SIPNormalizedMessage* m, size_t* used, bool* quoted, const 
   Reserve(&m->scratch, &m->scratchCapacity, *used, n);
   char* out = m->scratch;
   size_t o = *used;
-  for (size_t i = 0; i < n; ++i) {
+  size_t i = 0;
+  if (!*quoted) {
+    // Copied as a whole up to the first quote or doubled blank.
+    char last = o ? out[o - 1] : 0;
+    while (i < n && p[i] != '"' && !(SIPIsBlank(p[i]) && p[i] == last)) last = p[i++];
+    memcpy(out + o, p, i);
+    o += i;
+  }
+  for (; i < n; ++i) {
     char c = p[i];
     if (*quoted) {
       if (c == '\\' && i + 1 < n) {
@@ -159,6 +169,7 @@ void AppendCollapsed(SIPNormalizedMessage* m, size_t* used, bool* quoted, const 
 // Position of the next comma that separates list values: outside double
 // quotes and angle brackets.
 size_t FindListComma(SIPSpan s) {
+  if (!memchr(s.p, ',', s.n)) return s.n;
   bool quoted = false;
   int angle = 0;
   for (size_t i = 0; i < s.n; ++i) {
@@ -272,7 +283,7 @@ int SIPGetRequestMethod(const char* text, size_t length) {
   size_t end;
   NextLine(text, length, 0, &end);
   if (end < 7) return 0;
-  if (!SIPSpanEqualsNoCase({text + end - 7, 7}, "SIP/2.0")) return 0;
+  if (!SIPSpanIs({text + end - 7, 7}, "SIP/2.0")) return 0;
   static const struct {
     const char* name;
     int code;

@@ -33,7 +33,7 @@ int ParseRequestLine(SIPRecord* r, SIPSpan line) {
   if (!sp2) return kSIPParseBadStartLine;
   SIPSpan uri = {rest.p, static_cast<size_t>(sp2 - rest.p)};
   SIPSpan version = {sp2 + 1, rest.n - uri.n - 1};
-  if (!method.n || !uri.n || !SIPSpanEqualsNoCase(version, "SIP/2.0")) return kSIPParseBadStartLine;
+  if (!method.n || !uri.n || !SIPSpanIs(version, "SIP/2.0")) return kSIPParseBadStartLine;
   // A Request-URI is one addr-spec: no blanks, no angle brackets or quotes,
   // no headers, a numeric port, no empty IPv6 groups beyond "::".
   for (size_t i = 0; i < uri.n; ++i) {
@@ -62,7 +62,7 @@ int ParseStatusLine(SIPRecord* r, SIPSpan line) {
 int ParseNameAddrHeader(const Reader& rd, int id, SIPNameAddr* block) {
   const SIPHeaderLine* line = rd.First(id);
   if (!line) return kSIPParsed;
-  memset(block, 0, sizeof *block);
+  SIPNameAddrClear(block);
   SIPSpan value = rd.Value(*line);
   const char* na;
   size_t naLength;
@@ -76,13 +76,13 @@ int ParseNameAddrHeader(const Reader& rd, int id, SIPNameAddr* block) {
   size_t used = 0;
   SIPParam param;
   while (SIPNextParam(&rest, ';', &param)) {
-    if (SIPSpanEqualsNoCase(param.name, "tag")) {
+    if (SIPSpanIs(param.name, "tag")) {
       if (!TakeId(block->tag, sizeof block->tag, param.value)) return kSIPParseFieldTooLong;
-    } else if (SIPSpanEqualsNoCase(param.name, "q")) {
+    } else if (SIPSpanIs(param.name, "q")) {
       char number[32];
       SIPCopySpan(number, sizeof number, param.value);
       block->q = strtod(number, nullptr);
-    } else if (SIPSpanEqualsNoCase(param.name, "expires")) {
+    } else if (SIPSpanIs(param.name, "expires")) {
       long v = 0;
       block->expires = SIPSpanToInt(param.value, &v) ? static_cast<int32_t>(v) : 0;
     } else {
@@ -101,13 +101,13 @@ int ParseNameAddrHeader(const Reader& rd, int id, SIPNameAddr* block) {
 
 int ParseVia(const Reader& rd, SIPRecord* r) {
   SIPVia* list = r->msg.via;
-  memset(&list[0], 0, sizeof list[0]);
+  SIPViaClear(&list[0]);
   int index = 0;
   for (size_t i = 0; i < rd.m->lineCount && index < kSIPViaListSize; ++i) {
     const SIPHeaderLine& line = rd.m->lines[i];
     if (line.id != kSIPHVia) continue;
     SIPVia& via = list[index];
-    memset(&via, 0, sizeof via);
+    SIPViaClear(&via);
     via.used = 1;
     SIPSpan v = rd.Value(line);
     // Protocol name, version and transport: three tokens separated by "/".
@@ -143,17 +143,17 @@ int ParseVia(const Reader& rd, SIPRecord* r) {
     SIPParam param;
     while (SIPNextParam(&params, ';', &param)) {
       long number = 0;
-      if (SIPSpanEqualsNoCase(param.name, "branch")) {
+      if (SIPSpanIs(param.name, "branch")) {
         if (!TakeId(via.branch, sizeof via.branch, param.value)) return kSIPParseFieldTooLong;
-      } else if (SIPSpanEqualsNoCase(param.name, "ttl")) {
+      } else if (SIPSpanIs(param.name, "ttl")) {
         via.ttl = SIPSpanToInt(param.value, &number) ? static_cast<int32_t>(number) : 0;
-      } else if (SIPSpanEqualsNoCase(param.name, "maddr")) {
+      } else if (SIPSpanIs(param.name, "maddr")) {
         SIPCopySpan(via.maddr, sizeof via.maddr, param.value);
-      } else if (SIPSpanEqualsNoCase(param.name, "received")) {
+      } else if (SIPSpanIs(param.name, "received")) {
         SIPCopySpan(via.received, sizeof via.received, param.value);
-      } else if (SIPSpanEqualsNoCase(param.name, "rport")) {
+      } else if (SIPSpanIs(param.name, "rport")) {
         if (param.hasValue) via.rport = SIPSpanToInt(param.value, &number) ? static_cast<int32_t>(number) : 0;
-      } else if (SIPSpanEqualsNoCase(param.name, "lr")) {
+      } else if (SIPSpanIs(param.name, "lr")) {
       } else {
         const char* end = param.hasValue ? param.value.p + param.value.n : param.name.p + param.name.n;
         char piece[sizeof via.otherParams];
@@ -166,7 +166,7 @@ int ParseVia(const Reader& rd, SIPRecord* r) {
       }
     }
     ++index;
-    if (index < kSIPViaListSize) memset(&list[index], 0, sizeof list[index]);
+    if (index < kSIPViaListSize) SIPViaClear(&list[index]);
   }
   return kSIPParsed;
 }
@@ -195,8 +195,8 @@ void ChooseQop(SIPSpan offered, char* out, size_t size) {
   SIPSpan rest = SIPUnquote(offered);
   SIPParam option;
   while (SIPNextParam(&rest, ',', &option)) {
-    if (SIPSpanEqualsNoCase(option.name, "auth")) auth = true;
-    else if (SIPSpanEqualsNoCase(option.name, "auth-int")) authInt = true;
+    if (SIPSpanIs(option.name, "auth")) auth = true;
+    else if (SIPSpanIs(option.name, "auth-int")) authInt = true;
   }
   SIPCopySpan(out, size, auth ? SIPSpanOf("auth") : authInt ? SIPSpanOf("auth-int") : SIPSpanOf(""));
 }
@@ -214,14 +214,14 @@ int ParseDigestChallenge(const Reader& rd, SIPRecord* r, int id) {
   SIPParam param;
   while (SIPNextParam(&params, ',', &param)) {
     SIPSpan value = SIPUnquote(param.value);
-    if (SIPSpanEqualsNoCase(param.name, "realm")) fits &= SIPCopySpan(d.realm, sizeof d.realm, value);
-    else if (SIPSpanEqualsNoCase(param.name, "domain")) SIPCopySpan(d.domain, sizeof d.domain, value);
-    else if (SIPSpanEqualsNoCase(param.name, "nc")) fits &= SIPCopySpan(d.nc, sizeof d.nc, value);
-    else if (SIPSpanEqualsNoCase(param.name, "nonce")) fits &= SIPCopySpan(d.nonce, sizeof d.nonce, value);
-    else if (SIPSpanEqualsNoCase(param.name, "opaque")) fits &= SIPCopySpan(d.opaque, sizeof d.opaque, value);
-    else if (SIPSpanEqualsNoCase(param.name, "stale")) SIPCopySpan(d.stale, sizeof d.stale, value);
-    else if (SIPSpanEqualsNoCase(param.name, "algorithm")) fits &= SIPCopySpan(d.algorithm, sizeof d.algorithm, value);
-    else if (SIPSpanEqualsNoCase(param.name, "qop")) ChooseQop(param.value, d.qop, sizeof d.qop);
+    if (SIPSpanIs(param.name, "realm")) fits &= SIPCopySpan(d.realm, sizeof d.realm, value);
+    else if (SIPSpanIs(param.name, "domain")) SIPCopySpan(d.domain, sizeof d.domain, value);
+    else if (SIPSpanIs(param.name, "nc")) fits &= SIPCopySpan(d.nc, sizeof d.nc, value);
+    else if (SIPSpanIs(param.name, "nonce")) fits &= SIPCopySpan(d.nonce, sizeof d.nonce, value);
+    else if (SIPSpanIs(param.name, "opaque")) fits &= SIPCopySpan(d.opaque, sizeof d.opaque, value);
+    else if (SIPSpanIs(param.name, "stale")) SIPCopySpan(d.stale, sizeof d.stale, value);
+    else if (SIPSpanIs(param.name, "algorithm")) fits &= SIPCopySpan(d.algorithm, sizeof d.algorithm, value);
+    else if (SIPSpanIs(param.name, "qop")) ChooseQop(param.value, d.qop, sizeof d.qop);
   }
   SIPAccountSettings* account = SIPGetRootAccount(r);
   SIPCopySpan(d.uri, sizeof d.uri, SIPSpanOf(d.domain));
@@ -282,7 +282,7 @@ void ParseEvent(SIPSpan v, SIPEventBlock* b) {
   SIPCopySpan(b->event, sizeof b->event, UpTo(v, ';', &params));
   SIPParam p;
   while (SIPNextParam(&params, ';', &p))
-    if (SIPSpanEqualsNoCase(p.name, "id")) SIPCopySpan(b->id, sizeof b->id, p.value);
+    if (SIPSpanIs(p.name, "id")) SIPCopySpan(b->id, sizeof b->id, p.value);
 }
 
 void ParseSubscriptionState(SIPSpan v, SIPSubscriptionStateBlock* b) {
@@ -291,9 +291,9 @@ void ParseSubscriptionState(SIPSpan v, SIPSubscriptionStateBlock* b) {
   SIPCopySpan(b->state, sizeof b->state, UpTo(v, ';', &params));
   SIPParam p;
   while (SIPNextParam(&params, ';', &p)) {
-    if (SIPSpanEqualsNoCase(p.name, "reason")) SIPCopySpan(b->reason, sizeof b->reason, p.value);
-    else if (SIPSpanEqualsNoCase(p.name, "retry-after")) SIPCopySpan(b->retryAfter, sizeof b->retryAfter, p.value);
-    else if (SIPSpanEqualsNoCase(p.name, "expires")) SIPCopySpan(b->expires, sizeof b->expires, p.value);
+    if (SIPSpanIs(p.name, "reason")) SIPCopySpan(b->reason, sizeof b->reason, p.value);
+    else if (SIPSpanIs(p.name, "retry-after")) SIPCopySpan(b->retryAfter, sizeof b->retryAfter, p.value);
+    else if (SIPSpanIs(p.name, "expires")) SIPCopySpan(b->expires, sizeof b->expires, p.value);
   }
 }
 
@@ -311,7 +311,7 @@ void ParseReferAddress(SIPSpan v, SIPURI* uri, char* value, size_t valueSize, ch
   value[0] = 0;
   SIPParam p;
   while (SIPNextParam(&rest, ';', &p)) {
-    if (cid && SIPSpanEqualsNoCase(p.name, "cid")) {
+    if (cid && SIPSpanIs(p.name, "cid")) {
       SIPCopySpan(cid, cidSize, p.value);
       continue;
     }
@@ -333,9 +333,9 @@ void ParseReplaces(SIPSpan v, SIPReplaces* b) {
   size_t used = 0;
   SIPParam p;
   while (SIPNextParam(&params, ';', &p)) {
-    if (SIPSpanEqualsNoCase(p.name, "to-tag")) SIPCopySpan(b->toTag, sizeof b->toTag, p.value);
-    else if (SIPSpanEqualsNoCase(p.name, "from-tag")) SIPCopySpan(b->fromTag, sizeof b->fromTag, p.value);
-    else if (SIPSpanEqualsNoCase(p.name, "early-only")) b->earlyOnly = 1;
+    if (SIPSpanIs(p.name, "to-tag")) SIPCopySpan(b->toTag, sizeof b->toTag, p.value);
+    else if (SIPSpanIs(p.name, "from-tag")) SIPCopySpan(b->fromTag, sizeof b->fromTag, p.value);
+    else if (SIPSpanIs(p.name, "early-only")) b->earlyOnly = 1;
     else {
       const char* end = p.hasValue ? p.value.p + p.value.n : p.name.p + p.name.n;
       char piece[sizeof b->value];
@@ -356,8 +356,8 @@ void ParseReason(SIPSpan v, SIPReasonBlock* b) {
   SIPParam p;
   while (SIPNextParam(&params, ';', &p)) {
     long cause = 0;
-    if (SIPSpanEqualsNoCase(p.name, "cause")) b->cause = SIPSpanToInt(p.value, &cause) ? static_cast<int32_t>(cause) : 0;
-    else if (SIPSpanEqualsNoCase(p.name, "text")) SIPCopySpan(b->text, sizeof b->text, SIPUnquote(p.value));
+    if (SIPSpanIs(p.name, "cause")) b->cause = SIPSpanToInt(p.value, &cause) ? static_cast<int32_t>(cause) : 0;
+    else if (SIPSpanIs(p.name, "text")) SIPCopySpan(b->text, sizeof b->text, SIPUnquote(p.value));
   }
 }
 

@@ -27,6 +27,10 @@ int SIPCompareNoCase(const char* a, const char* b) {
 }
 
 size_t SIPFindOutsideQuotes(SIPSpan s, char c) {
+  // Most texts hold no quote before the character looked for.
+  const char* hit = static_cast<const char*>(memchr(s.p, c, s.n));
+  size_t before = hit ? static_cast<size_t>(hit - s.p) : s.n;
+  if (!memchr(s.p, '"', before)) return before;
   bool quoted = false;
   for (size_t i = 0; i < s.n; ++i) {
     char ch = s.p[i];

@@ -20,6 +20,14 @@ inline SIPSpan SIPTrim(SIPSpan s) {
 inline SIPSpan SIPSpanOf(const char* text) { return {text, text ? strlen(text) : 0}; }
 
 bool SIPSpanEqualsNoCase(SIPSpan s, const char* word);
+// The same against a literal, its length known when compiled.
+template <size_t N>
+inline bool SIPSpanIs(SIPSpan s, const char (&word)[N]) {
+  if (s.n != N - 1) return false;
+  for (size_t i = 0; i < N - 1; ++i)
+    if (SIPLower(s.p[i]) != SIPLower(word[i])) return false;
+  return true;
+}
 bool SIPStartsWithNoCase(const char* text, size_t n, const char* word);
 int SIPCompareNoCase(const char* a, const char* b);
 // First occurrence of c outside double quotes (a backslash escapes the next

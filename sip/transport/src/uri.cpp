@@ -13,10 +13,9 @@ static bool Take(char* field, size_t size, SIPSpan s, bool* fitted) {
 
 int SIPParseAddrSpec(SIPURI* uri, const char* text, size_t length, bool* fitted) {
   bool fit = true;
-  char display[sizeof uri->displayName];
-  memcpy(display, uri->displayName, sizeof display);
-  memset(uri, 0, sizeof *uri);
-  memcpy(uri->displayName, display, sizeof display);
+  char keep = uri->displayName[0];
+  SIPURIClear(uri);  // all but the display name
+  uri->displayName[0] = keep;
 
   SIPSpan s = SIPTrim({text, length});
   // 1. Scheme: the text before the first ":".
@@ -69,18 +68,18 @@ int SIPParseAddrSpec(SIPURI* uri, const char* text, size_t length, bool* fitted)
   size_t used = 0;
   SIPParam param;
   while (SIPNextParam(&params, ';', &param)) {
-    if (SIPSpanEqualsNoCase(param.name, "transport")) {
+    if (SIPSpanIs(param.name, "transport")) {
       Take(uri->transport, sizeof uri->transport, param.value, &fit);
-    } else if (SIPSpanEqualsNoCase(param.name, "user")) {
+    } else if (SIPSpanIs(param.name, "user")) {
       Take(uri->userParam, sizeof uri->userParam, param.value, &fit);
-    } else if (SIPSpanEqualsNoCase(param.name, "method")) {
+    } else if (SIPSpanIs(param.name, "method")) {
       Take(uri->method, sizeof uri->method, param.value, &fit);
-    } else if (SIPSpanEqualsNoCase(param.name, "ttl")) {
+    } else if (SIPSpanIs(param.name, "ttl")) {
       long v = 0;
       uri->ttl = SIPSpanToInt(param.value, &v) ? static_cast<int32_t>(v) : 0;
-    } else if (SIPSpanEqualsNoCase(param.name, "maddr")) {
+    } else if (SIPSpanIs(param.name, "maddr")) {
       Take(uri->maddr, sizeof uri->maddr, param.value, &fit);
-    } else if (SIPSpanEqualsNoCase(param.name, "lr")) {
+    } else if (SIPSpanIs(param.name, "lr")) {
       uri->looseRoute = 1;
     } else {
       size_t start = param.name.p - text;
@@ -105,7 +104,7 @@ int SIPParseAddrSpec(SIPURI* uri, const char* text, size_t length, bool* fitted)
 
 int SIPParseNameAddrText(SIPURI* uri, const char* text, size_t length, bool* fitted) {
   bool fit = true;
-  memset(uri, 0, sizeof *uri);
+  SIPURIClear(uri);
   SIPSpan s = SIPTrim({text, length});
   size_t lt = SIPFindOutsideQuotes(s, '<');
   if (lt < s.n) {

@@ -32,6 +32,12 @@ struct SIPVia {
   char otherParams[516];
 };
 constexpr int kSIPViaListSize = 15;
+inline void SIPViaClear(SIPVia* via) {
+  via->used = 0;
+  via->protocol[0] = via->sentBy[0] = via->branch[0] = via->received[0] = via->maddr[0] = 0;
+  via->rport = via->ttl = 0;
+  via->otherParams[0] = 0;
+}
 
 // Sizes of the digest values: one size for realm, nonce, opaque, domain and
 // password, large enough for the values real servers send.

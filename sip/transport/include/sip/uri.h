@@ -54,6 +54,22 @@ constexpr unsigned kSIPURIHostOnly = 0x20;      // stop after the host
 
 inline bool SIPURIIsPresent(const SIPURI& uri) { return uri.host[0] != 0; }
 
+// Empties every field (texts become "", numbers 0) without touching the
+// bytes after the terminators.
+inline void SIPURIClear(SIPURI* uri) {
+  uri->displayName[0] = uri->scheme[0] = uri->user[0] = uri->host[0] = uri->port[0] = 0;
+  uri->maddr[0] = uri->transport[0] = uri->userParam[0] = uri->method[0] = 0;
+  uri->ttl = uri->looseRoute = 0;
+  uri->otherParams[0] = uri->headers[0] = 0;
+}
+inline void SIPNameAddrClear(SIPNameAddr* block) {
+  SIPURIClear(&block->uri);
+  block->tag[0] = 0;
+  block->q = 0;
+  block->expires = 0;
+  block->params[0] = 0;
+}
+
 // Fills a URI from a name-address (display name and URI in angle brackets)
 // or from a bare address-spec. Returns 1; *fitted (optional) is false when
 // some part was longer than its field and was cut.
