@@ -22,7 +22,11 @@ void NameAddrValue(SIPTextOut* out, const SIPNameAddr& block, SIPRecord* record)
       out->overflow = true;
       return;
     }
-    out->Printf("\"%s\"<%s>", block.uri.displayName, uri);
+    out->AppendChar('"');
+    out->Append(block.uri.displayName);
+    out->Append("\"<");
+    out->Append(uri, u.length);
+    out->AppendChar('>');
   } else {
     SIPAccountSettings* account = SIPGetRootAccount(record);
     char user[SIPEscapedSize(sizeof account->user)];
@@ -47,7 +51,10 @@ void PartyValue(SIPTextOut* out, const char* display, const SIPURI& uri, const c
 bool SIPFormatFromValue(int32_t mode, SIPTextOut* out, SIPRecord* record) {
   if (mode == kSIPModeDialogRequest) return false;
   NameAddrValue(out, record->msg.from, record);
-  if (record->msg.from.tag[0]) out->Printf(";tag=%s", record->msg.from.tag);
+  if (record->msg.from.tag[0]) {
+    out->Append(";tag=");
+    out->Append(record->msg.from.tag);
+  }
   return true;
 }
 
@@ -146,14 +153,22 @@ int SIPAppendHeaderLine(SIPTextOut* message, const char* name, SIPRecord* record
     return 0;
   if (strcmp(name, "User-Agent: ") == 0 && !request) return 0;
   char value[1025];
+  const char* text = value;
+  size_t length;
   va_list args;
   va_start(args, format);
-  int n = vsnprintf(value, sizeof value, format, args);  // longer values are cut
+  if (strcmp(format, "%s") == 0) {
+    text = va_arg(args, const char*);  // a plain text: no formatting
+    length = strnlen(text, sizeof value - 1);  // longer values are cut
+  } else {
+    int n = vsnprintf(value, sizeof value, format, args);
+    length = n <= 0 ? 0 : strlen(value);
+  }
   va_end(args);
-  if (n <= 0 || !value[0]) return 1;
+  if (!length) return 1;
   if (!message->Empty()) message->Append("\r\n");
   message->Append(name);
-  message->Append(value);
+  message->Append(text, length);
   return 1;
 }
 

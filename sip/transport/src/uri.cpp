@@ -147,7 +147,10 @@ int SIPFormatURI(const SIPURI* uri, SIPTextOut* out, unsigned flags) {
   out->Clear();
   if (!(flags & kSIPURINoScheme)) {
     if ((flags & kSIPURIDefaultScheme) && !uri->scheme[0]) out->Append("sip:");
-    else out->Printf("%s:", uri->scheme);
+    else {
+      out->Append(uri->scheme);
+      out->AppendChar(':');
+    }
   }
   if (uri->user[0]) {
     char escaped[SIPEscapedSize(sizeof uri->user)];
@@ -157,15 +160,20 @@ int SIPFormatURI(const SIPURI* uri, SIPTextOut* out, unsigned flags) {
   }
   if (uri->host[0]) out->Append(uri->host);
   if (!(flags & kSIPURIHostOnly)) {
-    if (uri->port[0]) out->Printf(":%s", uri->port);
-    if (uri->maddr[0]) out->Printf(";maddr=%s", uri->maddr);
-    if (uri->transport[0]) out->Printf(";transport=%s", uri->transport);
-    if (uri->userParam[0]) out->Printf(";user=%s", uri->userParam);
-    if (uri->method[0]) out->Printf(";method=%s", uri->method);
+    auto part = [out](const char* prefix, const char* value) {
+      if (!value[0]) return;
+      out->Append(prefix);
+      out->Append(value);
+    };
+    part(":", uri->port);
+    part(";maddr=", uri->maddr);
+    part(";transport=", uri->transport);
+    part(";user=", uri->userParam);
+    part(";method=", uri->method);
     if (uri->ttl) out->Printf(";ttl=%d", static_cast<int>(uri->ttl));
     if (uri->looseRoute) out->Append(";lr");
-    if (uri->otherParams[0]) out->Printf(";%s", uri->otherParams);
-    if (uri->headers[0]) out->Printf("?%s", uri->headers);
+    part(";", uri->otherParams);
+    part("?", uri->headers);
   }
   return out->overflow ? 0 : 1;
 }
