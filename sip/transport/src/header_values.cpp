@@ -295,6 +295,22 @@ int SIPSetDefaultReferredBy(SIPRecord* record, const char* method) {
   return 1;
 }
 
+void SIPSetRequestTarget(SIPRecord* record, const SIPURI* uri) {
+  SIPNameAddr& to = record->msg.to;
+  SIPNameAddrClear(&to);
+  if (uri) {
+    to.uri = *uri;
+    memcpy(to.uri.displayName, uri->user, sizeof to.uri.displayName);
+    return;
+  }
+  SIPAccountSettings* account = SIPGetRootAccount(record);
+  char user[SIPEscapedSize(sizeof account->user)];
+  SIPEscapeURIUser(account->user, user, sizeof user);
+  char text[sizeof user + sizeof account->domain + 8];
+  snprintf(text, sizeof text, "sip:%s@%s", user, account->domain);
+  SIPParseAddrSpec(&to.uri, text, strlen(text));
+}
+
 void SIPDialogSetRemoteTarget(SIPDialog* dialog, const SIPRecord* record) {
   if (record->msg.contact.uri.host[0]) dialog->remoteTarget = record->msg.contact.uri;
 }

@@ -60,5 +60,8 @@ int SIPAppendCustomHeaders(SIPTextOut* message, SIPRecord* record);
 
 // For a REFER request the Referred-By URI becomes the account's address.
 int SIPSetDefaultReferredBy(SIPRecord* record, const char* method);
+// Sets the target of the record's requests (its To block): the URI given,
+// its user part as display name; without one, the account's own address.
+void SIPSetRequestTarget(SIPRecord* record, const SIPURI* uri);
 // The record's Contact URI (when present) becomes the dialog's remote target.
 void SIPDialogSetRemoteTarget(SIPDialog* dialog, const SIPRecord* record);

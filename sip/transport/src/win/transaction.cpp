@@ -9,6 +9,7 @@
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "foundation/records.h"
+#include "sip/builder.h"
 #include "sip/identifiers.h"
 #include "sip/parser.h"
 
@@ -19,6 +20,12 @@ volatile long g_allocated = 0;
 char g_appName[132] = "";
 char g_appVersion[132] = "";
 SIPConnectionOwnerLookup g_ownerLookup = nullptr;
+
+// The builders' failure lines go to the process log.
+void LogBuildLine(const char* line) { ZEQLogPrintf("%s", line); }
+struct BuildLogInstaller {
+  BuildLogInstaller() { SIPSetBuildLog(LogBuildLine); }
+} g_buildLogInstaller;
 
 // Log lines name a record by the low 32 bits of its address (never mapped back).
 unsigned LogId(const void* record) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(record)); }

@@ -191,6 +191,21 @@ TEST(SipBuilder, OverTcpTheViaAndContactNameTcp) {
   EXPECT_EQ(Header(t.Text(), "Contact"), "\"Alice\"<sip:alice@%contact_ip%:%contact_port%;transport=tcp>");
 }
 
+TEST(SipBuilder, TheRequestTargetIsTheUriGivenOrTheAccountItself) {
+  Transaction t(14);
+  SIPURI carol;
+  SIPParseNameAddrText(&carol, "sip:carol@chicago.example.com;transport=tcp");
+  SIPSetRequestTarget(t.record.get(), &carol);
+  EXPECT_STREQ(t->msg.to.uri.displayName, "carol");
+  ASSERT_EQ(SIPPrepareRequestBuffer(t.record.get(), "OPTIONS", nullptr, nullptr, 0), kSIPBuilt);
+  EXPECT_EQ(t.Text().substr(0, t.Text().find("\r\n")), "OPTIONS sip:carol@chicago.example.com;transport=tcp SIP/2.0");
+  strcpy(t.account->account.user, "a;b");
+  SIPSetRequestTarget(t.record.get(), nullptr);
+  EXPECT_STREQ(t->msg.to.uri.user, "a%3Bb");
+  EXPECT_STREQ(t->msg.to.uri.host, "example.com");
+  EXPECT_STREQ(t->msg.to.uri.displayName, "");
+}
+
 TEST(SipBuilder, AReferNamesTheAccountAsReferrer) {
   Transaction t(18);
   SIPParseNameAddrText(&t->msg.referTo.uri, "<sip:carol@chicago.example.com>");
