@@ -100,44 +100,31 @@ void SIPNormalizedInit(SIPNormalizedMessage* message) { memset(message, 0, sizeo
 void SIPNormalizedFree(SIPNormalizedMessage* message) {
   HeapFreeZ(message->text);
   HeapFreeZ(message->lines);
-  HeapFreeZ(message->scratch);
+  HeapFreeZ(message->rewritten);
   memset(message, 0, sizeof *message);
 }
 
 namespace {
 
-struct Writer {
-  SIPNormalizedMessage* m;
-  void Put(const char* p, size_t n) {
-    Reserve(&m->text, &m->capacity, m->length, n);
-    memcpy(m->text + m->length, p, n);
-    m->length += n;
-    m->text[m->length] = 0;
+void AddLine(SIPNormalizedMessage* m, int id, SIPSpan name, SIPSpan value) {
+  if (m->lineCount == m->lineCapacity) {
+    size_t want = m->lineCapacity ? m->lineCapacity * 2 : 32;
+    m->lines = static_cast<SIPHeaderLine*>(HeapReAllocZ(m->lines, want * sizeof(SIPHeaderLine)));
+    m->lineCapacity = want;
   }
-  void Line(int id, const char* name, size_t nameLength, const char* value, size_t valueLength) {
-    if (m->lineCount == m->lineCapacity) {
-      size_t want = m->lineCapacity ? m->lineCapacity * 2 : 32;
-      m->lines = static_cast<SIPHeaderLine*>(HeapReAllocZ(m->lines, want * sizeof(SIPHeaderLine)));
-      m->lineCapacity = want;
-    }
-    SIPHeaderLine& line = m->lines[m->lineCount++];
-    line.id = id;
-    line.nameOffset = static_cast<uint32_t>(m->length);
-    line.nameLength = static_cast<uint32_t>(nameLength);
-    Put(name, nameLength);
-    Put(": ", 2);
-    line.valueOffset = static_cast<uint32_t>(m->length);
-    line.valueLength = static_cast<uint32_t>(valueLength);
-    Put(value, valueLength);
-    Put("\r\n", 2);
-  }
-};
+  SIPHeaderLine& line = m->lines[m->lineCount++];
+  line.id = id;
+  line.name = name.p;
+  line.nameLength = static_cast<uint32_t>(name.n);
+  line.value = value.p;
+  line.valueLength = static_cast<uint32_t>(value.n);
+}
 
-// Appends text to the scratch line, reducing every run of blanks and every
-// run of tabs outside double quotes to one character.
-void AppendCollapsed(SIPNormalizedMessage* m, size_t* used, bool* quoted, const char* p, size_t n) {
-  Reserve(&m->scratch, &m->scratchCapacity, *used, n);
-  char* out = m->scratch;
+// Appends text to the rewritten lines, reducing every run of blanks and
+// every run of tabs outside double quotes to one character. The buffer is
+// sized once for the whole message (a rewritten line is never longer than
+// what it came from), so earlier lines never move.
+void AppendCollapsed(char* out, size_t* used, bool* quoted, const char* p, size_t n) {
   size_t o = *used;
   size_t i = 0;
   if (!*quoted) {
@@ -166,6 +153,16 @@ void AppendCollapsed(SIPNormalizedMessage* m, size_t* used, bool* quoted, const 
   *used = o;
 }
 
+// True when a physical line needs no rewriting: no quote and no run of
+// blanks or of tabs.
+bool IsPlainLine(const char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] == '"') return false;
+    if (SIPIsBlank(p[i]) && i + 1 < n && p[i + 1] == p[i]) return false;
+  }
+  return true;
+}
+
 // Position of the next comma that separates list values: outside double
 // quotes and angle brackets.
 size_t FindListComma(SIPSpan s) {
@@ -192,52 +189,67 @@ size_t FindListComma(SIPSpan s) {
 
 }  // namespace
 
-bool SIPNormalizeMessage(const char* text, size_t length, SIPNormalizedMessage* m) {
-  m->length = 0;
+bool SIPNormalizeMessageLines(const char* text, size_t length, SIPNormalizedMessage* m) {
   m->lineCount = 0;
   m->presence = 0;
   m->duplicates = 0;
+  m->startLine = text;
   m->startLineLength = 0;
-  m->bodyOffset = m->bodyLength = 0;
+  m->body = text + length;
+  m->bodyLength = 0;
+  m->length = 0;
   if (length > kSIPMaxParsedMessage) return false;
-  Reserve(&m->text, &m->capacity, 0, length + length / 2 + 64);
-  Writer w{m};
+  if (m->rewrittenCapacity < length + 16) {
+    HeapFreeZ(m->rewritten);
+    m->rewritten = nullptr;
+    m->rewritten = static_cast<char*>(HeapAllocZ(length + 16));
+    m->rewrittenCapacity = length + 16;
+  }
+  size_t rewrittenUsed = 0;
 
-  // The start line is kept as it is (only its line end is normalised).
+  // The start line is kept as it is.
   size_t end;
   size_t pos = NextLine(text, length, 0, &end);
-  w.Put(text, end);
   m->startLineLength = end;
-  w.Put("\r\n", 2);
 
-  bool headerEnded = pos >= length;
   while (pos < length) {
     size_t lineEnd;
     size_t next = NextLine(text, length, pos, &lineEnd);
     if (lineEnd == pos) {  // the empty line: the body follows
-      pos = next;
-      headerEnded = true;
+      m->body = text + next;
+      m->bodyLength = length - next;
       break;
     }
-    // A logical line: this physical line and its continuations.
-    size_t used = 0;
-    bool quoted = false;
-    AppendCollapsed(m, &used, &quoted, text + pos, lineEnd - pos);
-    pos = next;
-    while (pos < length && SIPIsBlank(text[pos])) {
-      size_t contEnd;
-      size_t contNext = NextLine(text, length, pos, &contEnd);
-      SIPSpan cont = SIPTrim({text + pos, contEnd - pos});
-      if (cont.n) {
-        // Joined with one blank, leading white space of the continuation removed.
-        while (used && SIPIsBlank(m->scratch[used - 1])) --used;
-        AppendCollapsed(m, &used, &quoted, " ", 1);
-        AppendCollapsed(m, &used, &quoted, cont.p, cont.n);
+    // A logical line: this physical line and its continuations. A plain
+    // line is read where it is; others are rewritten.
+    SIPSpan line;
+    bool folded = next < length && SIPIsBlank(text[next]);
+    if (!folded && IsPlainLine(text + pos, lineEnd - pos)) {
+      line = SIPTrim({text + pos, lineEnd - pos});
+      pos = next;
+    } else {
+      char* out = m->rewritten + rewrittenUsed;
+      size_t used = 0;
+      bool quoted = false;
+      AppendCollapsed(out, &used, &quoted, text + pos, lineEnd - pos);
+      pos = next;
+      while (pos < length && SIPIsBlank(text[pos])) {
+        size_t contEnd;
+        size_t contNext = NextLine(text, length, pos, &contEnd);
+        SIPSpan cont = SIPTrim({text + pos, contEnd - pos});
+        if (cont.n) {
+          // Joined with one blank, leading white space of the continuation
+          // removed (the line end it replaces was at least as long).
+          while (used && SIPIsBlank(out[used - 1])) --used;
+          AppendCollapsed(out, &used, &quoted, " ", 1);
+          AppendCollapsed(out, &used, &quoted, cont.p, cont.n);
+        }
+        pos = contNext;
       }
-      pos = contNext;
+      if (quoted) return false;  // a quoted string that never ends
+      rewrittenUsed += used;
+      line = SIPTrim({out, used});
     }
-    if (quoted) return false;  // a quoted string that never ends
-    SIPSpan line = SIPTrim({m->scratch, used});
     if (!line.n) continue;
     size_t colon = SIPFindOutsideQuotes(line, ':');
     if (colon >= line.n) return false;
@@ -260,20 +272,40 @@ bool SIPNormalizeMessage(const char* text, size_t length, SIPNormalizedMessage* 
       while (value.n) {
         size_t comma = FindListComma(value);
         SIPSpan piece = SIPTrim({value.p, comma});
-        if (piece.n) w.Line(id, name.p, name.n, piece.p, piece.n);
+        if (piece.n) AddLine(m, id, name, piece);
         if (comma >= value.n) break;
         value = {value.p + comma + 1, value.n - comma - 1};
       }
     } else {
-      w.Line(id, name.p, name.n, value.p, value.n);
+      AddLine(m, id, name, value);
     }
   }
-  w.Put("\r\n", 2);
-  m->bodyOffset = m->length;
-  if (headerEnded && pos < length) {
-    w.Put(text + pos, length - pos);
-    m->bodyLength = length - pos;
+  return true;
+}
+
+bool SIPNormalizeMessage(const char* text, size_t length, SIPNormalizedMessage* m) {
+  if (!SIPNormalizeMessageLines(text, length, m)) return false;
+  size_t need = m->startLineLength + 4 + m->bodyLength;
+  for (size_t i = 0; i < m->lineCount; ++i) need += m->lines[i].nameLength + m->lines[i].valueLength + 4;
+  Reserve(&m->text, &m->capacity, 0, need);
+  char* out = m->text;
+  auto put = [&out](const char* p, size_t n) {
+    memcpy(out, p, n);
+    out += n;
+  };
+  put(m->startLine, m->startLineLength);
+  put("\r\n", 2);
+  for (size_t i = 0; i < m->lineCount; ++i) {
+    const SIPHeaderLine& line = m->lines[i];
+    put(line.name, line.nameLength);
+    put(": ", 2);
+    put(line.value, line.valueLength);
+    put("\r\n", 2);
   }
+  put("\r\n", 2);
+  put(m->body, m->bodyLength);
+  *out = 0;
+  m->length = static_cast<size_t>(out - m->text);
   return true;
 }
 

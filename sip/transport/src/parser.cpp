@@ -11,7 +11,7 @@ namespace {
 
 struct Reader {
   const SIPNormalizedMessage* m;
-  SIPSpan Value(const SIPHeaderLine& line) const { return {m->text + line.valueOffset, line.valueLength}; }
+  SIPSpan Value(const SIPHeaderLine& line) const { return {line.value, line.valueLength}; }
   const SIPHeaderLine* First(int id) const {
     for (size_t i = 0; i < m->lineCount; ++i)
       if (m->lines[i].id == id) return &m->lines[i];
@@ -367,9 +367,9 @@ int ParseMessage(SIPRecord* r, const char* text, size_t length, const char* body
   int method = SIPGetRequestMethod(text, length);
   int status = method ? -1 : SIPGetStatusCode(text, length);
   if (!method && status == -1) return kSIPParseNotSIP;
-  if (!SIPNormalizeMessage(text, length, m)) return kSIPParseBadHeader;
+  if (!SIPNormalizeMessageLines(text, length, m)) return kSIPParseBadHeader;
   Reader rd{m};
-  SIPSpan start = {m->text, m->startLineLength};
+  SIPSpan start = {m->startLine, m->startLineLength};
   int result;
   if (method) {
     r->messageMode = kSIPModeRequest;
@@ -424,7 +424,7 @@ int ParseMessage(SIPRecord* r, const char* text, size_t length, const char* body
 
   // Content-Length: a valid number no larger than the body at hand; extra
   // bytes after the declared length are not part of the message.
-  SIPSpan ownBody = {m->text + m->bodyOffset, m->bodyLength};
+  SIPSpan ownBody = {m->body, m->bodyLength};
   if (const SIPHeaderLine* line = rd.First(kSIPHContentLength)) {
     SIPSpan v = rd.Value(*line);
     long declared = -1;

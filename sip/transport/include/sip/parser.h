@@ -35,34 +35,44 @@ const char* SIPHeaderName(int id);
 // The id of a header name (full or compact, any case); kSIPHOther when unknown.
 int SIPHeaderIdOf(const char* name, size_t length);
 
+// One header line of a normalised message: views into the message text,
+// into the normaliser's own buffer (lines it had to rewrite) or into the
+// table of full names.
 struct SIPHeaderLine {
   int32_t id;
-  uint32_t nameOffset, nameLength;
-  uint32_t valueOffset, valueLength;
+  uint32_t nameLength, valueLength;
+  const char* name;
+  const char* value;
 };
 
 // A normalised message: every line ends in CR LF, folded lines are joined,
 // compact names replaced by full names, comma lists split into lines, the
 // header block ends with an empty line and the body follows as given.
-// Reusable: a later normalisation reuses the buffers.
+// The lines and the body view the text given to the normaliser, which must
+// outlive them. Reusable: a later normalisation reuses the buffers.
 struct SIPNormalizedMessage {
-  char* text;
-  size_t length, capacity;
+  const char* startLine;
   size_t startLineLength;
-  size_t bodyOffset, bodyLength;
   SIPHeaderLine* lines;
   size_t lineCount, lineCapacity;
+  const char* body;
+  size_t bodyLength;
   uint64_t presence;    // bit i set when header id i appeared
   uint64_t duplicates;  // bit i set when header id i appeared more than once
-  char* scratch;
-  size_t scratchCapacity;
+  char* rewritten;      // lines that had to be rewritten, one after the other
+  size_t rewrittenCapacity;
+  char* text;           // the normalised text, made by SIPNormalizedText
+  size_t length, capacity;
 };
 void SIPNormalizedInit(SIPNormalizedMessage* message);
 void SIPNormalizedFree(SIPNormalizedMessage* message);
 inline bool SIPHasHeader(const SIPNormalizedMessage* m, int id) { return id >= 0 && (m->presence >> id) & 1; }
 
-// Normalises text; false when the text is too long, a header line has no
-// colon (outside double quotes) or a header name exceeds 512 characters.
+// Normalises text into the line index; false when the text is too long, a
+// header line has no colon (outside double quotes), a quoted string never
+// ends or a header name exceeds 512 characters.
+bool SIPNormalizeMessageLines(const char* text, size_t length, SIPNormalizedMessage* out);
+// The same, and writes the normalised text into out->text (out->length).
 bool SIPNormalizeMessage(const char* text, size_t length, SIPNormalizedMessage* out);
 
 // Start-line tests (a line ends at LF, with or without CR).
