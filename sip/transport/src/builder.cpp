@@ -48,7 +48,12 @@ bool UriText(const SIPURI& uri, char* out, size_t size) {
 }
 
 void StartLine(Build* b, const char* uri) {
-  snprintf(b->startLine, sizeof b->startLine, "%s %s SIP/2.0", b->method, uri);
+  SIPTextOut out(b->startLine, sizeof b->startLine);
+  out.Append(b->method);
+  out.AppendChar(' ');
+  out.Append(uri);
+  out.Append(" SIP/2.0");
+  if (out.overflow) b->startLine[0] = 0;  // no start line: the build is refused
 }
 
 // Route lines and the start line's target under loose or strict routing.
@@ -92,7 +97,9 @@ void AppendContent(SIPTextOut* m, const char* contentType, const char* body, siz
       m->Printf("Content-Type: %s", contentType);
     }
     if (!m->Empty()) m->Append("\r\n");
-    m->Printf("Content-Length: %u\r\n\r\n", static_cast<unsigned>(bodyLength));
+    m->Append("Content-Length: ");
+    m->AppendInt(static_cast<long>(bodyLength));
+    m->Append("\r\n\r\n");
     m->Append(body, bodyLength);
   } else {
     if (!m->Empty()) m->Append("\r\n");
@@ -110,9 +117,14 @@ void AppendHeaderBlock(SIPTextOut* m, Build* b, const char* contentType, const c
   if (b->to[0]) SIPAppendHeaderLine(m, "To: ", r, "%s", b->to);
   if (b->contact[0]) SIPAppendHeaderLine(m, "Contact: ", r, "%s", b->contact);
   SIPAppendHeaderLine(m, "Call-ID: ", r, "%s", b->callId);
-  SIPAppendHeaderLine(m, "CSeq: ", r, "%d %s", static_cast<int>(r->msg.cseq), r->msg.cseqMethod);
-  if (request)
-    SIPAppendHeaderLine(m, "Max-Forwards: ", r, "%d", static_cast<int>(SIPGetRootAccount(r)->maxForwards));
+  m->Append("\r\nCSeq: ");
+  m->AppendInt(r->msg.cseq);
+  m->AppendChar(' ');
+  m->Append(r->msg.cseqMethod);
+  if (request) {
+    m->Append("\r\nMax-Forwards: ");
+    m->AppendInt(SIPGetRootAccount(r)->maxForwards);
+  }
   SIPAppendEventHeader(m, r);
   SIPAppendSubscriptionStateHeader(m, r);
   SIPAppendExpiresHeader(m, r);
@@ -141,8 +153,9 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
   char text[kSIPMaxBuiltMessage + 1];
   SIPTextOut m(text, sizeof text);
   AppendHeaderBlock(&m, b, contentType, clean, cleanLength);
+  // The credentials line is wiped (only as far as it was written).
   volatile char* auth = b->authorization;
-  for (size_t i = 0; i < sizeof b->authorization; ++i) auth[i] = 0;
+  for (size_t i = 0, n = strlen(b->authorization); i < n; ++i) auth[i] = 0;
   int result = kSIPBuilt;
   if (m.overflow) {
     Log("%s: [FAILED] - message longer than %u characters", logName, static_cast<unsigned>(kSIPMaxBuiltMessage));

@@ -94,7 +94,11 @@ bool SIPFormatContactValue(SIPTextOut* out, SIPRecord* record) {
     SIPAccountSettings* account = SIPGetRootAccount(record);
     char user[SIPEscapedSize(sizeof account->user)];
     SIPEscapeURIUser(account->user, user, sizeof user);
-    out->Printf("\"%s\"<sip:%s@%%contact_ip%%:%%contact_port%%", account->displayName, user);
+    out->AppendChar('"');
+    out->Append(account->displayName);
+    out->Append("\"<sip:");
+    out->Append(user);
+    out->Append("@%contact_ip%:%contact_port%");
   }
   if (SIPGetRootConnection(record)->transport == kSIPTransportTCP) {
     bool named = false;
@@ -130,8 +134,11 @@ bool SIPFormatViaEntry(const SIPVia* via, SIPTextOut* out, int32_t mode) {
 
 bool SIPFormatViaHeaders(SIPTextOut* out, int32_t mode, SIPRecord* record) {
   if (SIPIsRequestMode(mode)) {
-    out->Printf("Via: SIP/2.0/%s %%listener_ip%%:%%listener_port%%;branch=%s;rport", SIPGetTransportName(record),
-                record->msg.via[0].branch);
+    out->Append("Via: SIP/2.0/");
+    out->Append(SIPGetTransportName(record));
+    out->Append(" %listener_ip%:%listener_port%;branch=");
+    out->Append(record->msg.via[0].branch);
+    out->Append(";rport");
     return true;
   }
   int count = SIPViaCount(record->msg.via);

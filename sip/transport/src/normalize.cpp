@@ -89,9 +89,22 @@ int SIPHeaderIdOf(const char* name, size_t length) {
     name = full;
     length = strlen(full);
   }
+  // Entries grouped by length, made once.
+  constexpr size_t kLongest = 20;
+  struct ByLength {
+    const NameEntry* entries[kLongest + 1][8];
+    int count[kLongest + 1];
+    ByLength() : entries{}, count{} {
+      for (const NameEntry& e : kNames) entries[e.length][count[e.length]++] = &e;
+    }
+  };
+  static const ByLength table;
+  if (length > kLongest) return kSIPHOther;
   char first = SIPLower(name[0]);
-  for (const NameEntry& e : kNames)
-    if (e.length == length && SIPLower(e.name[0]) == first && SIPSpanEqualsNoCase({name, length}, e.name)) return e.id;
+  for (int i = 0; i < table.count[length]; ++i) {
+    const NameEntry* e = table.entries[length][i];
+    if (SIPLower(e->name[0]) == first && SIPSpanEqualsNoCase({name, length}, e->name)) return e->id;
+  }
   return kSIPHOther;
 }
 

@@ -28,11 +28,11 @@ int SIPCompareNoCase(const char* a, const char* b) {
 
 size_t SIPFindOutsideQuotes(SIPSpan s, char c) {
   // Most texts hold no quote before the character looked for.
-  const char* hit = static_cast<const char*>(memchr(s.p, c, s.n));
-  size_t before = hit ? static_cast<size_t>(hit - s.p) : s.n;
-  if (!memchr(s.p, '"', before)) return before;
+  size_t i = 0;
+  while (i < s.n && s.p[i] != c && s.p[i] != '"') ++i;
+  if (i == s.n || s.p[i] == c) return i;
   bool quoted = false;
-  for (size_t i = 0; i < s.n; ++i) {
+  for (; i < s.n; ++i) {
     char ch = s.p[i];
     if (quoted) {
       if (ch == '\\' && i + 1 < s.n) ++i;

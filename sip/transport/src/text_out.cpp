@@ -37,8 +37,15 @@ bool SIPTextOut::AppendChar(char c) { return Append(&c, 1); }
 
 bool SIPTextOut::AppendInt(long value) {
   char number[24];
-  int n = snprintf(number, sizeof number, "%ld", value);
-  return Append(number, static_cast<size_t>(n));
+  char* end = number + sizeof number;
+  char* p = end;
+  unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  if (value < 0) *--p = '-';
+  return Append(p, static_cast<size_t>(end - p));
 }
 
 bool SIPTextOut::VPrintf(const char* format, va_list args) {
