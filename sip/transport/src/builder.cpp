@@ -162,7 +162,11 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
     result = kSIPBuildTooLong;
   } else {
     int32_t mode = b->mode;
-    int parsed = SIPParseMessage(r, text, m.length, clean ? clean : "", cleanLength);
+    if (!r->parseWork) {
+      r->parseWork = static_cast<SIPNormalizedMessage*>(HeapAllocZ(sizeof(SIPNormalizedMessage)));
+      SIPNormalizedInit(r->parseWork);
+    }
+    int parsed = SIPParseMessage(r, text, m.length, clean ? clean : "", cleanLength, nullptr, r->parseWork);
     if (parsed != kSIPParsed) {
       Log("%s: [FAILED] - %d\r\n%s", logName, parsed, text);
       result = kSIPBuildUnparsable;

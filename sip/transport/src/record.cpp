@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "sip/parser.h"
 
 void SIPCountedTextSet(SIPCountedText* target, const char* text, size_t length) {
   SIPCountedTextFree(target);
@@ -88,6 +89,11 @@ void SIPRecordFree(SIPRecord* record) {
   volatile char* password = record->msg.digest.password;
   for (size_t i = 0; i < sizeof record->msg.digest.password; ++i) password[i] = 0;
   SIPAccountSettingsDestroy(&record->account);
+  if (record->parseWork) {
+    SIPNormalizedFree(record->parseWork);
+    HeapFreeZ(record->parseWork);
+    record->parseWork = nullptr;
+  }
 }
 
 SIPRecord* SIPGetRootRecord(SIPRecord* record) {

@@ -287,6 +287,9 @@ struct SIPRecord {
   SIPHeaderList requestHeaders, responseHeaders;
   uint32_t timers[kSIPTimerSlots];
   int32_t destroyed;
+  // The parser's buffers, kept for the parse-back of the next build (made
+  // on first use, freed with the record).
+  struct SIPNormalizedMessage* parseWork;
 };
 
 // Plain initialisation: zero, account section initialised, alive.
