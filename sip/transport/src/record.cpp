@@ -47,11 +47,17 @@ void SIPAccountSettingsInit(SIPAccountSettings* account) {
 void SIPAccountSettingsDestroy(SIPAccountSettings* account) { SIPAccountSetPassword(account, nullptr); }
 
 void SIPHeaderListAdd(SIPHeaderList* list, const char* name, const char* value) {
-  auto* item = static_cast<SIPHeaderItem*>(HeapAllocZ(sizeof(SIPHeaderItem)));
   size_t n = strlen(name), v = strlen(value ? value : "");
-  item->name = static_cast<char*>(HeapAllocZ(n + 1));
+  auto* item = static_cast<SIPHeaderItem*>(HeapAllocZ(sizeof(SIPHeaderItem)));
+  try {
+    item->name = static_cast<char*>(HeapAllocZ(n + 1));
+    item->value = static_cast<char*>(HeapAllocZ(v + 1));
+  } catch (...) {
+    HeapFreeZ(item->name);
+    HeapFreeZ(item);
+    throw;
+  }
   memcpy(item->name, name, n);
-  item->value = static_cast<char*>(HeapAllocZ(v + 1));
   if (v) memcpy(item->value, value, v);
   if (list->tail) list->tail->next = item;
   else list->head = item;

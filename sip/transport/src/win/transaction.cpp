@@ -87,6 +87,9 @@ SIPTransactionHolder SIPTransactionCreate(const SIPTransactionHolder& base) {
   SIPRecord& r = t->record;
   InterlockedIncrement(&g_allocated);
   r.notCounted = 0;
+  // From here on the holder owns the record: a failed allocation below
+  // releases it whole.
+  SIPTransactionHolder holder(t);
   r.kind = -1;
   r.messageMode = kSIPModeNone;
   DWORD tick = GetTickCount();
@@ -101,7 +104,6 @@ SIPTransactionHolder SIPTransactionCreate(const SIPTransactionHolder& base) {
   t->rtpLock = NewLock("SIPRTP");
   t->recordingLock = NewLock("SIPREC");
   t->holdLock = NewLock("SIPHOLD");
-  SIPTransactionHolder holder(t);
   ZEQLogPrintf("SIPTransaction::Create - SIP: %08X Based on %08X", LogId(t),
                LogId(base.Get()));
   SIPTransactionSetBased(base, t);
