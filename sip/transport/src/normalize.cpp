@@ -166,14 +166,22 @@ void AppendCollapsed(char* out, size_t* used, bool* quoted, const char* p, size_
   *used = o;
 }
 
-// True when a physical line needs no rewriting: no quote and no run of
-// blanks or of tabs.
+// True when a physical line needs no rewriting: no run of blanks or of tabs
+// outside double quotes, and every quoted string ends on the line.
 bool IsPlainLine(const char* p, size_t n) {
+  bool quoted = false;
   for (size_t i = 0; i < n; ++i) {
-    if (p[i] == '"') return false;
-    if (SIPIsBlank(p[i]) && i + 1 < n && p[i + 1] == p[i]) return false;
+    char c = p[i];
+    if (quoted) {
+      if (c == '\\') ++i;
+      else if (c == '"') quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (SIPIsBlank(c) && i + 1 < n && p[i + 1] == c) {
+      return false;
+    }
   }
-  return true;
+  return !quoted;
 }
 
 // Position of the next comma that separates list values: outside double
