@@ -32,12 +32,17 @@ unsigned LogId(const void* record) { return static_cast<unsigned>(reinterpret_ca
 
 SIPTransaction* NewRecord() {
   auto* t = static_cast<SIPTransaction*>(HeapAllocZ(sizeof(SIPTransaction)));
+  try {
+    SIPRecordInit(&t->record);
+  } catch (...) {
+    HeapFreeZ(t);
+    throw;
+  }
   SIPTransactionHolder::InitEmpty(&t->based);
   SIPTransactionHolder::InitEmpty(&t->related);
   SIPTransactionHolder::InitEmpty(&t->second);
   SIPTransactionHolder::InitEmpty(&t->companion);
   SIPTransactionHolder::InitEmpty(&t->request);
-  SIPRecordInit(&t->record);
   strcpy(t->tag, kSIPTransactionTag);
   t->serial = static_cast<uint32_t>(InterlockedIncrement(&g_serial));
   strcpy(t->marker, "TRUE");
