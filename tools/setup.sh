@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build make build-essential tcl dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
-  wine64 xvfb xauth
+  wine64 xvfb xauth sqlite3
   clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev
 )
 # The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
