@@ -14,6 +14,9 @@ packages=(
   clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev libbcg729-dev
   pkg-config libsofia-sip-ua-dev libosip2-dev
 )
+# The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
+# the same bytes (native build only).
+packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
