@@ -1,0 +1,28 @@
+// Small look-ups on a container's browser: its current document, the
+// document's window and script objects, its last script element, and the
+// browser's own windows under a host window. Interfaces returned carry one
+// reference for the caller; null when there is none.
+#pragma once
+#include <windows.h>
+#include <dispex.h>
+#include <exdisp.h>
+#include <mshtml.h>
+
+#include "host/renderer.h"
+
+IHTMLDocument2* GetDocument2(IWebBrowser2* browser);
+IHTMLWindow2* GetParentWindow2(IWebBrowser2* browser);
+// IDispatchEx of the document's window object.
+IDispatchEx* GetScriptDispatchEx(IWebBrowser2* browser);
+// IDispatchEx of the document's script object.
+IDispatchEx* GetDocumentScriptDispatchEx(IWebBrowser2* browser);
+// The last element of the document's scripts collection.
+IHTMLElement* GetLastScriptElement(IWebBrowser2* browser);
+
+// The first child window of the given class ("Internet Explorer_Server" or
+// "Shell Embedding"); 0 when there is none or the window is gone.
+HWND FindIEServerWindow(HWND window);
+HWND FindShellEmbeddingWindow(HWND window);
+
+// Turns the browser's RegisterAsDropTarget off; 1, or 0 without a browser.
+int DisableDropTarget(CZEQRenderer* site);
