@@ -105,3 +105,18 @@ int DisableDropTarget(CZEQRenderer* site) {
   browser->Release();
   return 1;
 }
+
+HWND GetBindingWindow(IUnknown* binding) {
+  IServiceProvider* provider = Query<IServiceProvider>(binding, IID_IServiceProvider);
+  if (!provider) return nullptr;
+  IWindowForBindingUI* windows = nullptr;
+  HWND window = nullptr;
+  if (SUCCEEDED(provider->QueryService(IID_IWindowForBindingUI, IID_IWindowForBindingUI,
+                                       reinterpret_cast<void**>(&windows))) &&
+      windows) {
+    if (FAILED(windows->GetWindow(IID_IAuthenticate, &window))) window = nullptr;
+    windows->Release();
+  }
+  provider->Release();
+  return window;
+}

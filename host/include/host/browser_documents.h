@@ -7,6 +7,7 @@
 #include <dispex.h>
 #include <exdisp.h>
 #include <mshtml.h>
+#include <urlmon.h>
 
 #include "host/renderer.h"
 
@@ -18,6 +19,11 @@ IDispatchEx* GetScriptDispatchEx(IWebBrowser2* browser);
 IDispatchEx* GetDocumentScriptDispatchEx(IWebBrowser2* browser);
 // The last element of the document's scripts collection.
 IHTMLElement* GetLastScriptElement(IWebBrowser2* browser);
+
+// The window a binding (a protocol sink) shows its authentication in: its
+// IWindowForBindingUI service asked for IAuthenticate's window; 0 on any
+// failure.
+HWND GetBindingWindow(IUnknown* binding);
 
 // The first child window of the given class ("Internet Explorer_Server" or
 // "Shell Embedding"); 0 when there is none or the window is gone.
