@@ -182,6 +182,8 @@ void ZEQNewWindowDataFree(ZEQNEWWINDOWDATA* request) {
   HeapFreeZ(request->templateReference);
   ZEQMarshaledVariant::Free(request->arguments);
   request->arguments = nullptr;
+  if (request->readyEvent) CloseHandle(request->readyEvent);
+  request->readyEvent = nullptr;
 }
 
 unsigned __stdcall thZEQIBCCreate(void* packet) {
@@ -254,8 +256,9 @@ int ZEQCreateContainerWindow(const char* templateReference, const char* title, c
     } else {
       FreeMarshalPacket(packet);
     }
-    CloseHandle(request->readyEvent);
-    request->readyEvent = nullptr;
+    // The event is closed with the request, once neither thread holds it: a
+    // wait that gave up (shutdown) must not leave the new thread signalling
+    // a closed handle.
   } else {
     thZEQIBCCreate(holder.Marshal(true));
   }
