@@ -1,6 +1,10 @@
 // Look-ups on a container's browser and its documents.
 #include "host/browser_documents.h"
 
+#include <cwchar>
+
+#include "foundation/lock_guard.h"
+
 namespace {
 
 struct ClassSearch {
@@ -119,4 +123,15 @@ HWND GetBindingWindow(IUnknown* binding) {
   }
   provider->Release();
   return window;
+}
+
+int RemoveScriptMemberByName(CZEQDispatchEx* object, const wchar_t* name) {
+  if (!object || !name || !*name) return 0;
+  ZEQList* list = object->Members(false);
+  if (!list) return 0;
+  const uint32_t length = static_cast<uint32_t>((wcslen(name) + 1) * sizeof(wchar_t));
+  ZEQLockGuard guard(list->lock);
+  const int at = (list->flags & ZEQLIST_SORTED) ? list->FindSorted(name, length, ZEQLIST_BYTES, nullptr)
+                                                : list->Find(name, length, ZEQLIST_BYTES);
+  return at >= 0 ? list->RemoveAt(at) : 0;
 }

@@ -9,6 +9,7 @@
 #include <mshtml.h>
 #include <urlmon.h>
 
+#include "host/dispatch_ex.h"
 #include "host/renderer.h"
 
 IHTMLDocument2* GetDocument2(IWebBrowser2* browser);
@@ -29,6 +30,11 @@ HWND GetBindingWindow(IUnknown* binding);
 // "Shell Embedding"); 0 when there is none or the window is gone.
 HWND FindIEServerWindow(HWND window);
 HWND FindShellEmbeddingWindow(HWND window);
+
+// Removes the member of that name (its characters and terminator) from a
+// script object's member list, under the list's lock; the removal's result,
+// 0 when the name is empty or absent.
+int RemoveScriptMemberByName(CZEQDispatchEx* object, const wchar_t* name);
 
 // Turns the browser's RegisterAsDropTarget off; 1, or 0 without a browser.
 int DisableDropTarget(CZEQRenderer* site);

@@ -1,5 +1,5 @@
-// The window a protocol sink names for its authentication, found through
-// its services; anything missing on the way gives no window.
+// Small look-ups: the window a protocol sink names for its authentication,
+// found through its services, and script members removed by name.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <urlmon.h>
@@ -63,6 +63,31 @@ TEST(BindingWindows, TheSinksAuthenticationWindowIsFoundThroughItsServices) {
     EXPECT_EQ(nullptr, GetBindingWindow(static_cast<IServiceProvider*>(&failing))) << c.name;
   }
   EXPECT_EQ(nullptr, GetBindingWindow(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+HRESULT NoInvoke(CZEQDispatchEx*, DISPID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, IServiceProvider*) {
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+TEST(ScriptMembers, AMemberIsRemovedByItsWholeName) {
+  CZEQDispatchEx* object =
+      CZEQDispatchEx::Create(L"Members", nullptr, ZEQLookupMemberCallback, NoInvoke, kZEQDispInstance);
+  ZEQRegisterMember(object, 5, kZEQMemberMethod, L"Start");
+  ZEQRegisterMember(object, 6, kZEQMemberMethod, L"StartAll");
+  DISPID id = 0;
+  EXPECT_EQ(0, RemoveScriptMemberByName(object, L"Star"));  // a prefix is no name
+  EXPECT_EQ(0, RemoveScriptMemberByName(object, L""));
+  EXPECT_EQ(0, RemoveScriptMemberByName(nullptr, L"Start"));
+  EXPECT_NE(0, RemoveScriptMemberByName(object, L"Start"));
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, ZEQLookupMember(object, L"Start", &id));
+  EXPECT_EQ(S_OK, ZEQLookupMember(object, L"StartAll", &id));
+  EXPECT_EQ(6, id);
+  EXPECT_EQ(0, RemoveScriptMemberByName(object, L"Start"));
+  object->Release();
 }
 
 }  // namespace
