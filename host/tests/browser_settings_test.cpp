@@ -2,11 +2,13 @@
 // after start-up's settings are written, read back with the registry API.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <urlmon.h>
 
 #include <string>
 
 #include "foundation/instance_name.h"
 #include "host/browser_settings.h"
+#include "host/zeq_protocol.h"
 
 namespace {
 
@@ -176,6 +178,27 @@ TEST_F(BrowserSettings, UserWideBrowserSettingsAreLeftAlone) {
   for (size_t i = 0; i < 6; ++i) {
     EXPECT_EQ(before[i], ReadValue(values[i].path, values[i].name, &type, &data)) << values[i].name;
   }
+}
+
+// The security URL the URL machinery gives a "zeq:" address ("" when it
+// gives none).
+std::wstring SecurityUrl(const wchar_t* url) {
+  wchar_t result[512] = {};
+  DWORD length = 0;
+  if (FAILED(CoInternetParseUrl(url, PARSE_SECURITY_URL, 0, result, 512, &length, 0))) return L"";
+  return result;
+}
+
+TEST_F(BrowserSettings, StartingTheEngineRegistersTheSchemeAndWritesTheSettings) {
+  OleInitialize(nullptr);
+  const wchar_t* page = L"zeq:C:\\app\\page.html";
+  ASSERT_NE(0u, SecurityUrl(page).find(L"file:")) << "the scheme is registered already";
+  EXPECT_EQ(1, InitializeBrowserEngine());
+  EXPECT_EQ(0u, SecurityUrl(page).find(L"file:"));
+  EXPECT_EQ(11001u, ReadNumber(std::string(kFeatureRoot) + "FEATURE_BROWSER_EMULATION", executable.c_str()));
+  EXPECT_EQ("yes", ReadText(own + "\\Main", "UseThemes"));
+  ZEQUnregisterProtocol();
+  OleUninitialize();
 }
 
 TEST(DynamicApis, EveryEntryPointIsBound) {
