@@ -132,7 +132,7 @@ HRESULT CZEQRenderer::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWi
   if (position) *position = client;
   if (clip) *clip = client;
   if (info) {
-    info->cb = 20;
+    info->cb = sizeof(OLEINPLACEFRAMEINFO);
     info->fMDIApp = FALSE;
     info->hwndFrame = host;
     info->haccel = nullptr;
@@ -158,7 +158,7 @@ HRESULT CZEQRenderer::GetExtendedControl(IDispatch** out) {
 HRESULT CZEQRenderer::GetHostInfo(DOCHOSTUIINFO* info) {
   return ZEQGuardedComCall("CZEQRenderer::GetHostInfo", [&]() -> HRESULT {
     if (!info) return E_POINTER;
-    info->cbSize = 20;
+    info->cbSize = sizeof(DOCHOSTUIINFO);
     info->dwFlags = hostFlags_;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;

@@ -82,6 +82,24 @@ TEST(SiteInterfaces, EachIdentifierGetsItsTable) {
   EXPECT_EQ(S_OK, window->GetWindow(&answered));
   EXPECT_EQ(site.window, answered);
 
+  // The in-place context: the site is its own frame; both rectangles are the
+  // host window's client area.
+  IOleInPlaceFrame* frame = nullptr;
+  IOleInPlaceUIWindow* document = reinterpret_cast<IOleInPlaceUIWindow*>(1);
+  RECT position = {}, clip = {};
+  OLEINPLACEFRAMEINFO info = {};
+  ASSERT_EQ(S_OK, site.renderer->GetWindowContext(&frame, &document, &position, &clip, &info));
+  EXPECT_EQ(static_cast<IOleInPlaceFrame*>(site.renderer), frame);
+  EXPECT_EQ(nullptr, document);
+  RECT client;
+  GetClientRect(site.window, &client);
+  EXPECT_TRUE(EqualRect(&client, &position));
+  EXPECT_TRUE(EqualRect(&client, &clip));
+  EXPECT_EQ(site.window, info.hwndFrame);
+  EXPECT_EQ(sizeof info, info.cb);
+  EXPECT_FALSE(info.fMDIApp);
+  if (frame) frame->Release();
+
   // With a host object, IDispatch and IDispatchEx go to it.
   site.renderer->SetHostDispatch(&container_test::TheRecorder());
   IDispatch* dispatch = Query<IDispatch>(primary, IID_IDispatch);
@@ -139,7 +157,7 @@ TEST(SiteHostInfo, OwnPagesAndForeignPagesAreAnsweredApart) {
     DOCHOSTUIINFO info = {};
     info.cbSize = sizeof info;
     ASSERT_EQ(S_OK, site.renderer->GetHostInfo(&info)) << c.name;
-    EXPECT_EQ(20u, info.cbSize) << c.name;
+    EXPECT_EQ(sizeof(DOCHOSTUIINFO), info.cbSize) << c.name;
     EXPECT_EQ(c.flags, info.dwFlags) << c.name;
     EXPECT_EQ(c.download, site.renderer->DownloadControl()) << c.name;
     EXPECT_EQ(c.style, Take(info.pchHostCss)) << c.name;
