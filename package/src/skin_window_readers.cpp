@@ -174,6 +174,11 @@ int SKINReadElementDefinitions(ZEQBASESKIN* skin) {
   }
   skin->elementCount = 0;
   for (const SKINELEMENT& element : skin->elements) skin->elementCount += element.defined ? 1 : 0;
+  SKINReadStateSet(skin, "default", &skin->defaultStateSet);
+  SKINReadStateSet(skin, "focus", &skin->focusStateSet);
+  SKINReadStateSet(skin, "disabled", &skin->disabledStateSet);
+  const char* custom = skin->customStateSetName.data;
+  if (custom && *custom) SKINReadStateSet(skin, custom, &skin->customStateSet);
   return 1;
 }
 

@@ -207,6 +207,21 @@ const KeyCase kCases[] = {
      {{"layer1.type", "static"}, {"layer1.state.default.color.line", "#FF0000"}},
      [](const ZEQBASESKIN& s) { return std::to_string(s.elements[0].stateCount) + "/" + Hex(s.colours[0].line); },
      "0/00000000"},
+    // State sets.
+    {"StateSetListsLayersInDefinitionOrder",
+     {{"stateset.default.layer2.property", "hit text"}, {"stateset.default.layer1.property", "hidden nomouseclick"},
+      {"stateset.default.layer1.padding", "1,2,3,4"}, {"stateset.default.layer1.position", "5,6"}},
+     [](const ZEQBASESKIN& s) { const SKINSTATESET& set = s.defaultStateSet;
+                                return std::to_string(set.listedCount) + "/" + Ints(set.listedElements, 3) + "/" +
+                                       Ints(set.elementFlags, 3) + "/" + std::to_string(set.textElement) + "/" +
+                                       Ints(set.elementPadding[0], 4) + "/" + Ints(reinterpret_cast<const int*>(set.elementPosition[0]), 2); },
+     "2/1,0,-1/19,4,0/1/1,2,3,4/5,6"},
+    {"StateSetWithOneVisibleLayerTakesItAsText",
+     {{"stateset.focus.layer3", "<section>"}, {"stateset.focus.layer1.property", "hidden"}, {"stateset.focus.image.file", "f.png"}},
+     [](const ZEQBASESKIN& s) { const SKINSTATESET& set = s.focusStateSet;
+                                return std::to_string(set.defined) + "/" + std::to_string(set.textElement) + "/" +
+                                       Text(set.image.file) + "/" + std::to_string(s.disabledStateSet.defined); },
+     "1/2/f.png/0"},
 };
 
 class SkinKeys : public ::testing::TestWithParam<KeyCase> {};

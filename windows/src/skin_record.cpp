@@ -13,9 +13,11 @@ void SKINSetText(ZEQBuffer* field, const char* text) {
 
 void SKINTakeText(ZEQBuffer* field, char* block) { field->Replace(block); }
 
-namespace {
-
-void InitStateSet(SKINSTATESET* set) {
+void SKINStateSetInit(SKINSTATESET* set) {
+  set->defined = 0;
+  set->listedCount = 0;
+  memset(set->elementFlags, 0, sizeof set->elementFlags);
+  memset(set->elementPadding, 0, sizeof set->elementPadding);
   for (int i = 0; i < kSkinElementCount; ++i) {
     set->listedElements[i] = -1;
     set->elementPosition[i][0] = kSkinPositionUnset;
@@ -24,8 +26,6 @@ void InitStateSet(SKINSTATESET* set) {
   set->textElement = -1;
   set->tipElement = -1;
 }
-
-}  // namespace
 
 SKINHolder SKINNewSkin() {
   void* block = HeapAllocZ(sizeof(ZEQBASESKIN));
@@ -45,7 +45,7 @@ SKINHolder SKINNewSkin() {
   }
   for (SKINSTATESET* set : {&skin->defaultStateSet, &skin->focusStateSet, &skin->disabledStateSet,
                             &skin->customStateSet}) {
-    InitStateSet(set);
+    SKINStateSetInit(set);
   }
   // The default set is always defined and shows every element.
   skin->defaultStateSet.defined = 1;

@@ -8,10 +8,17 @@
 #pragma once
 #include "windows/skin_record.h"
 
+// The state set "stateset.<name>": the layers it lists in definition order
+// with their flags (1 shown, 2 hidden, 4 hit-tested, 8 no mouse-down, 0x10
+// no click, 0x20 overdraw, 0x40 not hit-tested), paddings and positions, its
+// text and tip layers, image and label. A set without entries is left as it
+// was. 0 when the skin has no definitions, else 1.
+int SKINReadStateSet(ZEQBASESKIN* skin, const char* name, SKINSTATESET* set);
 // The element layers, then the window keys (title, splash, menu, extents,
 // cursors, frame, images, label); 1.
 int SKINReadWindowDefinition(ZEQBASESKIN* skin);
-// The layers layer1 ... layer15 up to the first gap; 1.
+// The layers layer1 ... layer15 up to the first gap, then the state sets
+// default, focus, disabled and the custom one; 1.
 int SKINReadElementDefinitions(ZEQBASESKIN* skin);
 // The keys under name (file, effect, offsets, size, index, area, mask,
 // alignment, position, property); 1 when the section exists, else 0.

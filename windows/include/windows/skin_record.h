@@ -258,6 +258,9 @@ struct ZEQBASESKIN {
 SKINHolder SKINNewSkin();
 // True when the holder is empty or its skin has no definitions list.
 bool SKINIsBlank(const SKINHolder& skin);
+// Empties a state set's tables: nothing listed, no flags or paddings,
+// positions unset, text and tip elements -1, not defined.
+void SKINStateSetInit(SKINSTATESET* set);
 // Empties an element's geometry: every number of the mesh 0, its scan text
 // and state formats freed.
 int SKINResetLayer(SKINMESH* geometry);
