@@ -59,6 +59,33 @@ inline bool MatchDirective(const std::string& line, const char* word, std::strin
   return true;
 }
 
+// A line without its indentation and trailing blanks ("" for a blank
+// line); *level receives the number of TABs in its indentation.
+inline std::string LeveledLine(const char* begin, const char* end, int* level) {
+  *level = 0;
+  while (begin < end && ascii::IsBlank(*begin)) *level += *begin++ == '\t';
+  return Trimmed(begin, end);
+}
+
+// The directives both readers share: "@import" (a failing import fails the
+// line) and "@language"; a line switched off with '-' is ignored. True when
+// the line was one of them, with *ok the line's result.
+template <typename ImportFn, typename LanguageFn>
+bool SharedDirective(const std::string& line, ImportFn import, LanguageFn language, bool* ok) {
+  const bool dash = !line.empty() && line[0] == '-';
+  std::string argument;
+  *ok = true;
+  if (MatchDirective(line, "import", &argument)) {
+    *ok = dash || import(argument);
+    return true;
+  }
+  if (MatchDirective(line, "language", &argument)) {
+    if (!dash) language(argument);
+    return true;
+  }
+  return false;
+}
+
 // The section path brought to a line's level: deeper levels add one '.' per
 // skipped level, shallower ones cut before the level-th dot (the first for
 // levels 0 and 1).

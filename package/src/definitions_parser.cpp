@@ -17,7 +17,6 @@
 
 namespace {
 
-using ascii::IsBlank;
 using defsgrammar::AppendCapped;
 using defsgrammar::EqualsNoCase;
 using defsgrammar::MatchDirective;
@@ -35,18 +34,14 @@ class DefinitionsParser {
       if (block_.Line(begin, begin + length)) CloseBlock();
       return true;
     }
-    const char* end = begin + length;
     int level = 0;
-    while (begin < end && IsBlank(*begin)) level += *begin++ == '\t';
-    while (end > begin && IsBlank(end[-1])) --end;
-    if (begin == end) return true;
-    const std::string line(begin, end);
-    const bool dash = line[0] == '-';
-    std::string argument;
-    if (MatchDirective(line, "import", &argument)) return dash || Import(argument);
-    if (MatchDirective(line, "language", &argument)) {
-      if (!dash) Language(argument);
-      return true;
+    const std::string line = defsgrammar::LeveledLine(begin, begin + length, &level);
+    if (line.empty()) return true;
+    bool ok = true;
+    if (defsgrammar::SharedDirective(
+            line, [this](const std::string& argument) { return Import(argument); },
+            [this](const std::string& argument) { Language(argument); }, &ok)) {
+      return ok;
     }
     if (line[0] == ':') {
       MetaLine(line.substr(1), level);

@@ -46,19 +46,17 @@ class TemplateReader {
       if (block_.Line(begin, begin + length)) StoreEntry(block_.Key(), block_.Detach(), nullptr);
       return true;
     }
-    const char* end = begin + length;
     int level = 0;
-    while (begin < end && ascii::IsBlank(*begin)) level += *begin++ == '\t';
-    while (end > begin && ascii::IsBlank(end[-1])) --end;
-    if (begin == end) return true;
-    const std::string line(begin, end);
+    const std::string line = defsgrammar::LeveledLine(begin, begin + length, &level);
+    if (line.empty()) return true;
+    bool ok = true;
+    if (defsgrammar::SharedDirective(
+            line, [this](const std::string& argument) { return Import(argument); },
+            [this](const std::string& argument) { Language(argument); }, &ok)) {
+      return ok;
+    }
     const bool dash = line[0] == '-';
     std::string argument;
-    if (MatchDirective(line, "import", &argument)) return dash || Import(argument);
-    if (MatchDirective(line, "language", &argument)) {
-      if (!dash) Language(argument);
-      return true;
-    }
     if (MatchDirective(line, "extend", &argument)) {
       if (dash) {
         EndClass();
