@@ -18,6 +18,7 @@
 #include "package/templates.h"
 #include "package/vfs.h"
 #include "ascii_text.h"
+#include "open_files.h"
 #include "template_reader.h"
 #include "text_builder.h"
 
@@ -30,29 +31,8 @@ ZEQList* TemplateCache() {
   return cache;
 }
 
-// The templates being read on this thread, innermost first.
-struct OpenTemplate {
-  const char* normalized;
-  const OpenTemplate* outer;
-};
-thread_local const OpenTemplate* innermost = nullptr;
-
-class OpenTemplateScope {
- public:
-  explicit OpenTemplateScope(const char* normalized) : file_{normalized, innermost} { innermost = &file_; }
-  ~OpenTemplateScope() { innermost = file_.outer; }
-  OpenTemplateScope(const OpenTemplateScope&) = delete;
-  OpenTemplateScope& operator=(const OpenTemplateScope&) = delete;
-
- private:
-  OpenTemplate file_;
-};
-
-bool IsBeingRead(const char* normalized) {
-  for (const OpenTemplate* file = innermost; file; file = file->outer)
-    if (ascii::EqualsNoCase(file->normalized, normalized)) return true;
-  return false;
-}
+struct TemplateFiles;
+using TemplateFileScope = OpenFileScope<TemplateFiles>;
 
 bool LastWriteTime(const char* path, FILETIME* time) {
   *time = FILETIME{};
@@ -133,8 +113,12 @@ int ParseTemplateFile(uintptr_t context, const char* path, char* normalizedOut) 
   if (!normalized.text) return 0;
   if (normalizedOut) snprintf(normalizedOut, kSkinPathMax + 1, "%s", normalized.text);
   if (IsTemplateCached(path)) return 1;
-  if (IsBeingRead(normalized.text)) {
+  if (TemplateFileScope::IsBeingRead(normalized.text)) {
     PackageLogPrintf("ParseTemplateFile: [FAILED] - Import cycle: \"%s\"", path);
+    return 0;
+  }
+  if (TemplateFileScope::Depth() >= kDefinitionsImportDepth) {
+    PackageLogPrintf("ParseTemplateFile: [FAILED] - Imports nested too deep: \"%s\"", path);
     return 0;
   }
   void* block = nullptr;
@@ -143,7 +127,7 @@ int ParseTemplateFile(uintptr_t context, const char* path, char* normalizedOut) 
   HeapText data(static_cast<char*>(block));
   int result;
   {
-    OpenTemplateScope scope(normalized.text);
+    TemplateFileScope scope(normalized.text);
     TemplateFileSource source(context, path);
     result = ReadTemplateText(context, normalized.text, data.text, size, &source);
   }
@@ -154,7 +138,7 @@ int ParseTemplateFile(uintptr_t context, const char* path, char* normalizedOut) 
 int ParseTemplateText(uintptr_t context, const char* path, const char* text, size_t length) {
   HeapText normalized(SmartNormalizePath(path ? path : ""));
   if (!normalized.text || !text) return 0;
-  OpenTemplateScope scope(normalized.text);
+  TemplateFileScope scope(normalized.text);
   TemplateFileSource source(context, path);
   return ReadTemplateText(context, normalized.text, text, length, &source);
 }

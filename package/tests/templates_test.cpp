@@ -206,6 +206,17 @@ TEST_F(Templates, ImportCyclesOfOneTwoAndFiveAreRefused) {
   EXPECT_NE(std::string::npos, log_.Contents().find("Import cycle"));
 }
 
+TEST_F(Templates, ImportsNestedTooDeepFailInsteadOfRecursing) {
+  for (int i = 1; i < 40; ++i) Write("deep" + std::to_string(i) + ".hdc", {"@import deep" + std::to_string(i + 1) + ".hdc"});
+  Write("deep40.hdc", {"@define #DeepEnd"});
+  EXPECT_EQ(0, Read(Write("deep0.hdc", {"@import deep1.hdc"})));
+  EXPECT_NE(std::string::npos, log_.Contents().find("Imports nested too deep"));
+  // A short chain is read.
+  Write("short2.hdc", {"@define #ShortEnd"});
+  Write("short1.hdc", {"@import short2.hdc"});
+  EXPECT_EQ(1, Read(Write("short0.hdc", {"@import short1.hdc"})));
+}
+
 TEST_F(Templates, AReferenceNamesATemplateAndItsClass) {
   const std::string path = Write("named.hdc", {"@define #NamedClass", "\tw:5"});
   SKINHolder found = FindTemplateClassReference(0, (path + "#NamedClass").c_str());
