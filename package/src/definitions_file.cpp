@@ -14,6 +14,7 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "ascii_text.h"
+#include "open_files.h"
 #include "text_builder.h"
 
 namespace {
@@ -37,34 +38,8 @@ void InsertCached(const char* normalized, DefinitionsList* list) {
                                 ZEQLIST_TEXT_KEY);
 }
 
-// The files being read on this thread, innermost first.
-struct OpenFile {
-  const char* normalized;
-  const OpenFile* outer;
-  int depth;
-};
-thread_local const OpenFile* innermost = nullptr;
-
-// Pushes a file for the length of its read.
-class OpenFileScope {
- public:
-  explicit OpenFileScope(const char* normalized)
-      : file_{normalized, innermost, innermost ? innermost->depth + 1 : 1} {
-    innermost = &file_;
-  }
-  ~OpenFileScope() { innermost = file_.outer; }
-  OpenFileScope(const OpenFileScope&) = delete;
-  OpenFileScope& operator=(const OpenFileScope&) = delete;
-
- private:
-  OpenFile file_;
-};
-
-bool IsBeingRead(const char* normalized) {
-  for (const OpenFile* file = innermost; file; file = file->outer)
-    if (ascii::EqualsNoCase(file->normalized, normalized)) return true;
-  return false;
-}
+struct DefinitionsFiles;
+using DefinitionsFileScope = OpenFileScope<DefinitionsFiles>;
 
 DefinitionsTemplateReader templateReader = nullptr;
 
@@ -146,12 +121,12 @@ DefinitionsList* ParseDefinitionsFile(uintptr_t context, const char* path, uint3
   if (cache) {
     if (DefinitionsList* cached = FindCached(normalized.text)) return cached;
   }
-  if (IsBeingRead(normalized.text)) {
+  if (DefinitionsFileScope::IsBeingRead(normalized.text)) {
     // The file's entries are already on their way into the list.
     PackageLogPrintf("ParseDefinitionsFile: Import cycle skipped: \"%s\"", path);
     return target;
   }
-  if (innermost && innermost->depth >= kDefinitionsImportDepth) {
+  if (DefinitionsFileScope::Depth() >= kDefinitionsImportDepth) {
     PackageLogPrintf("ParseDefinitionsFile: [FAILED] - Imports nested too deep: \"%s\"", path);
     return nullptr;
   }
@@ -161,7 +136,7 @@ DefinitionsList* ParseDefinitionsFile(uintptr_t context, const char* path, uint3
   char* data = static_cast<char*>(block);
   DefinitionsList* list;
   {
-    OpenFileScope scope(normalized.text);
+    DefinitionsFileScope scope(normalized.text);
     FileSource source(context, path, cache);
     list = ParseDefinitionsText(data, size, target, &source, cache != 0);
   }

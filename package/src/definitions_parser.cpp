@@ -12,55 +12,16 @@
 #include "package/macros.h"
 #include "package/text_lines.h"
 #include "ascii_text.h"
+#include "definitions_grammar.h"
 #include "text_builder.h"
 
 namespace {
 
-using ascii::IsBlank;
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-  return ascii::EqualsNoCase(a.data(), a.size(), b);
-}
-
-std::string Trimmed(const char* begin, const char* end) {
-  while (begin < end && IsBlank(*begin)) ++begin;
-  while (end > begin && IsBlank(end[-1])) --end;
-  return std::string(begin, end);
-}
-
-constexpr size_t kPathCap = kDefinitionKeyMax + 1;
-
-// Appends what fits below the path cap.
-void AppendCapped(std::string* path, const std::string& part) {
-  if (path->size() < kPathCap) path->append(part, 0, kPathCap - path->size());
-}
-
-// "%name%" loses its markers and counts as a variable.
-bool StripVariableMarkers(std::string* name) {
-  if (name->size() < 2 || name->front() != '%' || name->back() != '%') return false;
-  *name = name->substr(1, name->size() - 2);
-  return true;
-}
-
-// The scanf-like patterns "%*[set]word...": a run of at least one character
-// of set at the start, then word. The position after the word, or npos.
-size_t MatchWord(const std::string& line, const char* set, const char* word) {
-  size_t at = 0;
-  while (at < line.size() && line[at] && strchr(set, line[at])) ++at;
-  if (at == 0 || line.compare(at, strlen(word), word) != 0) return std::string::npos;
-  return at + strlen(word);
-}
-
-// "%*[- \t@]word %[^\r\n]": the word, optional white space, then an argument
-// of at least one character.
-bool MatchDirective(const std::string& line, const char* word, std::string* argument) {
-  size_t at = MatchWord(line, "- \t@", word);
-  if (at == std::string::npos) return false;
-  while (at < line.size() && line[at] && strchr(" \t\v\f", line[at])) ++at;
-  if (at >= line.size()) return false;
-  *argument = line.substr(at);
-  return true;
-}
+using defsgrammar::AppendCapped;
+using defsgrammar::EqualsNoCase;
+using defsgrammar::MatchDirective;
+using defsgrammar::StripVariableMarkers;
+using defsgrammar::Trimmed;
 
 class DefinitionsParser {
  public:
@@ -69,22 +30,18 @@ class DefinitionsParser {
 
   // One line without its terminator; false fails the read.
   bool Line(const char* begin, size_t length) {
-    if (blockOpen_) {
-      BlockLine(begin, begin + length);
+    if (block_.IsOpen()) {
+      if (block_.Line(begin, begin + length)) CloseBlock();
       return true;
     }
-    const char* end = begin + length;
     int level = 0;
-    while (begin < end && IsBlank(*begin)) level += *begin++ == '\t';
-    while (end > begin && IsBlank(end[-1])) --end;
-    if (begin == end) return true;
-    const std::string line(begin, end);
-    const bool dash = line[0] == '-';
-    std::string argument;
-    if (MatchDirective(line, "import", &argument)) return dash || Import(argument);
-    if (MatchDirective(line, "language", &argument)) {
-      if (!dash) Language(argument);
-      return true;
+    const std::string line = defsgrammar::LeveledLine(begin, begin + length, &level);
+    if (line.empty()) return true;
+    bool ok = true;
+    if (defsgrammar::SharedDirective(
+            line, [this](const std::string& argument) { return Import(argument); },
+            [this](const std::string& argument) { Language(argument); }, &ok)) {
+      return ok;
     }
     if (line[0] == ':') {
       MetaLine(line.substr(1), level);
@@ -102,27 +59,11 @@ class DefinitionsParser {
     return true;
   }
 
-  bool BlockOpen() const { return blockOpen_; }
+  bool BlockOpen() const { return block_.IsOpen(); }
 
  private:
-  // The section path brought to a line's level (see the language's levels).
-  // Paths are held to one character more than a stored key may have: a path
-  // that long gives keys too long to store, whatever is cut from or added to
-  // its end, and a hostile text cannot make every line copy a huge path.
   std::string PathAtLevel(int level) const {
-    std::string path = sectionPath_;
-    if (level > sectionLevel_) {
-      AppendCapped(&path, std::string(std::min(size_t(level - sectionLevel_ - 1), kPathCap), '.'));
-    } else if (!(level == 0 && sectionLevel_ == 0)) {
-      // Cut before the level-th dot (the first for level 0 and 1).
-      size_t dot = std::string::npos;
-      for (int i = 0, n = level < 1 ? 1 : level; i < n; ++i) {
-        dot = path.find('.', dot == std::string::npos ? 0 : dot + 1);
-        if (dot == std::string::npos) break;
-      }
-      if (dot != std::string::npos) path.resize(dot);
-    }
-    return path;
+    return defsgrammar::PathAtLevel(sectionPath_, sectionLevel_, level);
   }
 
   bool VariableRegion() const { return variableLevel_ > 0; }
@@ -166,13 +107,7 @@ class DefinitionsParser {
     AppendCapped(&key, name);
     if (key.size() > kDefinitionKeyMax || IsPrivateDefinitionKey(key.c_str())) return;
     if (EqualsNoCase(value, "#begin")) {
-      blockOpen_ = true;
-      blockName_ = name;
-      blockKey_ = key;
-      blockVariable_ = variable;
-      blockTabs_ = level;
-      block_.Clear();
-      block_.Reserve(1024);
+      block_.Open(name, key, variable, level);
       return;
     }
     DefinitionStoreEntry(source_ ? source_->Names() : nullptr, key.c_str(), target_,
@@ -193,30 +128,9 @@ class DefinitionsParser {
     Key(number, Trimmed(text.data(), text.data() + text.size()), level);
   }
 
-  void BlockLine(const char* begin, const char* end) {
-    size_t run = 0;
-    int tabs = 0;
-    while (begin + run < end && IsBlank(begin[run])) tabs += begin[run++] == '\t';
-    const std::string raw(begin, end);
-    const bool dash = begin + run < end && begin[run] == '-';
-    // "%*[- \t#]end%[^\r\n]": the end line names the block it closes.
-    const size_t after = dash ? std::string::npos : MatchWord(raw, "- \t#", "end");
-    if (after != std::string::npos && after < raw.size() &&
-        EqualsNoCase(Trimmed(raw.data() + after, raw.data() + raw.size()), blockName_.c_str())) {
-      CloseBlock();
-      return;
-    }
-    // The indentation removed is bounded by the previous line's TABs.
-    const size_t removed = blockTabs_ > 0 && size_t(blockTabs_) < run ? size_t(blockTabs_) : run;
-    block_.Append(begin + removed, size_t(end - begin) - removed);
-    block_.Append("\r\n", 2);
-    blockTabs_ = tabs;
-  }
-
   void CloseBlock() {
-    blockOpen_ = false;
-    DefinitionStoreEntry(source_ ? source_->Names() : nullptr, blockKey_.c_str(), target_,
-                         block_.Detach(), blockVariable_ || VariableRegion());
+    DefinitionStoreEntry(source_ ? source_->Names() : nullptr, block_.Key().c_str(), target_,
+                         block_.Detach(), block_.Variable() || VariableRegion());
   }
 
   bool Import(const std::string& argument) {
@@ -242,12 +156,7 @@ class DefinitionsParser {
   std::string sectionPath_;
   int sectionLevel_ = -1;
   int variableLevel_ = -1;
-  bool blockOpen_ = false;
-  std::string blockName_;
-  std::string blockKey_;
-  bool blockVariable_ = false;
-  int blockTabs_ = 0;
-  HeapTextBuilder block_;
+  defsgrammar::Block block_;
 };
 
 }  // namespace
