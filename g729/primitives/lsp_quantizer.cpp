@@ -71,6 +71,15 @@ void GetQuant(LspPredictor* p, int code0, int code1, int code2, int mode, Word16
   Stability(lsfq);
 }
 
+// The silence description's predictor for mode 1 mixes the speech
+// predictors (0.6 and 0.4); mode 0 is the first speech predictor.
+void NoisePredictor(int mode, Word16 (*fg)[10]) {
+  for (int k = 0; k < 4; k++)
+    for (int j = 0; j < kOrder; j++)
+      fg[k][j] = mode == 0 ? tab::fg[0][k][j]
+                           : ExtractH(LMac(LMult(tab::fg[0][k][j], 19660), tab::fg[1][k][j], 13107));
+}
+
 void Weights(const Word16* flsp, Word16* wegt) {
   Word16 buf[kOrder];
   buf[0] = Sub(flsp[1], 1029 + 8192);
@@ -232,6 +241,30 @@ void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_ls
     PrevUpdate(p, buf);
   }
   LsfToLsp(lsf_q, lsp_q);
+}
+
+void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {
+  const int mode = index[0] & 1;
+  Word16 buf[kOrder], lsfq[kOrder], fg[4][10];
+  for (int j = 0; j < kOrder; j++) buf[j] = tab::lspcb1[tab::PtrTab_1[index[1] & 31]][j];
+  for (int j = 0; j < 5; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[0][index[2] & 15]][j]);
+  for (int j = 5; j < kOrder; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[1][index[2] & 15]][j]);
+  // Keep neighbouring values at least 10 (Q13) apart.
+  for (int j = 1; j < kOrder; j++) {
+    Word32 acc = LMult(buf[j - 1], 16384);
+    acc = LMac(acc, buf[j], -16384);
+    acc = LMac(acc, 10, 16384);
+    Word16 k = ExtractH(acc);
+    if (k > 0) {
+      buf[j - 1] = Sub(buf[j - 1], k);
+      buf[j] = Add(buf[j], k);
+    }
+  }
+  NoisePredictor(mode, fg);
+  PrevCompose(buf, lsfq, fg, p->freq_prev, tab::noise_fg_sum[mode]);
+  PrevUpdate(p, buf);
+  Stability(lsfq);
+  LsfToLsp(lsfq, lsp_q);
 }
 
 }  // namespace g729

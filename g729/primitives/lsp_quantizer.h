@@ -24,4 +24,8 @@ void LspQuantize(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* code
 void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_lsf,
                Word16* prev_mode, Word16* lsp_q);
 
+// Decodes a silence description's LSF indices (predictor switch, first and
+// second stage) into quantised LSPs, updating the predictor.
+void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q);
+
 }  // namespace g729
