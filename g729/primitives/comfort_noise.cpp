@@ -44,21 +44,48 @@ Word16 NextRandom(Word16* seed) {
   return *seed;
 }
 
-Word16 QuantizeNoiseEnergy(Word16 energy, Word16 shift) {
-  Word16 hi, lo;
-  LExtract(LShl((Word32)energy, shift), hi, lo);
-  Word32 x = Mpy32by16(hi, lo, tab::fact[0]);
+Word16 QuantizeNoiseEnergy(const Word16* energy, const Word16* shift, int count, Word16* level_db) {
+  Word16 hi, lo, sh = 0;
+  Word32 x;
+  if (count == 0) {
+    LExtract(LShl((Word32)energy[0], shift[0]), hi, lo);
+    x = Mpy32by16(hi, lo, tab::fact[0]);
+  } else {
+    // Weighted average of the energies, aligned to the smallest shift.
+    sh = shift[0];
+    for (int i = 1; i < count; i++)
+      if (shift[i] < sh) sh = shift[i];
+    sh = Add(sh, (Word16)(16 - tab::marg[count]));
+    x = 0;
+    for (int i = 0; i < count; i++) x = LAdd(x, LShl((Word32)energy[i], Sub(sh, shift[i])));
+    LExtract(x, hi, lo);
+    x = Mpy32by16(hi, lo, tab::fact[count]);
+  }
   Word16 exp, frac;
   Log2(x, exp, frac);
-  Word16 e = Add(Shl(exp, 10), MultR(frac, 1024));  // 1024 log2(energy)
-  if (e <= -2721) return 0;                          // -8 dB
-  if (e > 22111) return 31;                          // 65 dB
-  if (e <= 4762) {                                   // 14 dB
-    Word16 index = Mult(Add(e, 3401), 24);
-    return index < 1 ? 1 : index;
+  Word16 e = Add(Shl(Sub(exp, sh), 10), MultR(frac, 1024));  // 1024 log2(energy)
+  Word16 db, index;
+  if (e <= -2721) {  // -8 dB
+    db = -12;
+    index = 0;
+  } else if (e > 22111) {  // 65 dB
+    db = 66;
+    index = 31;
+  } else if (e <= 4762) {  // 14 dB
+    index = Mult(Add(e, 3401), 24);
+    if (index < 1) index = 1;
+    db = Sub(Shl(index, 2), 8);
+  } else {
+    index = Sub(Shr(Mult(Sub(e, 340), 193), 2), 1);
+    if (index < 6) index = 6;
+    db = Add(Shl(index, 1), 4);
   }
-  Word16 index = Sub(Shr(Mult(Sub(e, 340), 193), 2), 1);
-  return index < 6 ? 6 : index;
+  if (level_db) *level_db = db;
+  return index;
+}
+
+Word16 SmoothNoiseGain(Word16 current, Word16 described) {
+  return Add(MultR(current, 28672), MultR(described, 4096));
 }
 
 void NoiseExcitation(Word16 gain, Word16* exc, Word16* seed, Word16* gp, Word16* lags) {

@@ -11,9 +11,15 @@ const Word16 kNoiseSeed = 11111;
 // The codec's linear congruential generator (also used by concealment).
 Word16 NextRandom(Word16* seed);
 
-// Quantises an energy given as a 16-bit mantissa and its shift into the
-// silence description's 5-bit gain index.
-Word16 QuantizeNoiseEnergy(Word16 energy, Word16 shift);
+// Quantises noise energy, given as 16-bit mantissas and their shifts, into
+// the silence description's 5-bit gain index; level_db (when given)
+// receives the quantised level in dB. count 0: one saved excitation
+// energy; count 1 or 2: the average of that many residual energies.
+Word16 QuantizeNoiseEnergy(const Word16* energy, const Word16* shift, int count, Word16* level_db = nullptr);
+
+// The noise gain's step towards the silence description's gain (7/8 of
+// the current gain plus 1/8 of the described one).
+Word16 SmoothNoiseGain(Word16 current, Word16 described);
 
 // Fills the 80 samples at exc (with the excitation history before it, as
 // the adaptive codebook needs) with comfort noise of the given gain:

@@ -73,12 +73,12 @@ void DecodeSilenceFrame(DecoderState* s, const Word16* sid, bool take_gain, int1
   } else if (after_speech) {
     // The first silence description was lost: estimate its gain from the
     // last speech frame's excitation.
-    s->sid_gain = tab::tab_Sidgain[QuantizeNoiseEnergy(s->sid_energy, s->sid_energy_shift)];
+    s->sid_gain = tab::tab_Sidgain[QuantizeNoiseEnergy(&s->sid_energy, &s->sid_energy_shift, 0)];
   }
   if (after_speech || take_gain)
     s->noise_gain = s->sid_gain;
   else
-    s->noise_gain = Add(MultR(s->noise_gain, 28672), MultR(s->sid_gain, 4096));
+    s->noise_gain = SmoothNoiseGain(s->noise_gain, s->sid_gain);
 
   Word16* exc = s->old_exc + kPitMax + kInterpol;
   NoiseExcitation(s->noise_gain, exc, &s->noise_seed);

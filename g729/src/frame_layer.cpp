@@ -55,7 +55,7 @@ void EncoderCoreInit(EncoderHandle* h, int32_t vad, void* scratch) {
   h->codec_type = kCodecTypeA;
   h->vad = vad;
   h->scratch = scratch;
-  EncoderInit(&h->core);
+  EncoderInit(&h->core, vad != 0);
 }
 
 void DecoderCoreInit(DecoderHandle* h, void* scratch) {
@@ -72,10 +72,13 @@ int EncodeCore(EncoderHandle* h, const int16_t* pcm, uint8_t* out, int32_t* fram
   if (!pcm || !out) return -3;
   if (h->size <= 0 || !h->scratch) return -4;
   if (h->tag != kEncoderTag) return -5;
+  h->core.vad = h->vad != 0;  // control may have changed it between frames
   Word16 prm[kParameters];
-  EncodeFrame(&h->core, pcm, prm);
-  PackFrame(prm, out);
-  *frame_type = 3;
+  *frame_type = EncodeFrame(&h->core, pcm, prm);
+  if (*frame_type == 3)
+    PackFrame(prm, out);
+  else if (*frame_type == 1)
+    PackSilenceDescription(prm, out);
   return 0;
 }
 
