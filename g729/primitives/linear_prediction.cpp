@@ -6,19 +6,22 @@
 
 namespace g729 {
 
-void Autocorrelation(const Word16* x, int m, Word16* r_h, Word16* r_l) {
+void Autocorrelation(const Word16* x, int m, Word16* r_h, Word16* r_l, Word16* exponent) {
   Word16 y[240];
   for (int i = 0; i < 240; i++) y[i] = MultR(x[i], tab::hamwindow[i]);
   const Kernels& k = GetKernels();
   int64_t e;
+  int scale = 1;
   for (;;) {
     // 1 + 2 * energy must fit 32 bits; otherwise scale the window down.
     e = 1 + 2 * k.energy(y, 240);
     if (e <= kMax32) break;
     for (int i = 0; i < 240; i++) y[i] = (Word16)(y[i] >> 2);
+    scale += 4;
   }
   Word32 sum = (Word32)e;
   int norm = NormL(sum);
+  if (exponent) *exponent = (Word16)(scale - norm);
   sum = LShl(sum, norm);
   LExtract(sum, r_h[0], r_l[0]);
   // The energy bounds every partial correlation, so the sums are exact.
@@ -37,7 +40,7 @@ void LagWindow(int m, Word16* r_h, Word16* r_l) {
 }
 
 void LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, Word16* old_a,
-                    Word16* old_rc) {
+                    Word16* old_rc, Word16* err) {
   Word16 hi, lo, Kh, Kl, alp_h, alp_l;
   Word16 Ah[11], Al[11], Anh[11], Anl[11];
   Word32 t0, t1, t2;
@@ -114,6 +117,7 @@ void LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
   old_a[0] = 4096;
   old_rc[0] = rc[0];
   old_rc[1] = rc[1];
+  if (err) *err = Shr(alp_h, alp_exp);
 }
 
 namespace {

@@ -6,15 +6,17 @@
 namespace g729 {
 
 // Windowed autocorrelation of the 240-sample analysis span to lag m, as
-// normalised double-precision values (r_h, r_l), m + 1 of each.
-void Autocorrelation(const Word16* x, int m, Word16* r_h, Word16* r_l);
+// normalised double-precision values (r_h, r_l), m + 1 of each; exponent
+// (when given) receives the power of two of that normalisation.
+void Autocorrelation(const Word16* x, int m, Word16* r_h, Word16* r_l, Word16* exponent = nullptr);
 // Bandwidth expansion and white-noise correction of lags 1..m.
 void LagWindow(int m, Word16* r_h, Word16* r_l);
 
 // Levinson-Durbin to order 10. When the filter is unstable the previous
 // frame's coefficients (old_a, old_rc) are used; otherwise they are updated.
+// err (when given) receives the prediction error energy of a stable filter.
 void LevinsonDurbin(const Word16* r_h, const Word16* r_l, Word16* a, Word16* rc, Word16* old_a,
-                    Word16* old_rc);
+                    Word16* old_rc, Word16* err = nullptr);
 
 // LP coefficients to LSP by the Chebyshev root search on a 50-point grid;
 // falls back to old_lsp when fewer than 10 roots are found.

@@ -71,6 +71,15 @@ void GetQuant(LspPredictor* p, int code0, int code1, int code2, int mode, Word16
   Stability(lsfq);
 }
 
+// The silence description's predictor for mode 1 mixes the speech
+// predictors (0.6 and 0.4); mode 0 is the first speech predictor.
+void NoisePredictor(int mode, Word16 (*fg)[10]) {
+  for (int k = 0; k < 4; k++)
+    for (int j = 0; j < kOrder; j++)
+      fg[k][j] = mode == 0 ? tab::fg[0][k][j]
+                           : ExtractH(LMac(LMult(tab::fg[0][k][j], 19660), tab::fg[1][k][j], 13107));
+}
+
 void Weights(const Word16* flsp, Word16* wegt) {
   Word16 buf[kOrder];
   buf[0] = Sub(flsp[1], 1029 + 8192);
@@ -232,6 +241,125 @@ void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_ls
     PrevUpdate(p, buf);
   }
   LsfToLsp(lsf_q, lsp_q);
+}
+
+void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {
+  const int mode = index[0] & 1;
+  Word16 buf[kOrder], lsfq[kOrder], fg[4][10];
+  for (int j = 0; j < kOrder; j++) buf[j] = tab::lspcb1[tab::PtrTab_1[index[1] & 31]][j];
+  for (int j = 0; j < 5; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[0][index[2] & 15]][j]);
+  for (int j = 5; j < kOrder; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[1][index[2] & 15]][j]);
+  // Keep neighbouring values at least 10 (Q13) apart.
+  for (int j = 1; j < kOrder; j++) {
+    Word32 acc = LMult(buf[j - 1], 16384);
+    acc = LMac(acc, buf[j], -16384);
+    acc = LMac(acc, 10, 16384);
+    Word16 k = ExtractH(acc);
+    if (k > 0) {
+      buf[j - 1] = Sub(buf[j - 1], k);
+      buf[j] = Add(buf[j], k);
+    }
+  }
+  NoisePredictor(mode, fg);
+  PrevCompose(buf, lsfq, fg, p->freq_prev, tab::noise_fg_sum[mode]);
+  PrevUpdate(p, buf);
+  Stability(lsfq);
+  LsfToLsp(lsfq, lsp_q);
+}
+
+void LspToLsfNormalized(const Word16* lsp, Word16* lsf) {
+  int ind = 63;
+  for (int i = kOrder - 1; i >= 0; i--) {
+    while (ind > 0 && tab::table[ind] < lsp[i]) ind--;
+    Word32 t = LMult(Sub(lsp[i], tab::table[ind]), tab::slope[ind]);
+    lsf[i] = Add(Round(LShl(t, 3)), (Word16)(ind << 8));
+  }
+}
+
+namespace {
+
+const int kSidCandidates = 4;
+const Word16 kMax16 = 32767;
+
+// One stage of the silence description's tree search: the k best pairs of
+// (input vector, code word) by the distance dist(p, m), with the residuals
+// the chosen code words leave.
+template <typename Distance, typename Codeword>
+void SearchStage(const Word16* in, int inputs, int words, int k, Distance dist, Codeword word,
+                 Word16* out, Word16* best, Word16* back) {
+  Word16 sum[kSidCandidates * 32];
+  for (int p = 0; p < inputs; p++)
+    for (int m = 0; m < words; m++) sum[p * words + m] = dist(p, m);
+  for (int q = 0; q < k; q++) {
+    Word16 min = kMax16;
+    int min_p = 0, min_m = 0;
+    for (int p = 0; p < inputs; p++)
+      for (int m = 0; m < words; m++)
+        if (sum[p * words + m] < min) {
+          min = sum[p * words + m];
+          min_p = p;
+          min_m = m;
+        }
+    sum[min_p * words + min_m] = kMax16;
+    for (int l = 0; l < kOrder; l++) out[q * kOrder + l] = Sub(in[min_p * kOrder + l], word(min_m, l));
+    back[q] = (Word16)min_p;
+    best[q] = (Word16)min_m;
+  }
+}
+
+}  // namespace
+
+void QuantizeSidLsp(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* index) {
+  Word16 lsf[kOrder], weight[kOrder], err[2 * kOrder];
+  LspToLsf(lsp, lsf);
+  // Spacing of about 100 Hz.
+  if (lsf[0] < kLowLimit) lsf[0] = kLowLimit;
+  for (int i = 0; i < kOrder - 1; i++)
+    if (Sub(lsf[i + 1], lsf[i]) < 2 * kGap3) lsf[i + 1] = Add(lsf[i], 2 * kGap3);
+  if (lsf[kOrder - 1] > kHighLimit) lsf[kOrder - 1] = kHighLimit;
+  if (lsf[kOrder - 1] < lsf[kOrder - 2]) lsf[kOrder - 2] = Sub(lsf[kOrder - 1], kGap3);
+  Weights(lsf, weight);
+  for (int mode = 0; mode < 2; mode++) {
+    Word16 fg[4][10];
+    NoisePredictor(mode, fg);
+    PrevExtract(lsf, err + mode * kOrder, fg, p->freq_prev, tab::noise_fg_sum_inv[mode]);
+  }
+  // First stage: 4 candidates over both predictors and 32 code words.
+  Word16 d1[kSidCandidates * kOrder], best1[kSidCandidates], back1[kSidCandidates];
+  auto first_word = [](int m, int l) { return tab::lspcb1[tab::PtrTab_1[m]][l]; };
+  SearchStage(
+      err, 2, 32, kSidCandidates,
+      [&](int pi, int m) {
+        Word32 acc = 0;
+        for (int l = 0; l < kOrder; l++) {
+          Word16 t = Sub(err[pi * kOrder + l], first_word(m, l));
+          acc = LMac(acc, t, t);
+        }
+        return Mult(ExtractH(acc), tab::Mp[pi]);
+      },
+      first_word, d1, best1, back1);
+  // Second stage: the best of 16 split code words, weighted.
+  Word16 d2[kOrder], best2[1], back2[1];
+  auto second_word = [](int m, int l) { return tab::lspcb2[tab::PtrTab_2[l < 5 ? 0 : 1][m]][l]; };
+  SearchStage(
+      d1, kSidCandidates, 16, 1,
+      [&](int pi, int m) {
+        const Word16* fs = tab::noise_fg_sum[back1[pi]];
+        Word32 acc = 0;
+        for (int l = 0; l < kOrder; l++) {
+          Word16 t1 = ExtractH(LShl(LMult(fs[l], fs[l]), 2));
+          t1 = Mult(t1, weight[l]);
+          Word16 t2 = Sub(d1[pi * kOrder + l], second_word(m, l));
+          t1 = ExtractH(LShl(LMult(t1, t2), 3));
+          acc = LMac(acc, t1, t2);
+        }
+        return ExtractH(acc);
+      },
+      second_word, d2, best2, back2);
+  index[0] = back1[back2[0]];
+  index[1] = best1[back2[0]];
+  index[2] = best2[0];
+  DecodeSidLsp(p, index, lsp_q);
 }
 
 }  // namespace g729

@@ -24,4 +24,14 @@ void LspQuantize(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* code
 void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_lsf,
                Word16* prev_mode, Word16* lsp_q);
 
+// Decodes a silence description's LSF indices (predictor switch, first and
+// second stage) into quantised LSPs, updating the predictor.
+void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q);
+// Quantises the LSPs of a silence description into those three indices
+// and the quantised LSPs (as the decoder will decode them), updating the
+// predictor.
+void QuantizeSidLsp(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* index);
+// LSP to LSF normalised to 0..0.5 (Q15), for the voice-activity decision.
+void LspToLsfNormalized(const Word16* lsp, Word16* lsf);
+
 }  // namespace g729

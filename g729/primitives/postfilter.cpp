@@ -119,7 +119,7 @@ void PostfilterInit(PostfilterState* s) {
   s->past_gain = 4096;
 }
 
-void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16* lags) {
+void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16* lags, bool speech) {
   Word16* res2 = s->res2_buf + kPitMax;
   Word16* scal_res2 = s->scal_res2_buf + kPitMax;
   Word16 res2_pst[kSubframe], syn_pst[kFrame];
@@ -137,7 +137,10 @@ void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16*
     WeightCoefficients(a, 22938, ap4);
     ResidualFilter(ap3, &syn[i_subfr], res2, kSubframe);
     for (int j = 0; j < kSubframe; j++) scal_res2[j] = Shr(res2[j], 2);
-    PitchPostfilter(res2, scal_res2, t0_min, t0_max, res2_pst);
+    if (speech)
+      PitchPostfilter(res2, scal_res2, t0_min, t0_max, res2_pst);
+    else
+      for (int j = 0; j < kSubframe; j++) res2_pst[j] = res2[j];
 
     // Tilt from the impulse response of A(z/0.55)/A(z/0.7).
     for (int i = 0; i < 11; i++) h[i] = ap3[i];

@@ -15,7 +15,8 @@ struct PostfilterState {
 void PostfilterInit(PostfilterState* s);
 
 // Postfilters the 80 samples of syn (which has 10 samples of history before
-// it) in place, with the frame's two LP coefficient sets and lags.
-void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16* lags);
+// it) in place, with the frame's two LP coefficient sets and lags. The
+// pitch postfilter runs only on speech (not on comfort noise).
+void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16* lags, bool speech);
 
 }  // namespace g729

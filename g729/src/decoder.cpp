@@ -2,6 +2,7 @@
 #include "decoder.h"
 
 #include "algebraic_codebook.h"
+#include "comfort_noise.h"
 #include "linear_prediction.h"
 #include "pitch.h"
 #include "g729_tables.h"
@@ -11,10 +12,30 @@ namespace {
 const Word16 kInitialLsp[kOrder] = {30000, 26000, 21000, 15000, 8000, 0, -8000, -15000, -21000, -26000};
 const Word16 kSharpMin = 3277, kSharpMax = 13017;
 const int kPitMax = 143, kInterpol = 11;
+const Word16 kInitialSidLsp[kOrder] = {31441, 27566, 21458, 13612, 4663, -4663, -13612, -21458, -27566, -31441};
+const int kSpeech = 3;
 
-Word16 NextRandom(Word16* seed) {
-  *seed = ExtractL(LAdd(LShr(LMult(*seed, 31821), 1), 13849));
-  return *seed;
+// Synthesis of one subframe's excitation.
+void SynthesizeSubframe(DecoderState* s, const Word16* Az, int i_subfr) {
+  Word16* exc = s->old_exc + kPitMax + kInterpol;
+  Word16* synth = s->synth_buf + kOrder;
+  if (SynthesisFilter(Az, &exc[i_subfr], &synth[i_subfr], kSubframe, s->mem_syn, false)) {
+    // Overflow in the synthesis: scale the whole excitation down and redo.
+    for (Word16& v : s->old_exc) v = Shr(v, 2);
+    SynthesisFilter(Az, &exc[i_subfr], &synth[i_subfr], kSubframe, s->mem_syn, true);
+  } else {
+    for (int i = 0; i < kOrder; i++) s->mem_syn[i] = synth[i_subfr + kSubframe - kOrder + i];
+  }
+}
+
+// The end of every frame: the excitation history moves on, the synthesis
+// is postfiltered (the pitch postfilter only for speech) and written out.
+void FinishFrame(DecoderState* s, const Word16* A_t, const Word16* T2, bool speech, int16_t* out) {
+  Word16* synth = s->synth_buf + kOrder;
+  for (int i = 0; i < kPitMax + kInterpol; i++) s->old_exc[i] = s->old_exc[i + kFrame];
+  Postfilter(&s->post, synth, A_t, T2, speech);
+  PostProcess(&s->post_process, synth, kFrame);
+  for (int i = 0; i < kFrame; i++) out[i] = synth[i];
 }
 }  // namespace
 
@@ -35,10 +56,50 @@ void DecoderInit(DecoderState* s) {
   GainPredictorReset(&s->gain_predictor);
   PostfilterInit(&s->post);
   HighPassInit(&s->post_process);
+  s->past_type = kSpeech;
+  s->sid_energy = 0;
+  s->sid_energy_shift = 1;
+  for (int i = 0; i < kOrder; i++) s->sid_lsp[i] = kInitialSidLsp[i];
+  s->sid_gain = tab::tab_Sidgain[0];
+  s->noise_gain = 0;
+  s->noise_seed = kNoiseSeed;
+}
+
+void DecodeSilenceFrame(DecoderState* s, const Word16* sid, bool take_gain, int16_t* out) {
+  const bool after_speech = s->past_type == kSpeech;
+  if (sid) {
+    s->sid_gain = tab::tab_Sidgain[sid[3] & 31];
+    DecodeSidLsp(&s->lsp_predictor, sid, s->sid_lsp);
+  } else if (after_speech) {
+    // The first silence description was lost: estimate its gain from the
+    // last speech frame's excitation.
+    s->sid_gain = tab::tab_Sidgain[QuantizeNoiseEnergy(&s->sid_energy, &s->sid_energy_shift, 0)];
+  }
+  if (after_speech || take_gain)
+    s->noise_gain = s->sid_gain;
+  else
+    s->noise_gain = SmoothNoiseGain(s->noise_gain, s->sid_gain);
+
+  Word16* exc = s->old_exc + kPitMax + kInterpol;
+  NoiseExcitation(s->noise_gain, exc, &s->noise_seed);
+  Word16 A_t[22];
+  InterpolateLpc(s->lsp_old, s->sid_lsp, A_t);
+  for (int i = 0; i < kOrder; i++) s->lsp_old[i] = s->sid_lsp[i];
+  SynthesizeSubframe(s, &A_t[0], 0);
+  SynthesizeSubframe(s, &A_t[11], kSubframe);
+  const Word16 T2[2] = {s->old_t0, s->old_t0};
+  FinishFrame(s, A_t, T2, false, out);
+  s->sharp = kSharpMin;
+  s->past_type = 0;
 }
 
 void DecodeFrame(DecoderState* s, const Word16* prm, int16_t* out) {
   const bool bfi = prm == nullptr;
+  if (bfi && s->past_type != kSpeech) {
+    DecodeSilenceFrame(s, nullptr, false, out);
+    return;
+  }
+  s->noise_seed = kNoiseSeed;
   Word16 parm[kParametersDecoded];
   if (!bfi) {
     for (int i = 0; i < kParametersDecoded; i++) parm[i] = prm[i];
@@ -48,7 +109,6 @@ void DecodeFrame(DecoderState* s, const Word16* prm, int16_t* out) {
     for (Word16& v : parm) v = 0;
   }
   Word16* exc = s->old_exc + kPitMax + kInterpol;
-  Word16* synth = s->synth_buf + kOrder;
   Word16 A_t[22], T2[2], lsp_new[kOrder], code[kSubframe];
 
   DecodeLsp(&s->lsp_predictor, parm, bfi, s->prev_lsf, &s->prev_mode, lsp_new);
@@ -99,19 +159,19 @@ void DecodeFrame(DecoderState* s, const Word16* prm, int16_t* out) {
       t = LShl(t, 1);
       exc[i + i_subfr] = Round(t);
     }
-    if (SynthesisFilter(Az, &exc[i_subfr], &synth[i_subfr], kSubframe, s->mem_syn, false)) {
-      // Overflow in the synthesis: scale the whole excitation down and redo.
-      for (Word16& v : s->old_exc) v = Shr(v, 2);
-      SynthesisFilter(Az, &exc[i_subfr], &synth[i_subfr], kSubframe, s->mem_syn, true);
-    } else {
-      for (int i = 0; i < kOrder; i++) s->mem_syn[i] = synth[i_subfr + kSubframe - kOrder + i];
-    }
+    SynthesizeSubframe(s, Az, i_subfr);
   }
-  for (int i = 0; i < kPitMax + kInterpol; i++) s->old_exc[i] = s->old_exc[i + kFrame];
-
-  Postfilter(&s->post, synth, A_t, T2);
-  PostProcess(&s->post_process, synth, kFrame);
-  for (int i = 0; i < kFrame; i++) out[i] = synth[i];
+  if (!bfi) {
+    // The excitation energy of the last good frame, should the first
+    // silence description be lost.
+    Word32 e = 0;
+    for (int i = 0; i < kFrame; i++) e = LMac(e, exc[i], exc[i]);
+    int sh = NormL(e);
+    s->sid_energy = Round(LShl(e, sh));
+    s->sid_energy_shift = (Word16)(16 - sh);
+  }
+  FinishFrame(s, A_t, T2, true, out);
+  s->past_type = kSpeech;
 }
 
 }  // namespace g729

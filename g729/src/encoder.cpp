@@ -2,6 +2,7 @@
 #include "encoder.h"
 
 #include "algebraic_codebook.h"
+#include "comfort_noise.h"
 #include "linear_prediction.h"
 #include "pitch.h"
 #include "taming.h"
@@ -11,9 +12,46 @@ namespace {
 const Word16 kInitialLsp[kOrder] = {30000, 26000, 21000, 15000, 8000, 0, -8000, -15000, -21000, -26000};
 const Word16 kSharpMin = 3277, kSharpMax = 13017;
 const int kPitMax = 143, kInterpol = 11;
+
+// Every frame's end: the speech, weighted-speech and excitation histories
+// move on by a frame.
+void ShiftHistories(EncoderState* s) {
+  for (int i = 0; i < 240 - kFrame; i++) s->old_speech[i] = s->old_speech[i + kFrame];
+  for (int i = 0; i < kPitMax; i++) s->old_wsp[i] = s->old_wsp[i + kFrame];
+  for (int i = 0; i < kPitMax + kInterpol; i++) s->old_exc[i] = s->old_exc[i + kFrame];
+}
+
+// A frame without speech: the silence description (or nothing) and the
+// comfort-noise excitation the decoder will build, with the weighting and
+// target filters run on it so that their memories stay in step.
+int EncodeNoiseFrame(EncoderState* s, Word16* sid) {
+  Word16* speech = s->old_speech + 240 - kFrame - 40;
+  Word16* wsp = s->old_wsp + kPitMax;
+  Word16* exc = s->old_exc + kPitMax + kInterpol;
+  Word16 Aq_t[22], gp[2], lags[2];
+  int type = NoiseEncode(&s->noise, s->prev_voice, exc, s->lsp_old_q, Aq_t, sid, &s->lsp_predictor,
+                         &s->noise_seed, s->old_a, s->old_rc, gp, lags);
+  s->pprev_voice = s->prev_voice;
+  s->prev_voice = false;
+  for (int sub = 0; sub < 2; sub++) {
+    const int i_subfr = sub * kSubframe;
+    TamingUpdate(s->exc_err, gp[sub], lags[sub]);
+    Word16 xn[kSubframe], Ap_t[11], Ap1[11];
+    ResidualFilter(&Aq_t[11 * sub], &speech[i_subfr], xn, kSubframe);
+    WeightCoefficients(&Aq_t[11 * sub], 24576, Ap_t);
+    Ap1[0] = 4096;
+    for (int i = 1; i <= kOrder; i++) Ap1[i] = Sub(Ap_t[i], Mult(Ap_t[i - 1], 22938));
+    SynthesisFilter(Ap1, xn, &wsp[i_subfr], kSubframe, s->mem_w, true);
+    for (int i = 0; i < kSubframe; i++) xn[i] = Sub(xn[i], exc[i_subfr + i]);
+    SynthesisFilter(Ap_t, xn, xn, kSubframe, s->mem_w0, true);
+  }
+  s->sharp = kSharpMin;
+  ShiftHistories(s);
+  return type;
+}
 }  // namespace
 
-void EncoderInit(EncoderState* s) {
+void EncoderInit(EncoderState* s, bool vad) {
   for (Word16& v : s->old_speech) v = 0;
   for (Word16& v : s->old_wsp) v = 0;
   for (Word16& v : s->old_exc) v = 0;
@@ -29,9 +67,15 @@ void EncoderInit(EncoderState* s) {
   HighPassInit(&s->pre);
   LspPredictorReset(&s->lsp_predictor);
   GainPredictorReset(&s->gain_predictor);
+  s->vad = vad;
+  s->frame = 0;
+  s->prev_voice = s->pprev_voice = true;
+  s->noise_seed = kNoiseSeed;
+  VoiceActivityInit(&s->activity);
+  NoiseEncoderInit(&s->noise);
 }
 
-void EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
+int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
   Word16* new_speech = s->old_speech + 240 - kFrame;
   Word16* speech = new_speech - 40;
   Word16* p_window = s->old_speech;
@@ -43,11 +87,29 @@ void EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
 
   Word16 Aq_t[22], Ap_t[22];
   {
-    Word16 r_l[11], r_h[11], rc[kOrder], lsp_new[kOrder], lsp_new_q[kOrder];
-    Autocorrelation(p_window, kOrder, r_h, r_l);
+    Word16 r_l[13], r_h[13], rc[kOrder], lsp_new[kOrder], lsp_new_q[kOrder], exp_r0;
+    s->frame = s->frame == 32767 ? 256 : (Word16)(s->frame + 1);
+    Autocorrelation(p_window, s->vad ? 12 : kOrder, r_h, r_l, &exp_r0);
+    Word16 r_h_unwindowed[kOrder + 1];
+    for (int i = 0; i <= kOrder; i++) r_h_unwindowed[i] = r_h[i];
     LagWindow(kOrder, r_h, r_l);
     LevinsonDurbin(r_h, r_l, Ap_t, rc, s->old_a, s->old_rc);
     LpcToLsp(Ap_t, lsp_new, s->lsp_old);
+    if (s->vad) {
+      Word16 lsf[kOrder];
+      LspToLsfNormalized(lsp_new, lsf);
+      VoiceActivityInput in = {rc[1], lsf, r_h, r_l, exp_r0, p_window, s->frame, s->prev_voice, s->pprev_voice};
+      const bool voice = VoiceActivity(&s->activity, in);
+      NoiseHistoryUpdate(&s->noise, r_h_unwindowed, exp_r0, voice);
+      if (!voice) {
+        int type = EncodeNoiseFrame(s, ana);
+        for (int i = 0; i < kOrder; i++) s->lsp_old[i] = lsp_new[i];
+        return type;
+      }
+    }
+    s->pprev_voice = s->prev_voice;
+    s->prev_voice = true;
+    s->noise_seed = kNoiseSeed;
     LspQuantize(&s->lsp_predictor, lsp_new, lsp_new_q, ana);
     ana += 2;
     InterpolateLpc(s->lsp_old_q, lsp_new_q, Aq_t);
@@ -142,9 +204,8 @@ void EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
     }
   }
 
-  for (int i = 0; i < 240 - kFrame; i++) s->old_speech[i] = s->old_speech[i + kFrame];
-  for (int i = 0; i < kPitMax; i++) s->old_wsp[i] = s->old_wsp[i + kFrame];
-  for (int i = 0; i < kPitMax + kInterpol; i++) s->old_exc[i] = s->old_exc[i + kFrame];
+  ShiftHistories(s);
+  return 3;
 }
 
 }  // namespace g729

@@ -4,6 +4,8 @@
 #include "filters.h"
 #include "gains.h"
 #include "lsp_quantizer.h"
+#include "noise_encoder.h"
+#include "voice_activity.h"
 
 namespace g729 {
 
@@ -21,9 +23,19 @@ struct EncoderState {
   HighPassState pre;
   LspPredictor lsp_predictor;
   GainPredictor gain_predictor;
+  // Voice activity detection and discontinuous transmission (with vad).
+  bool vad;
+  Word16 frame;  // frames coded, from 1, wrapping to 256
+  bool prev_voice, pprev_voice;
+  Word16 noise_seed;
+  VoiceActivityState activity;
+  NoiseEncoderState noise;
 };
 
-void EncoderInit(EncoderState* s);
-void EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* prm);
+void EncoderInit(EncoderState* s, bool vad = false);
+// Codes one frame. Returns the frame type: 3 with the eleven parameters of
+// a speech frame in prm; with vad, 1 with the four fields of a silence
+// description, or 0 (nothing to send).
+int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* prm);
 
 }  // namespace g729

@@ -55,7 +55,7 @@ void EncoderCoreInit(EncoderHandle* h, int32_t vad, void* scratch) {
   h->codec_type = kCodecTypeA;
   h->vad = vad;
   h->scratch = scratch;
-  EncoderInit(&h->core);
+  EncoderInit(&h->core, vad != 0);
 }
 
 void DecoderCoreInit(DecoderHandle* h, void* scratch) {
@@ -72,29 +72,45 @@ int EncodeCore(EncoderHandle* h, const int16_t* pcm, uint8_t* out, int32_t* fram
   if (!pcm || !out) return -3;
   if (h->size <= 0 || !h->scratch) return -4;
   if (h->tag != kEncoderTag) return -5;
+  h->core.vad = h->vad != 0;  // control may have changed it between frames
   Word16 prm[kParameters];
-  EncodeFrame(&h->core, pcm, prm);
-  PackFrame(prm, out);
-  *frame_type = 3;
+  *frame_type = EncodeFrame(&h->core, pcm, prm);
+  if (*frame_type == 3)
+    PackFrame(prm, out);
+  else if (*frame_type == 1)
+    PackSilenceDescription(prm, out);
   return 0;
 }
 
-// Decoder core entry. Frame types 0, 1 and 5 need the comfort-noise
-// decoder, which this codec does not carry: they fail (-6) rather than
-// produce a frame that was not decoded.
+// Decoder core entry: speech frames, erasures, silence descriptions (type
+// 1, and type 5 whose gain applies at once) and untransmitted frames (0).
 int DecodeCore(DecoderHandle* h, const uint8_t* in, int32_t frame_type, int16_t* out) {
   if (!in || !out) return -3;
   if (h->size <= 0 || !h->scratch) return -4;
   if (h->tag != kDecoderTag) return -5;
-  if (frame_type == -1) {
-    DecodeFrame(&h->core, nullptr, out);
-    return 0;
+  switch (frame_type) {
+    case -1:
+      DecodeFrame(&h->core, nullptr, out);
+      return 0;
+    case 0:
+      DecodeSilenceFrame(&h->core, nullptr, false, out);
+      return 0;
+    case 1:
+    case 5: {
+      Word16 sid[kSidParameters];
+      UnpackSilenceDescription(in, sid);
+      DecodeSilenceFrame(&h->core, sid, frame_type == 5, out);
+      return 0;
+    }
+    case 3: {
+      Word16 prm[kParameters];
+      UnpackFrame(in, prm);
+      DecodeFrame(&h->core, prm, out);
+      return 0;
+    }
+    default:
+      return -6;
   }
-  if (frame_type != 3) return -6;
-  Word16 prm[kParameters];
-  UnpackFrame(in, prm);
-  DecodeFrame(&h->core, prm, out);
-  return 0;
 }
 
 int InfoSize(int32_t* size) {

@@ -5,46 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "frame_layer.h"
+#include "frame_layer_fixture.h"
 
 using namespace g729;
 
 namespace {
-
-const FunctionTable& T = kG729AFunctionTable;
-
-CodecOptions Options(int32_t direction) {
-  CodecOptions o = {};
-  o.direction = direction;
-  o.frame_size = 160;
-  o.sample_rate = 8000;
-  o.bits_per_sample = 16;
-  o.channels = 1;
-  o.mode_count = 6;
-  o.modes.bit_rate = 8000;
-  return o;
-}
-
-// A codec in vector-backed, 32-byte aligned banks.
-struct Codec {
-  std::vector<uint8_t> mem0, mem1;
-  MemBank banks[2] = {};
-  void* handle = nullptr;
-  int Init(const CodecOptions& o) {
-    CodecOptions sizes = o;
-    sizes.direction = o.direction == 1 ? 1 : 0;
-    int r = T.bank_sizes(&sizes, banks);
-    if (r) return r;
-    mem0.assign(banks[0].size + 32, 0);
-    mem1.assign(banks[1].size + 32, 0);
-    banks[0].memory = Align(mem0.data());
-    banks[1].memory = Align(mem1.data());
-    return T.init(&o, banks, &handle);
-  }
-  static void* Align(uint8_t* p) {
-    return reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(p) + 31) & ~(uintptr_t)31);
-  }
-};
 
 std::vector<int16_t> Tone(int frames) {
   std::vector<int16_t> pcm(80 * frames);
@@ -145,7 +110,7 @@ TEST(FrameLayer, EncodeConsumesOneFrameAndReportsASpeechFrame) {
   EXPECT_EQ(-6, T.decode(enc.handle, &b, &o));  // not a decoder
 }
 
-TEST(FrameLayer, DecodeConcealsWithoutABitStreamAndRefusesFramesItCannotDecode) {
+TEST(FrameLayer, DecodeConcealsWithoutABitStreamAndAnswersEachFrameType) {
   Codec dec;
   ASSERT_EQ(0, dec.Init(Options(1)));
   int16_t samples[80];
@@ -158,16 +123,31 @@ TEST(FrameLayer, DecodeConcealsWithoutABitStreamAndRefusesFramesItCannotDecode) 
   EXPECT_EQ(1, o.channels);
   for (int16_t s : samples) EXPECT_EQ(0, s);  // concealment after silence is silence
 
-  uint8_t frame[10] = {0};
-  BitstreamBlock b = {frame, 10, 3, 8000};
-  ASSERT_EQ(0, T.decode(dec.handle, &b, &o));
-  EXPECT_EQ(10, b.bytes);
-  // Silence descriptions and untransmitted frames need comfort noise, which
-  // this codec does not generate: a failure, not a made-up frame.
-  for (int type : {0, 1, 5}) {
-    BitstreamBlock sid = {frame, 2, type, 8000};
-    EXPECT_EQ(-6, T.decode(dec.handle, &sid, &o)) << type;
+  uint8_t frame[10] = {0x7b, 0x3e};
+  struct Case {
+    const char* name;
+    int32_t type;
+    int result;
+    int32_t bytes;  // the block's byte count after the call
+  } cases[] = {
+      {"speech", 3, 0, 10},
+      {"silence description", 1, 0, 2},
+      {"untransmitted", 0, 0, 0},
+      {"silence description taken at once", 5, 0, 0},
+      {"6.4 kbit/s frame of the full codec", 2, -6, 99},
+      {"11.8 kbit/s frame of the full codec", 4, -6, 99},
+      {"unknown type", 7, -6, 99},
+  };
+  for (const Case& c : cases) {
+    BitstreamBlock b = {frame, 99, c.type, 8000};
+    o.bytes = 0;
+    EXPECT_EQ(c.result, T.decode(dec.handle, &b, &o)) << c.name;
+    EXPECT_EQ(c.bytes, b.bytes) << c.name;
+    if (c.result == 0) {
+      EXPECT_EQ(160, o.bytes) << c.name;
+    }
   }
+  BitstreamBlock b = {frame, 10, 3, 8000};
   BitstreamBlock rate = {frame, 10, 3, 6400};
   EXPECT_EQ(-4, T.decode(dec.handle, &rate, &o));
   EXPECT_EQ(-1, T.decode(dec.handle, &b, nullptr));
