@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "com_method_guard.h"
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "host/browser_services.h"
 #include "host/renderer.h"

@@ -13,6 +13,7 @@
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
 #include "package/path_expand.h"
+#include "foundation/com_guard.h"
 #include "script_class_support.h"
 
 using scriptclass::Arg;
@@ -268,7 +269,7 @@ HRESULT ZEQDictionaryGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, 
 
 HRESULT ZEQDictionaryInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params,
                             VARIANT* result, EXCEPINFO*, IServiceProvider*) {
-  return scriptclass::Guarded("ZEQDictionaryInvoke", [&]() -> HRESULT {
+  return ZEQGuardedComCall("ZEQDictionaryInvoke", [&]() -> HRESULT {
     if (ZEQIsLifecycleCall(id, flags, params, result)) {
       Lifecycle(object);
       return S_OK;

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "com_method_guard.h"
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
 #include "foundation/records.h"

@@ -13,6 +13,7 @@
 #include "host/return_data.h"
 #include "package/ini_text.h"
 #include "package/vfs.h"
+#include "foundation/com_guard.h"
 #include "script_class_support.h"
 
 using scriptclass::Arg;
@@ -141,7 +142,7 @@ HRESULT ZEQINIFileGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWO
 
 HRESULT ZEQINIFileInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO*, IServiceProvider*) {
-  return scriptclass::Guarded("ZEQINIFileInvoke", [&]() -> HRESULT {
+  return ZEQGuardedComCall("ZEQINIFileInvoke", [&]() -> HRESULT {
     if (ZEQIsLifecycleCall(id, flags, params, result)) {
       Lifecycle(object);
       return S_OK;

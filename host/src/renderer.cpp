@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "com_method_guard.h"
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/instance_name.h"
 #include "foundation/git_table.h"

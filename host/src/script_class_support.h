@@ -52,19 +52,5 @@ HRESULT ConstructInstance(CZEQDispatchEx* classObject, ZEQGetIDsOfNamesCallback 
   return S_OK;
 }
 
-// Runs body; an exception is logged as "!name: Unexpected exception..." and
-// answered E_OUTOFMEMORY (memory exhausted) or E_FAIL.
-template <typename Body>
-HRESULT Guarded(const char* name, Body body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    ZEQLogUnexpected(name);
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    ZEQLogUnexpected(name);
-    return E_FAIL;
-  }
-}
 
 }  // namespace scriptclass

@@ -5,7 +5,7 @@
 // on local content are answered by the local-machine zone's own policy.
 #include <new>
 
-#include "com_method_guard.h"
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "host/browser_services.h"
 #include "host/zeq_protocol.h"

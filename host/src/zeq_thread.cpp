@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
 #include "foundation/variant.h"
@@ -258,11 +259,5 @@ HRESULT ZEQThreadInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DIS
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
-  } catch (const std::bad_alloc&) {
-    ZEQLogPrintf("!ZEQThread::Invoke: Unexpected exception...");
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    ZEQLogPrintf("!ZEQThread::Invoke: Unexpected exception...");
-    return E_FAIL;
-  }
+  } ZEQ_COM_CATCH("ZEQThread::Invoke")
 }

@@ -41,3 +41,12 @@ inline HRESULT ZEQComException(const char* name, HRESULT answer) noexcept {
     ZEQComException(name, E_FAIL);       \
     return failed;                       \
   }
+
+// The guard as a call, for methods whose body is easier to hand over as a
+// lambda than to wrap in a function-try-block.
+template <typename Body>
+HRESULT ZEQGuardedComCall(const char* name, Body&& body) {
+  try {
+    return body();
+  } ZEQ_COM_CATCH(name)
+}
