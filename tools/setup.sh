@@ -10,11 +10,12 @@ packages=(
   cmake ninja-build make build-essential tcl dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
-  wine64 xvfb xauth
+  wine64 xvfb xauth sqlite3
+  clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev
 )
 # The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
 # the same bytes (native build only).
-packages+=(libsofia-sip-ua-dev libosip2-dev)
+packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -22,7 +23,8 @@ done
 
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
-sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie)
+sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie
+         benchmark/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0

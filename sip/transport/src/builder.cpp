@@ -149,7 +149,11 @@ void Authorization(Build* b, const char* requestUri, const char* body, size_t bo
 int Finish(Build* b, const char* contentType, const char* body, size_t bodyLength, const char* logName) {
   SIPRecord* r = b->record;
   size_t cleanLength = 0;
-  char* clean = body && bodyLength ? StripTabs(body, bodyLength, &cleanLength) : nullptr;
+  struct Clean {
+    char* text = nullptr;
+    ~Clean() { HeapFreeZ(text); }
+  } owned;
+  char* clean = owned.text = body && bodyLength ? StripTabs(body, bodyLength, &cleanLength) : nullptr;
   char text[kSIPMaxBuiltMessage + 1];
   SIPTextOut m(text, sizeof text);
   AppendHeaderBlock(&m, b, contentType, clean, cleanLength);
@@ -164,7 +168,7 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
     int32_t mode = b->mode;
     if (!r->parseWork) {
       r->parseWork = static_cast<SIPNormalizedMessage*>(HeapAllocZ(sizeof(SIPNormalizedMessage)));
-      SIPNormalizedInit(r->parseWork);
+      SIPNormalizedInit(r->parseWork);  // freed with the record
     }
     int parsed = SIPParseMessage(r, text, m.length, clean ? clean : "", cleanLength, nullptr, r->parseWork);
     if (parsed != kSIPParsed) {
@@ -175,7 +179,6 @@ int Finish(Build* b, const char* contentType, const char* body, size_t bodyLengt
       SIPCountedTextSet(&r->prepared, text, m.length);
     }
   }
-  HeapFreeZ(clean);
   return result;
 }
 

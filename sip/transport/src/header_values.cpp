@@ -281,15 +281,20 @@ int SIPAppendAllowHeaders(SIPTextOut* message, SIPRecord* record) {
 
 int SIPAppendCustomHeaders(SIPTextOut* message, SIPRecord* record) {
   const SIPHeaderList& list = SIPIsRequestMode(record->messageMode) ? record->requestHeaders : record->responseHeaders;
-  int written = 0;
-  for (const SIPHeaderItem* item = list.head; item; item = item->next) {
+  struct Context {
+    SIPTextOut* message;
+    int written;
+  } context{message, 0};
+  SIPHeaderListForEach(&list, [](void* c, const SIPHeaderItem* item) {
+    auto* context = static_cast<Context*>(c);
+    SIPTextOut* message = context->message;
     if (!message->Empty()) message->Append("\r\n");
-    char value[1025];
-    SIPCopySpan(value, sizeof value, SIPSpanOf(item->value));  // cut at 1024 as every value
-    message->Printf("%s: %s", item->name, value);
-    written = 1;
-  }
-  return written;
+    message->Append(item->name);
+    message->Append(": ");
+    message->Append(item->value, strnlen(item->value, 1024));  // cut at 1024 as every value
+    context->written = 1;
+  }, &context);
+  return context.written;
 }
 
 int SIPSetDefaultReferredBy(SIPRecord* record, const char* method) {

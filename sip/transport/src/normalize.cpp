@@ -166,14 +166,26 @@ void AppendCollapsed(char* out, size_t* used, bool* quoted, const char* p, size_
   *used = o;
 }
 
-// True when a physical line needs no rewriting: no quote and no run of
-// blanks or of tabs.
-bool IsPlainLine(const char* p, size_t n) {
+// True when a physical line needs no rewriting: no run of blanks or of tabs
+// outside double quotes, and every quoted string ends on the line. *colon
+// receives the position of the first colon outside quotes (n when none).
+bool IsPlainLine(const char* p, size_t n, size_t* colon) {
+  bool quoted = false;
+  *colon = n;
   for (size_t i = 0; i < n; ++i) {
-    if (p[i] == '"') return false;
-    if (SIPIsBlank(p[i]) && i + 1 < n && p[i + 1] == p[i]) return false;
+    char c = p[i];
+    if (quoted) {
+      if (c == '\\') ++i;
+      else if (c == '"') quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (SIPIsBlank(c) && i + 1 < n && p[i + 1] == c) {
+      return false;
+    } else if (c == ':' && *colon == n) {
+      *colon = i;
+    }
   }
-  return true;
+  return !quoted;
 }
 
 // Position of the next comma that separates list values: outside double
@@ -236,9 +248,11 @@ bool SIPNormalizeMessageLines(const char* text, size_t length, SIPNormalizedMess
     // A logical line: this physical line and its continuations. A plain
     // line is read where it is; others are rewritten.
     SIPSpan line;
+    size_t colon;
     bool folded = next < length && SIPIsBlank(text[next]);
-    if (!folded && IsPlainLine(text + pos, lineEnd - pos)) {
+    if (!folded && IsPlainLine(text + pos, lineEnd - pos, &colon)) {
       line = SIPTrim({text + pos, lineEnd - pos});
+      colon = colon == lineEnd - pos ? line.n : colon - static_cast<size_t>(line.p - (text + pos));
       pos = next;
     } else {
       char* out = m->rewritten + rewrittenUsed;
@@ -262,9 +276,9 @@ bool SIPNormalizeMessageLines(const char* text, size_t length, SIPNormalizedMess
       if (quoted) return false;  // a quoted string that never ends
       rewrittenUsed += used;
       line = SIPTrim({out, used});
+      colon = SIPFindOutsideQuotes(line, ':');
     }
     if (!line.n) continue;
-    size_t colon = SIPFindOutsideQuotes(line, ':');
     if (colon >= line.n) return false;
     SIPSpan name = SIPTrim({line.p, colon});
     if (!name.n || name.n > kMaxHeaderName) return false;

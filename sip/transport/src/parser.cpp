@@ -451,11 +451,12 @@ int ParseMessage(SIPRecord* r, const char* text, size_t length, const char* body
 int SIPParseMessage(SIPRecord* record, const char* text, size_t length, const char* body, size_t bodyLength,
                     const SIPParseHooks* hooks, SIPNormalizedMessage* work) {
   if (work) return ParseMessage(record, text, length, body, bodyLength, hooks, work);
-  SIPNormalizedMessage own;
-  SIPNormalizedInit(&own);
-  int result = ParseMessage(record, text, length, body, bodyLength, hooks, &own);
-  SIPNormalizedFree(&own);
-  return result;
+  struct Own {
+    SIPNormalizedMessage m;
+    Own() { SIPNormalizedInit(&m); }
+    ~Own() { SIPNormalizedFree(&m); }
+  } own;
+  return ParseMessage(record, text, length, body, bodyLength, hooks, &own.m);
 }
 
 bool SIPHasSipfragBody(const SIPRecord* record) {

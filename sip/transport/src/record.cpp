@@ -2,8 +2,10 @@
 #include "sip/record.h"
 
 #include <cstring>
+#include <new>
 
 #include "foundation/heap.h"
+#include "foundation/lock.h"
 #include "sip/parser.h"
 
 void SIPCountedTextSet(SIPCountedText* target, const char* text, size_t length) {
@@ -46,19 +48,61 @@ void SIPAccountSettingsInit(SIPAccountSettings* account) {
 
 void SIPAccountSettingsDestroy(SIPAccountSettings* account) { SIPAccountSetPassword(account, nullptr); }
 
+void SIPHeaderListInit(SIPHeaderList* list) {
+  list->head = list->tail = nullptr;
+  void* block = HeapAllocZ(sizeof(ZEQLock));
+  list->lock = new (block) ZEQLock();
+}
+
+void SIPHeaderListDestroy(SIPHeaderList* list) {
+  SIPHeaderListClear(list);
+  if (list->lock) {
+    list->lock->~ZEQLock();
+    HeapFreeZ(list->lock);
+    list->lock = nullptr;
+  }
+}
+
+namespace {
+// Holds a list's lock when it has one.
+struct ListScope {
+  ZEQLock* lock;
+  explicit ListScope(ZEQLock* l) : lock(l) {
+    if (lock) lock->Enter();
+  }
+  ~ListScope() {
+    if (lock) lock->Leave();
+  }
+};
+}  // namespace
+
+void SIPHeaderListForEach(const SIPHeaderList* list, void (*visit)(void* context, const SIPHeaderItem* item),
+                          void* context) {
+  ListScope scope(list->lock);
+  for (const SIPHeaderItem* item = list->head; item; item = item->next) visit(context, item);
+}
+
 void SIPHeaderListAdd(SIPHeaderList* list, const char* name, const char* value) {
-  auto* item = static_cast<SIPHeaderItem*>(HeapAllocZ(sizeof(SIPHeaderItem)));
   size_t n = strlen(name), v = strlen(value ? value : "");
-  item->name = static_cast<char*>(HeapAllocZ(n + 1));
+  auto* item = static_cast<SIPHeaderItem*>(HeapAllocZ(sizeof(SIPHeaderItem)));
+  try {
+    item->name = static_cast<char*>(HeapAllocZ(n + 1));
+    item->value = static_cast<char*>(HeapAllocZ(v + 1));
+  } catch (...) {
+    HeapFreeZ(item->name);
+    HeapFreeZ(item);
+    throw;
+  }
   memcpy(item->name, name, n);
-  item->value = static_cast<char*>(HeapAllocZ(v + 1));
   if (v) memcpy(item->value, value, v);
+  ListScope scope(list->lock);
   if (list->tail) list->tail->next = item;
   else list->head = item;
   list->tail = item;
 }
 
 void SIPHeaderListClear(SIPHeaderList* list) {
+  ListScope scope(list->lock);
   for (SIPHeaderItem* item = list->head; item;) {
     SIPHeaderItem* next = item->next;
     HeapFreeZ(item->name);
@@ -72,6 +116,13 @@ void SIPHeaderListClear(SIPHeaderList* list) {
 void SIPRecordInit(SIPRecord* record) {
   memset(record, 0, sizeof *record);
   SIPAccountSettingsInit(&record->account);
+  SIPHeaderListInit(&record->requestHeaders);
+  try {
+    SIPHeaderListInit(&record->responseHeaders);
+  } catch (...) {
+    SIPHeaderListDestroy(&record->requestHeaders);
+    throw;
+  }
   record->alive = 1;
 }
 
@@ -81,8 +132,8 @@ void SIPRecordFree(SIPRecord* record) {
   SIPCountedTextFree(&record->sent);
   SIPCountedTextFree(&record->received);
   SIPCountedTextFree(&record->msg.body);
-  SIPHeaderListClear(&record->requestHeaders);
-  SIPHeaderListClear(&record->responseHeaders);
+  SIPHeaderListDestroy(&record->requestHeaders);
+  SIPHeaderListDestroy(&record->responseHeaders);
   // The digest block holds copies of the credentials.
   volatile char* user = record->msg.digest.username;
   for (size_t i = 0; i < sizeof record->msg.digest.username; ++i) user[i] = 0;

@@ -206,12 +206,20 @@ struct SIPHeaderItem {
   char* name;
   char* value;
 };
+class ZEQLock;
 struct SIPHeaderList {
   SIPHeaderItem* head;
   SIPHeaderItem* tail;
+  ZEQLock* lock;  // script adds while builds read: every use holds it
 };
+// Makes the list's lock (an empty list); Destroy clears it and frees the lock.
+void SIPHeaderListInit(SIPHeaderList* list);
+void SIPHeaderListDestroy(SIPHeaderList* list);
 void SIPHeaderListAdd(SIPHeaderList* list, const char* name, const char* value);
 void SIPHeaderListClear(SIPHeaderList* list);
+// Calls visit for every item in order, under the list's lock.
+void SIPHeaderListForEach(const SIPHeaderList* list, void (*visit)(void* context, const SIPHeaderItem* item),
+                          void* context);
 
 // ---------------------------------------------------------------------------
 // Transaction words and the record.
@@ -293,7 +301,8 @@ struct SIPRecord {
   struct SIPNormalizedMessage* parseWork;
 };
 
-// Plain initialisation: zero, account section initialised, alive.
+// Plain initialisation: zero, account section initialised, the header
+// lists' locks made, alive. May throw ZEQOutOfMemory (nothing is kept then).
 void SIPRecordInit(SIPRecord* record);
 // Frees what the record owns (texts, headers, body, password; the digest
 // copies wiped). The record may be initialised again afterwards.

@@ -33,12 +33,17 @@ unsigned LogId(const void* record) { return static_cast<unsigned>(reinterpret_ca
 
 SIPTransaction* NewRecord() {
   auto* t = static_cast<SIPTransaction*>(HeapAllocZ(sizeof(SIPTransaction)));
+  try {
+    SIPRecordInit(&t->record);
+  } catch (...) {
+    HeapFreeZ(t);
+    throw;
+  }
   SIPTransactionHolder::InitEmpty(&t->based);
   SIPTransactionHolder::InitEmpty(&t->related);
   SIPTransactionHolder::InitEmpty(&t->second);
   SIPTransactionHolder::InitEmpty(&t->companion);
   SIPTransactionHolder::InitEmpty(&t->request);
-  SIPRecordInit(&t->record);
   strcpy(t->tag, kSIPTransactionTag);
   t->serial = static_cast<uint32_t>(InterlockedIncrement(&g_serial));
   strcpy(t->marker, "TRUE");
@@ -88,6 +93,9 @@ SIPTransactionHolder SIPTransactionCreate(const SIPTransactionHolder& base) {
   SIPRecord& r = t->record;
   InterlockedIncrement(&g_allocated);
   r.notCounted = 0;
+  // From here on the holder owns the record: a failed allocation below
+  // releases it whole.
+  SIPTransactionHolder holder(t);
   r.kind = -1;
   r.messageMode = kSIPModeNone;
   DWORD tick = GetTickCount();
@@ -102,7 +110,6 @@ SIPTransactionHolder SIPTransactionCreate(const SIPTransactionHolder& base) {
   t->rtpLock = NewLock("SIPRTP");
   t->recordingLock = NewLock("SIPREC");
   t->holdLock = NewLock("SIPHOLD");
-  SIPTransactionHolder holder(t);
   ZEQLogPrintf("SIPTransaction::Create - SIP: %08X Based on %08X", LogId(t),
                LogId(base.Get()));
   SIPTransactionSetBased(base, t);
