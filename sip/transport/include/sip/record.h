@@ -293,7 +293,8 @@ struct SIPRecord {
   // retransmission), sent with placeholders filled, last received.
   SIPCountedText prepared, lastMessage, sent, received;
   SIPHeaderList requestHeaders, responseHeaders;
-  uint32_t timers[kSIPTimerSlots];
+  // The timer slots (kSIPTimerSlots) belong to the platform record, which
+  // holds the timer service's records in them.
   int32_t destroyed;
   // The parser's buffers, kept for the parse-back of the next build (made
   // on first use, freed with the record).

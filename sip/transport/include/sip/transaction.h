@@ -12,6 +12,7 @@
 #include "sip/record.h"
 
 struct SIPTransaction;
+struct ZEQTimer;
 void SIPTransactionDelete(SIPTransaction* record);
 template <>
 struct ZEQPayloadTraits<SIPTransaction>
@@ -32,6 +33,9 @@ struct SIPTransaction {
   ZEQNamedLock* holdLock;          // "SIPHOLD"
   ZEQNamedLock* recordingLock;     // "SIPREC"
   ZEQNamedLock* rtpLock;           // "SIPRTP"
+  // Timers of the timer service, by slot (A ... K, L, CANCEL, 2xx, HOLD);
+  // 0 when not armed.
+  ZEQTimer* volatile timers[kSIPTimerSlots];
   SIPRecord record;
 };
 

@@ -12,6 +12,7 @@
 #include "sip/builder.h"
 #include "sip/identifiers.h"
 #include "sip/parser.h"
+#include "sip/transaction_states.h"
 
 namespace {
 
@@ -138,6 +139,8 @@ SIPTransactionHolder SIPCreateTransaction(const SIPTransactionHolder& source) {
 
 void SIPTransactionDelete(SIPTransaction* t) {
   if (!t) return;
+  // The timer service keeps the slots' addresses: no timer outlives them.
+  SIPKillRecordTimers(t);
   FreeLock(t->rtpLock);
   FreeLock(t->recordingLock);
   FreeLock(t->holdLock);
@@ -174,7 +177,7 @@ bool SIPTransactionHolderIsValid(SIPTransactionHolder holder) {
 bool SIPTransactionHolderIsSet(SIPTransactionHolder holder) { return holder.IsSet(); }
 
 void SIPMarkTransactionDestroyed(SIPTransaction* record) {
-  if (record->record.destroyed) return;
+  if (strcmp(record->marker, "FALSE") == 0) return;
   record->record.destroyed = 1;
   record->record.alive = 0;
   strcpy(record->marker, "FALSE");
