@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../foundation/tests/log_capture.h"
+#include "log_capture.h"
 #include "file_test_support.h"
 #include "package/definitions_list.h"
 #include "package/templates.h"
