@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth
+  baresip pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -19,7 +20,8 @@ done
 
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
-sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie)
+sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie
+         speexdsp/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0
