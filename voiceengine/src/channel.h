@@ -111,6 +111,7 @@ class Channel {
   bool SendEventPacket();
   void DecodeInto(size_t needed);
   int FindReceiveCodec(int pltype) const;
+  int PlayoutRate() const;
   int EnsureSendSockets();
 
   Engine* engine_;

@@ -80,7 +80,7 @@ void Channel::OnTelephoneEvent(const RtpHeader& header, const uint8_t* payload, 
   if (!ReadTelephoneEvent(payload, size, &event)) return;
   const bool fresh = !haveReceivedEvent_ || header.timestamp != receivedEventTimestamp_;
   if (!fresh && receivedEventEnded_) return;  // the repeats of an end
-  const int rate = currentReceive_ >= 0 ? ProcessingRate(receiveCodecs_[currentReceive_].codec.plfreq) : 8000;
+  const int rate = PlayoutRate();
   // Played for the time the sender reports, and 40 ms beyond while it runs.
   const uint32_t length = static_cast<uint32_t>(event.duration) * static_cast<uint32_t>(rate) / 8000u +
                           (event.end ? 0u : static_cast<uint32_t>(rate) * 40u / 1000u);
@@ -116,6 +116,12 @@ void Channel::OnRtcp(const uint8_t* data, size_t size) {
       if (rtt < 0x80000000u) rttMs_ = static_cast<int>((static_cast<uint64_t>(rtt) * 1000) >> 16);
     }
   }
+}
+
+int Channel::PlayoutRate() const {
+  // Before anything arrived, the rate of what the call sends (the SDP gave
+  // both directions one codec).
+  return ProcessingRate(currentReceive_ >= 0 ? receiveCodecs_[currentReceive_].codec.plfreq : sendCodec_.plfreq);
 }
 
 void Channel::DecodeInto(size_t needed) {
@@ -164,8 +170,7 @@ void Channel::DecodeInto(size_t needed) {
 bool Channel::Playout(int32_t* mix) {
   Locked locked(lock_);
   if (!playing_) return false;
-  const int rate =
-      currentReceive_ >= 0 ? ProcessingRate(receiveCodecs_[currentReceive_].codec.plfreq) : 8000;
+  const int rate = PlayoutRate();
   const size_t samples = static_cast<size_t>(rate / 100);
   int16_t work[320] = {};
   if (decoder_ && currentReceive_ >= 0) {
