@@ -191,3 +191,50 @@ TEST(CallRtcp, ReceiverReportsTellTheSenderWhatArrived) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CallControls, MuteAndHoldSilenceTheDirectionTheyName) {
+  TestEngine a, b;
+  CallLeg legA(a, 20340, 20350, Pcmu(a), voicetest::Tone(1000, 10000));
+  CallLeg legB(b, 20350, 20340, Pcmu(b), voicetest::Tone(0, 0));
+  ASSERT_TRUE(legA.Start() && legB.Start());
+  unsigned level = 0, full = 0;
+  const auto outputLevel = [&] {
+    b.volume->GetSpeechOutputLevel(legB.channel, level);
+    b.volume->GetSpeechOutputLevelFullRange(legB.channel, full);
+    return level;
+  };
+  ASSERT_TRUE(voicetest::WaitFor([&] { return outputLevel() >= 8; }, 15000)) << level;
+  EXPECT_NEAR(10000, static_cast<double>(full), 1500);
+  unsigned mixed = 0;
+  EXPECT_TRUE(voicetest::WaitFor([&] { return b.volume->GetSpeechOutputLevel(-1, mixed) == 0 && mixed >= 8; }, 2000));
+
+  // A's microphone muted for this channel: B hears silence.
+  ASSERT_EQ(0, a.volume->SetInputMute(legA.channel, true));
+  EXPECT_TRUE(voicetest::WaitFor([&] { return outputLevel() == 0; }, 3000)) << level;
+  ASSERT_EQ(0, a.volume->SetInputMute(legA.channel, false));
+  ASSERT_TRUE(voicetest::WaitFor([&] { return outputLevel() >= 8; }, 3000));
+
+  // B holds its playout: the channel still decodes (its level), the mix is silent.
+  ASSERT_EQ(0, b.base->SetOnHoldStatus(legB.channel, true, webrtc::kHoldPlayOnly));
+  EXPECT_TRUE(voicetest::WaitFor([&] { return b.volume->GetSpeechOutputLevel(-1, mixed) == 0 && mixed == 0; }, 3000));
+  EXPECT_GE(outputLevel(), 8u);
+  ASSERT_EQ(0, b.base->SetOnHoldStatus(legB.channel, false));
+
+  // A holds its sending: no more packets reach B.
+  ASSERT_EQ(0, a.base->SetOnHoldStatus(legA.channel, true, webrtc::kHoldSendOnly));
+  Sleep(200);
+  webrtc::CallStatistics before, after;
+  b.rtp->GetRTCPStatistics(legB.channel, before);
+  Sleep(500);
+  b.rtp->GetRTCPStatistics(legB.channel, after);
+  EXPECT_EQ(before.packetsReceived, after.packetsReceived);
+  bool held = false;
+  webrtc::OnHoldModes mode;
+  ASSERT_EQ(0, a.base->GetOnHoldStatus(legA.channel, held, mode));
+  EXPECT_TRUE(held);
+  EXPECT_EQ(webrtc::kHoldSendOnly, mode);
+}
+
+}  // namespace
