@@ -46,7 +46,7 @@ class AudioDevice {
 
  private:
   static constexpr int kCaptureBuffers = 10;
-  static constexpr int kPlayoutBuffers = 4;
+  static constexpr int kPlayoutBuffers = 6;  // 60 ms queued
   static DWORD WINAPI CaptureMain(void* self);
   static DWORD WINAPI PlayoutMain(void* self);
   void CaptureLoop();

@@ -84,12 +84,18 @@ TEST(Devices, WhatOneEnginePlaysOnASinkAnotherRecordsFromItsMonitor) {
     return x.size() > 16000 && voicetest::Rms(x.data() + x.size() - 8000, 8000) > 2000;
   };
   EXPECT_TRUE(voicetest::WaitFor(loud, 15000));
+  // The last second in tenths: mostly the tone (a device underrun of a
+  // loaded machine may break a few).
   const std::vector<int16_t> x = capture.Heard();
-  ASSERT_GT(x.size(), 8000u);
-  const double share = voicetest::EnergyShareAt(x.data() + x.size() - 8000, 8000, 1000, 16000);
-  EXPECT_GT(share, 0.8);
-  std::printf("[ figures  ] captured from the monitor: rms %.0f, share at 1 kHz %.2f\n",
-              voicetest::Rms(x.data() + x.size() - 8000, 8000), share);
+  ASSERT_GT(x.size(), 16000u);
+  int clean = 0;
+  for (size_t w = 0; w < 10; ++w) {
+    const int16_t* tenth = x.data() + x.size() - (10 - w) * 1600;
+    if (voicetest::EnergyShareAt(tenth, 1600, 1000, 16000) > 0.9 && voicetest::Rms(tenth, 1600) > 5000) ++clean;
+  }
+  EXPECT_GE(clean, 5);
+  std::printf("[ figures  ] captured from the monitor: rms %.0f, the tone clean in %d of 10 tenths\n",
+              voicetest::Rms(x.data() + x.size() - 16000, 16000), clean);
   listener.base->StopSend(ch);
   listener.media->DeRegisterExternalMediaProcessing(-1, webrtc::kRecordingAllChannelsMixed);
 }
