@@ -15,9 +15,13 @@ std::unique_ptr<Encoder> CreateEncoder(CodecKind kind, const webrtc::CodecInst& 
     case CodecKind::kOpus:
       return CreateOpusEncoder(static_cast<size_t>(codec.pacsize), codec.rate, error);
     case CodecKind::kG729:
+#ifdef ZEQ_VOICE_G729
+      return CreateG729Encoder(static_cast<size_t>(codec.pacsize), error);
+#else
       // No G.729 coder is linked into this build.
       *error = VE_CANNOT_SET_SEND_CODEC;
       return nullptr;
+#endif
     case CodecKind::kTelephoneEvent:
       break;
   }
@@ -34,9 +38,13 @@ std::unique_ptr<Decoder> CreateDecoder(CodecKind kind, const webrtc::CodecInst&,
     case CodecKind::kOpus:
       return CreateOpusDecoder(error);
     case CodecKind::kG729:
+#ifdef ZEQ_VOICE_G729
+      return CreateG729Decoder(error);
+#else
       // No G.729 coder is linked into this build.
       *error = VE_CODEC_ERROR;
       return nullptr;
+#endif
     case CodecKind::kTelephoneEvent:
       break;
   }

@@ -56,5 +56,7 @@ std::unique_ptr<Encoder> CreateG711Encoder(bool alaw, size_t frameSamples);
 std::unique_ptr<Decoder> CreateG711Decoder(bool alaw);
 std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int* error);
 std::unique_ptr<Decoder> CreateOpusDecoder(int* error);
+std::unique_ptr<Encoder> CreateG729Encoder(size_t frameSamples, int* error);
+std::unique_ptr<Decoder> CreateG729Decoder(int* error);
 
 }  // namespace voe

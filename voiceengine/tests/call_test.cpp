@@ -96,7 +96,12 @@ INSTANTIATE_TEST_SUITE_P(
     Codecs, CallThroughCodec,
     ::testing::Values(CodecCase{"PCMU_20ms", "PCMU", 160, 6500, 7600, 0.95},
                       CodecCase{"PCMA_30ms", "PCMA", 240, 6500, 7600, 0.95},
-                      CodecCase{"Opus_20ms", "opus", 960, 5000, 8000, 0.0}),
+                      CodecCase{"Opus_20ms", "opus", 960, 5000, 8000, 0.0}
+#ifdef ZEQ_VOICE_G729
+                      ,
+                      CodecCase{"G729_20ms", "G729", 160, 4500, 8500, 0.0}
+#endif
+                      ),
     [](const ::testing::TestParamInfo<CodecCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -115,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                   return e.codec->SetSendCodec(ch, With(e, "telephone-event", [](webrtc::CodecInst&) {}));
                 },
                 VE_INVALID_ARGUMENT},
+#ifndef ZEQ_VOICE_G729
         Refusal{"G729WithoutItsCoderToSend",
                 [](TestEngine& e, int ch) { return e.codec->SetSendCodec(ch, With(e, "G729", [](webrtc::CodecInst&) {})); },
                 VE_CANNOT_SET_SEND_CODEC},
@@ -123,6 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                   return e.codec->SetRecPayloadType(ch, With(e, "G729", [](webrtc::CodecInst&) {}));
                 },
                 VE_CODEC_ERROR},
+#endif
         Refusal{"SendWithoutDestination", [](TestEngine& e, int ch) { return e.base->StartSend(ch); },
                 VE_DESTINATION_NOT_INITED},
         Refusal{"ReceiveWithoutLocalPort", [](TestEngine& e, int ch) { return e.base->StartReceive(ch); },
