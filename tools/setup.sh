@@ -10,7 +10,8 @@ packages=(
   cmake ninja-build make build-essential tcl dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
-  wine64 xvfb xauth
+  wine64 xvfb xauth sqlite3
+  clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev libbcg729-dev
   baresip pulseaudio pulseaudio-utils
 )
 missing=()
@@ -21,7 +22,7 @@ done
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
 sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie
-         speexdsp/bookworm)
+         benchmark/bookworm bcg729/bookworm speexdsp/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0

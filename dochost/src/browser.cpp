@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "dochost/dochost.h"
+#include "foundation/com_guard.h"
 #include "html_tree.h"
 #include "script_engine.h"
 #include "url_loader.h"
@@ -24,7 +25,7 @@ const wchar_t kServerClass[] = L"Internet Explorer_Server";
 
 HINSTANCE ModuleInstance();
 
-LRESULT CALLBACK MessageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK MessageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) try {
   Browser* b = reinterpret_cast<Browser*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (b && msg == kMsgNavigate) {
     b->OnNavigateMessage(static_cast<LONG>(wp));
@@ -35,7 +36,7 @@ LRESULT CALLBACK MessageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
-}
+} ZEQ_CALLBACK_CATCH("MessageProc", 0)
 
 // The embedding and view windows keep their only child as large as themselves.
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -46,14 +47,14 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK ServerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK ServerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) try {
   if (msg == WM_LBUTTONUP) {
     if (Browser* b = reinterpret_cast<Browser*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
       b->OnServerClick(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
-}
+} ZEQ_CALLBACK_CATCH("ServerProc", 0)
 
 HINSTANCE ModuleInstance() {
   HMODULE module = nullptr;
@@ -116,32 +117,32 @@ VARIANT ByRef(VARIANT* target) {
 
 // ---- EventPoint
 
-HRESULT EventPoint::QueryInterface(REFIID iid, void** out) {
+HRESULT EventPoint::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
   *out = static_cast<IConnectionPoint*>(this);
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventPoint::QueryInterface")
 
 ULONG EventPoint::AddRef() { return owner_->AddRef(); }
 ULONG EventPoint::Release() { return owner_->Release(); }
 
-HRESULT EventPoint::GetConnectionInterface(IID* iid) {
+HRESULT EventPoint::GetConnectionInterface(IID* iid) try {
   if (!iid) return E_POINTER;
   *iid = DIID_DWebBrowserEvents2;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventPoint::GetConnectionInterface")
 
-HRESULT EventPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
+HRESULT EventPoint::GetConnectionPointContainer(IConnectionPointContainer** out) try {
   if (!out) return E_POINTER;
   *out = static_cast<IConnectionPointContainer*>(owner_);
   (*out)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventPoint::GetConnectionPointContainer")
 
-HRESULT EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+HRESULT EventPoint::Advise(IUnknown* sink, DWORD* cookie) try {
   if (!sink || !cookie) return E_POINTER;
   *cookie = 0;
   Ref<IDispatch> disp;
@@ -151,9 +152,9 @@ HRESULT EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
   *cookie = next_cookie_++;
   sinks_.emplace_back(*cookie, disp);
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventPoint::Advise")
 
-HRESULT EventPoint::Unadvise(DWORD cookie) {
+HRESULT EventPoint::Unadvise(DWORD cookie) try {
   for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
     if (it->first == cookie) {
       Ref<IDispatch> keep = it->second;  // released after the list is consistent
@@ -162,12 +163,12 @@ HRESULT EventPoint::Unadvise(DWORD cookie) {
     }
   }
   return CONNECT_E_NOCONNECTION;
-}
+} ZEQ_COM_CATCH("EventPoint::Unadvise")
 
-HRESULT EventPoint::EnumConnections(IEnumConnections** out) {
+HRESULT EventPoint::EnumConnections(IEnumConnections** out) try {
   if (out) *out = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("EventPoint::EnumConnections")
 
 void EventPoint::Fire(DISPID id, VARIANT* args, UINT count) {
   // A sink may unadvise or navigate while it runs: call a copy of the list.
@@ -205,7 +206,7 @@ Browser::~Browser() {
   site_.Reset();
 }
 
-HRESULT Browser::QueryInterface(REFIID iid, void** out) {
+HRESULT Browser::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IWebBrowser || iid == IID_IWebBrowserApp ||
@@ -227,7 +228,7 @@ HRESULT Browser::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::QueryInterface")
 
 ULONG Browser::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&ref_)); }
 
@@ -237,13 +238,13 @@ ULONG Browser::Release() {
   return static_cast<ULONG>(r);
 }
 
-HRESULT Browser::GetTypeInfoCount(UINT* n) {
+HRESULT Browser::GetTypeInfoCount(UINT* n) try {
   if (!n) return E_POINTER;
   *n = BrowserTypeInfo() ? 1 : 0;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetTypeInfoCount")
 
-HRESULT Browser::GetTypeInfo(UINT i, LCID, ITypeInfo** ti) {
+HRESULT Browser::GetTypeInfo(UINT i, LCID, ITypeInfo** ti) try {
   if (!ti) return E_POINTER;
   *ti = nullptr;
   if (i != 0) return DISP_E_BADINDEX;
@@ -252,32 +253,32 @@ HRESULT Browser::GetTypeInfo(UINT i, LCID, ITypeInfo** ti) {
   info->AddRef();
   *ti = info;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetTypeInfo")
 
-HRESULT Browser::GetIDsOfNames(REFIID, LPOLESTR* names, UINT n, LCID, DISPID* ids) {
+HRESULT Browser::GetIDsOfNames(REFIID, LPOLESTR* names, UINT n, LCID, DISPID* ids) try {
   ITypeInfo* info = BrowserTypeInfo();
   return info ? info->GetIDsOfNames(names, n, ids) : E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::GetIDsOfNames")
 
 HRESULT Browser::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* res, EXCEPINFO* ei,
-                        UINT* argerr) {
+                        UINT* argerr) try {
   ITypeInfo* info = BrowserTypeInfo();
   return info ? info->Invoke(static_cast<IWebBrowser2*>(this), id, flags, dp, res, ei, argerr) : E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::Invoke")
 
 // ---- Navigation
 
-HRESULT Browser::GoBack() { return E_FAIL; }
-HRESULT Browser::GoForward() { return E_FAIL; }
+HRESULT Browser::GoBack() try { return E_FAIL; } ZEQ_COM_CATCH("Browser::GoBack")
+HRESULT Browser::GoForward() try { return E_FAIL; } ZEQ_COM_CATCH("Browser::GoForward")
 
-HRESULT Browser::Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* post, VARIANT* headers) {
+HRESULT Browser::Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* post, VARIANT* headers) try {
   VARIANT v;
   V_VT(&v) = VT_BSTR;
   V_BSTR(&v) = url;
   return Navigate2(&v, flags, frame, post, headers);
-}
+} ZEQ_COM_CATCH("Browser::Navigate")
 
-HRESULT Browser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* post, VARIANT* headers) {
+HRESULT Browser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* post, VARIANT* headers) try {
   if (!url) return E_INVALIDARG;
   std::wstring target = NormalizeUrl(Trim(VariantText(url)));
   if (target.empty()) return E_INVALIDARG;
@@ -312,7 +313,7 @@ HRESULT Browser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT
   if (!msg_hwnd_ || !PostMessageW(msg_hwnd_, kMsgNavigate, static_cast<WPARAM>(serial), 0))
     LoadDocument(target, serial);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::Navigate2")
 
 void Browser::OnNavigateMessage(LONG serial) {
   if (serial != nav_serial_) return;  // stopped or superseded
@@ -398,7 +399,7 @@ void Browser::EndDocument() {
   doc->Close();
 }
 
-HRESULT Browser::Refresh() {
+HRESULT Browser::Refresh() try {
   if (location_url_.empty()) return S_OK;
   pending_url_ = location_url_;
   LONG serial = ++nav_serial_;
@@ -407,99 +408,99 @@ HRESULT Browser::Refresh() {
   if (!msg_hwnd_ || !PostMessageW(msg_hwnd_, kMsgNavigate, static_cast<WPARAM>(serial), 0))
     LoadDocument(pending_url_, serial);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::Refresh")
 
-HRESULT Browser::Refresh2(VARIANT*) { return Refresh(); }
+HRESULT Browser::Refresh2(VARIANT*) try { return Refresh(); } ZEQ_COM_CATCH("Browser::Refresh2")
 
-HRESULT Browser::Stop() {
+HRESULT Browser::Stop() try {
   ++nav_serial_;
   if (busy_) {
     busy_ = false;
     ready_state_ = document_ ? READYSTATE_COMPLETE : READYSTATE_UNINITIALIZED;
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::Stop")
 
-HRESULT Browser::Quit() {
+HRESULT Browser::Quit() try {
   ++nav_serial_;
   EndDocument();
   busy_ = false;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::Quit")
 
-HRESULT Browser::get_Application(IDispatch** p) {
+HRESULT Browser::get_Application(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = Self();
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_Application")
 
-HRESULT Browser::get_Parent(IDispatch** p) { return get_Application(p); }
+HRESULT Browser::get_Parent(IDispatch** p) try { return get_Application(p); } ZEQ_COM_CATCH("Browser::get_Parent")
 
-HRESULT Browser::get_Container(IDispatch** p) {
+HRESULT Browser::get_Container(IDispatch** p) try {
   if (p) *p = nullptr;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_Container")
 
-HRESULT Browser::get_Document(IDispatch** p) {
+HRESULT Browser::get_Document(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = document_ ? static_cast<IDispatchEx*>(document_.Get()) : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_Document")
 
-HRESULT Browser::get_TopLevelContainer(VARIANT_BOOL* p) {
+HRESULT Browser::get_TopLevelContainer(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_TopLevelContainer")
 
-HRESULT Browser::get_Type(BSTR* p) { return ReturnBstr(L"HTML Document", p); }
+HRESULT Browser::get_Type(BSTR* p) try { return ReturnBstr(L"HTML Document", p); } ZEQ_COM_CATCH("Browser::get_Type")
 
-HRESULT Browser::get_LocationName(BSTR* p) {
+HRESULT Browser::get_LocationName(BSTR* p) try {
   std::wstring title = document_ ? document_->Title() : std::wstring();
   return ReturnBstr(title.empty() ? location_url_ : title, p);
-}
+} ZEQ_COM_CATCH("Browser::get_LocationName")
 
-HRESULT Browser::get_LocationURL(BSTR* p) { return ReturnBstr(location_url_, p); }
+HRESULT Browser::get_LocationURL(BSTR* p) try { return ReturnBstr(location_url_, p); } ZEQ_COM_CATCH("Browser::get_LocationURL")
 
-HRESULT Browser::get_Busy(VARIANT_BOOL* p) {
+HRESULT Browser::get_Busy(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = busy_ ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_Busy")
 
-HRESULT Browser::get_HWND(SHANDLE_PTR* p) {
+HRESULT Browser::get_HWND(SHANDLE_PTR* p) try {
   if (!p) return E_POINTER;
   *p = reinterpret_cast<SHANDLE_PTR>(embedding_);
   return embedding_ ? S_OK : E_FAIL;
-}
+} ZEQ_COM_CATCH("Browser::get_HWND")
 
-HRESULT Browser::get_Visible(VARIANT_BOOL* p) {
+HRESULT Browser::get_Visible(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = visible_ ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_Visible")
 
-HRESULT Browser::put_Visible(VARIANT_BOOL v) {
+HRESULT Browser::put_Visible(VARIANT_BOOL v) try {
   visible_ = v != VARIANT_FALSE;
   if (embedding_) ShowWindow(embedding_, visible_ ? SW_SHOW : SW_HIDE);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::put_Visible")
 
-HRESULT Browser::QueryStatusWB(OLECMDID, OLECMDF* p) {
+HRESULT Browser::QueryStatusWB(OLECMDID, OLECMDF* p) try {
   if (!p) return E_POINTER;
   *p = OLECMDF_SUPPORTED;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::QueryStatusWB")
 
-HRESULT Browser::ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) { return S_OK; }
+HRESULT Browser::ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) try { return S_OK; } ZEQ_COM_CATCH("Browser::ExecWB")
 
-HRESULT Browser::get_ReadyState(READYSTATE* p) {
+HRESULT Browser::get_ReadyState(READYSTATE* p) try {
   if (!p) return E_POINTER;
   *p = ready_state_;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::get_ReadyState")
 
 #define ZEQ_BOOL_PROPERTY(name, field)             \
   HRESULT Browser::get_##name(VARIANT_BOOL* p) {   \
@@ -543,7 +544,7 @@ void Browser::TitleChanged(const std::wstring& title) { FireTextEvent(DISPID_TIT
 
 void Browser::StatusTextChanged(const std::wstring& text) { FireTextEvent(DISPID_STATUSTEXTCHANGE, text); }
 
-HRESULT Browser::OpenNewWindow(const std::wstring& url, IHTMLWindow2** out) {
+HRESULT Browser::OpenNewWindow(const std::wstring& url, IHTMLWindow2** out) try {
   *out = nullptr;
   Ref<IWebBrowser2> keep(this);
   std::wstring full = CombineUrl(location_url_, url.empty() ? L"about:blank" : url);
@@ -578,7 +579,7 @@ HRESULT Browser::OpenNewWindow(const std::wstring& url, IHTMLWindow2** out) {
     if (doc2) doc2->get_parentWindow(out);
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::OpenNewWindow")
 
 void Browser::CloseRequested() {
   if (close_pending_) return;
@@ -624,7 +625,7 @@ void Browser::OnServerClick(int x, int y) {
 
 // ---- IOleObject
 
-HRESULT Browser::SetClientSite(IOleClientSite* site) {
+HRESULT Browser::SetClientSite(IOleClientSite* site) try {
   if (!site) {
     // The container lets go: the page ends with it.
     Ref<IWebBrowser2> keep(this);
@@ -634,34 +635,34 @@ HRESULT Browser::SetClientSite(IOleClientSite* site) {
   }
   site_ = site;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::SetClientSite")
 
-HRESULT Browser::GetClientSite(IOleClientSite** site) {
+HRESULT Browser::GetClientSite(IOleClientSite** site) try {
   if (!site) return E_POINTER;
   *site = site_.Get();
   if (*site) (*site)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetClientSite")
 
-HRESULT Browser::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+HRESULT Browser::SetHostNames(LPCOLESTR, LPCOLESTR) try { return S_OK; } ZEQ_COM_CATCH("Browser::SetHostNames")
 
-HRESULT Browser::Close(DWORD) { return InPlaceDeactivate(); }
+HRESULT Browser::Close(DWORD) try { return InPlaceDeactivate(); } ZEQ_COM_CATCH("Browser::Close")
 
-HRESULT Browser::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
+HRESULT Browser::SetMoniker(DWORD, IMoniker*) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::SetMoniker")
 
-HRESULT Browser::GetMoniker(DWORD, DWORD, IMoniker** mk) {
+HRESULT Browser::GetMoniker(DWORD, DWORD, IMoniker** mk) try {
   if (mk) *mk = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::GetMoniker")
 
-HRESULT Browser::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+HRESULT Browser::InitFromData(IDataObject*, BOOL, DWORD) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::InitFromData")
 
-HRESULT Browser::GetClipboardData(DWORD, IDataObject** data) {
+HRESULT Browser::GetClipboardData(DWORD, IDataObject** data) try {
   if (data) *data = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::GetClipboardData")
 
-HRESULT Browser::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
+HRESULT Browser::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) try {
   switch (verb) {
     case OLEIVERB_PRIMARY:
     case OLEIVERB_SHOW:
@@ -696,7 +697,7 @@ HRESULT Browser::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND paren
   if (!host || !StartWindows(host, pos)) return E_FAIL;
   in_place_ = true;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::DoVerb")
 
 bool Browser::StartWindows(HWND parent, const RECT& pos) {
   RegisterClasses();
@@ -721,127 +722,127 @@ void Browser::DestroyWindows() {
   embedding_ = view_ = server_ = nullptr;
 }
 
-HRESULT Browser::EnumVerbs(IEnumOLEVERB** verbs) {
+HRESULT Browser::EnumVerbs(IEnumOLEVERB** verbs) try {
   if (verbs) *verbs = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::EnumVerbs")
 
-HRESULT Browser::Update() { return S_OK; }
-HRESULT Browser::IsUpToDate() { return S_OK; }
+HRESULT Browser::Update() try { return S_OK; } ZEQ_COM_CATCH("Browser::Update")
+HRESULT Browser::IsUpToDate() try { return S_OK; } ZEQ_COM_CATCH("Browser::IsUpToDate")
 
-HRESULT Browser::GetUserClassID(CLSID* clsid) {
+HRESULT Browser::GetUserClassID(CLSID* clsid) try {
   if (!clsid) return E_POINTER;
   *clsid = CLSID_WebBrowser;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetUserClassID")
 
-HRESULT Browser::GetUserType(DWORD, LPOLESTR* type) {
+HRESULT Browser::GetUserType(DWORD, LPOLESTR* type) try {
   if (type) *type = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::GetUserType")
 
-HRESULT Browser::SetExtent(DWORD, SIZEL* size) {
+HRESULT Browser::SetExtent(DWORD, SIZEL* size) try {
   if (!size) return E_POINTER;
   extent_ = *size;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::SetExtent")
 
-HRESULT Browser::GetExtent(DWORD, SIZEL* size) {
+HRESULT Browser::GetExtent(DWORD, SIZEL* size) try {
   if (!size) return E_POINTER;
   *size = extent_;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetExtent")
 
-HRESULT Browser::Advise(IAdviseSink*, DWORD* cookie) {
+HRESULT Browser::Advise(IAdviseSink*, DWORD* cookie) try {
   if (cookie) *cookie = 0;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::Advise")
 
-HRESULT Browser::Unadvise(DWORD) { return E_NOTIMPL; }
+HRESULT Browser::Unadvise(DWORD) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::Unadvise")
 
-HRESULT Browser::EnumAdvise(IEnumSTATDATA** e) {
+HRESULT Browser::EnumAdvise(IEnumSTATDATA** e) try {
   if (e) *e = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::EnumAdvise")
 
-HRESULT Browser::GetMiscStatus(DWORD, DWORD* status) {
+HRESULT Browser::GetMiscStatus(DWORD, DWORD* status) try {
   if (!status) return E_POINTER;
   *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE |
             OLEMISC_RECOMPOSEONRESIZE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::GetMiscStatus")
 
-HRESULT Browser::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+HRESULT Browser::SetColorScheme(LOGPALETTE*) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::SetColorScheme")
 
 // ---- IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
 
-HRESULT Browser::GetWindow(HWND* hwnd) {
+HRESULT Browser::GetWindow(HWND* hwnd) try {
   if (!hwnd) return E_POINTER;
   *hwnd = embedding_;
   return embedding_ ? S_OK : E_FAIL;
-}
+} ZEQ_COM_CATCH("Browser::GetWindow")
 
-HRESULT Browser::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+HRESULT Browser::ContextSensitiveHelp(BOOL) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::ContextSensitiveHelp")
 
-HRESULT Browser::InPlaceDeactivate() {
+HRESULT Browser::InPlaceDeactivate() try {
   if (!in_place_) return S_OK;
   in_place_ = false;
   DestroyWindows();
   if (Ref<IOleInPlaceSite> ip = site_.As<IOleInPlaceSite>(IID_IOleInPlaceSite)) ip->OnInPlaceDeactivate();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::InPlaceDeactivate")
 
-HRESULT Browser::UIDeactivate() { return S_OK; }
+HRESULT Browser::UIDeactivate() try { return S_OK; } ZEQ_COM_CATCH("Browser::UIDeactivate")
 
-HRESULT Browser::SetObjectRects(LPCRECT pos, LPCRECT) {
+HRESULT Browser::SetObjectRects(LPCRECT pos, LPCRECT) try {
   if (!pos) return E_POINTER;
   pos_ = *pos;
   if (embedding_)
     SetWindowPos(embedding_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::SetObjectRects")
 
-HRESULT Browser::ReactivateAndUndo() { return E_NOTIMPL; }
-HRESULT Browser::TranslateAccelerator(LPMSG) { return S_FALSE; }
-HRESULT Browser::OnFrameWindowActivate(BOOL) { return S_OK; }
-HRESULT Browser::OnDocWindowActivate(BOOL) { return S_OK; }
-HRESULT Browser::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
-HRESULT Browser::EnableModeless(BOOL) { return S_OK; }
+HRESULT Browser::ReactivateAndUndo() try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::ReactivateAndUndo")
+HRESULT Browser::TranslateAccelerator(LPMSG) try { return S_FALSE; } ZEQ_COM_CATCH("Browser::TranslateAccelerator")
+HRESULT Browser::OnFrameWindowActivate(BOOL) try { return S_OK; } ZEQ_COM_CATCH("Browser::OnFrameWindowActivate")
+HRESULT Browser::OnDocWindowActivate(BOOL) try { return S_OK; } ZEQ_COM_CATCH("Browser::OnDocWindowActivate")
+HRESULT Browser::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) try { return S_OK; } ZEQ_COM_CATCH("Browser::ResizeBorder")
+HRESULT Browser::EnableModeless(BOOL) try { return S_OK; } ZEQ_COM_CATCH("Browser::EnableModeless")
 
 // ---- IPersistStreamInit
 
-HRESULT Browser::GetClassID(CLSID* clsid) { return GetUserClassID(clsid); }
-HRESULT Browser::IsDirty() { return S_FALSE; }
-HRESULT Browser::Load(LPSTREAM) { return S_OK; }
-HRESULT Browser::Save(LPSTREAM, BOOL) { return S_OK; }
-HRESULT Browser::GetSizeMax(ULARGE_INTEGER*) { return E_NOTIMPL; }
-HRESULT Browser::InitNew() { return S_OK; }
+HRESULT Browser::GetClassID(CLSID* clsid) try { return GetUserClassID(clsid); } ZEQ_COM_CATCH("Browser::GetClassID")
+HRESULT Browser::IsDirty() try { return S_FALSE; } ZEQ_COM_CATCH("Browser::IsDirty")
+HRESULT Browser::Load(LPSTREAM) try { return S_OK; } ZEQ_COM_CATCH("Browser::Load")
+HRESULT Browser::Save(LPSTREAM, BOOL) try { return S_OK; } ZEQ_COM_CATCH("Browser::Save")
+HRESULT Browser::GetSizeMax(ULARGE_INTEGER*) try { return E_NOTIMPL; } ZEQ_COM_CATCH("Browser::GetSizeMax")
+HRESULT Browser::InitNew() try { return S_OK; } ZEQ_COM_CATCH("Browser::InitNew")
 
 // ---- IConnectionPointContainer, IServiceProvider
 
-HRESULT Browser::EnumConnectionPoints(IEnumConnectionPoints** e) {
+HRESULT Browser::EnumConnectionPoints(IEnumConnectionPoints** e) try {
   if (e) *e = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Browser::EnumConnectionPoints")
 
-HRESULT Browser::FindConnectionPoint(REFIID iid, IConnectionPoint** cp) {
+HRESULT Browser::FindConnectionPoint(REFIID iid, IConnectionPoint** cp) try {
   if (!cp) return E_POINTER;
   *cp = nullptr;
   if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
   *cp = &point_;
   point_.AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Browser::FindConnectionPoint")
 
-HRESULT Browser::QueryService(REFGUID service, REFIID iid, void** out) {
+HRESULT Browser::QueryService(REFGUID service, REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (service == SID_SWebBrowserApp || service == IID_IWebBrowser2) return QueryInterface(iid, out);
   Ref<IServiceProvider> sp;
   if (site_) site_->QueryInterface(IID_IServiceProvider, sp.OutVoid());
   return sp ? sp->QueryService(service, iid, out) : E_NOINTERFACE;
-}
+} ZEQ_COM_CATCH("Browser::QueryService")
 
 }  // namespace dochost
 

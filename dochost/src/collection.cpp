@@ -1,7 +1,9 @@
 // Element collections: index and name look-up as script uses them
 // (all[0], all.item("id"), all.myId, tags("DIV")).
 #include "document.h"
+
 #include "dom_ids.h"
+#include "foundation/com_guard.h"
 
 namespace dochost {
 
@@ -13,7 +15,7 @@ ElementCollection::~ElementCollection() {
   for (Element* e : items_) e->Release();
 }
 
-HRESULT ElementCollection::QueryInterface(REFIID iid, void** out) {
+HRESULT ElementCollection::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -24,7 +26,7 @@ HRESULT ElementCollection::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("ElementCollection::QueryInterface")
 
 size_t ElementCollection::Faces(DispatchFace* out, size_t max) {
   if (max < 1) return 0;
@@ -39,7 +41,7 @@ std::vector<Element*> ElementCollection::Named(const std::wstring& name) const {
   return out;
 }
 
-HRESULT ElementCollection::OwnDispID(const std::wstring& name, DWORD, DISPID* id) {
+HRESULT ElementCollection::OwnDispID(const std::wstring& name, DWORD, DISPID* id) try {
   long index = 0;
   if (ParseIndexName(name, &index)) {
     if (index >= static_cast<long>(items_.size())) return DISP_E_UNKNOWNNAME;
@@ -55,10 +57,10 @@ HRESULT ElementCollection::OwnDispID(const std::wstring& name, DWORD, DISPID* id
     }
   }
   return DISP_E_UNKNOWNNAME;
-}
+} ZEQ_COM_CATCH("ElementCollection::OwnDispID")
 
 HRESULT ElementCollection::OwnInvoke(DISPID id, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                     IServiceProvider*) {
+                                     IServiceProvider*) try {
   if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
   size_t index;
   if (id >= kCollectionIndexFirst && id <= kCollectionIndexLast)
@@ -72,7 +74,7 @@ HRESULT ElementCollection::OwnInvoke(DISPID id, WORD flags, DISPPARAMS*, VARIANT
     items_[index]->AddRef();
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("ElementCollection::OwnInvoke")
 
 std::wstring ElementCollection::OwnName(DISPID id) {
   if (id >= kCollectionIndexFirst && id <= kCollectionIndexLast) return std::to_wstring(id - kCollectionIndexFirst);
@@ -80,20 +82,20 @@ std::wstring ElementCollection::OwnName(DISPID id) {
   return index < items_.size() ? items_[index]->AttrText(L"id") : std::wstring();
 }
 
-HRESULT ElementCollection::toString(BSTR* p) { return ReturnBstr(L"[object]", p); }
+HRESULT ElementCollection::toString(BSTR* p) try { return ReturnBstr(L"[object]", p); } ZEQ_COM_CATCH("ElementCollection::toString")
 
-HRESULT ElementCollection::get_length(LONG* p) {
+HRESULT ElementCollection::get_length(LONG* p) try {
   if (!p) return E_POINTER;
   *p = static_cast<LONG>(items_.size());
   return S_OK;
-}
+} ZEQ_COM_CATCH("ElementCollection::get_length")
 
-HRESULT ElementCollection::get__newEnum(IUnknown** p) {
+HRESULT ElementCollection::get__newEnum(IUnknown** p) try {
   if (p) *p = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("ElementCollection::get__newEnum")
 
-HRESULT ElementCollection::item(VARIANT name, VARIANT index, IDispatch** p) {
+HRESULT ElementCollection::item(VARIANT name, VARIANT index, IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = nullptr;
   VARIANT* n = V_VT(&name) == (VT_VARIANT | VT_BYREF) ? V_VARIANTREF(&name) : &name;
@@ -122,9 +124,9 @@ HRESULT ElementCollection::item(VARIANT name, VARIANT index, IDispatch** p) {
     (*p)->AddRef();
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("ElementCollection::item")
 
-HRESULT ElementCollection::tags(VARIANT tag, IDispatch** p) {
+HRESULT ElementCollection::tags(VARIANT tag, IDispatch** p) try {
   if (!p) return E_POINTER;
   std::wstring t = Upper(VariantText(&tag));
   std::vector<Element*> match;
@@ -132,6 +134,6 @@ HRESULT ElementCollection::tags(VARIANT tag, IDispatch** p) {
     if (Upper(e->Tag()) == t) match.push_back(e);
   *p = static_cast<IDispatchEx*>(new ElementCollection(std::move(match)));
   return S_OK;
-}
+} ZEQ_COM_CATCH("ElementCollection::tags")
 
 }  // namespace dochost

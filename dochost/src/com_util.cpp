@@ -2,6 +2,9 @@
 
 #include <cwctype>
 
+#include "foundation/log.h"
+#include "interface_stubs.h"
+
 namespace dochost {
 
 HRESULT ReturnBstr(const std::wstring& s, BSTR* out) {
@@ -93,6 +96,12 @@ std::wstring Trim(const std::wstring& s) {
   while (b < e && std::iswspace(s[b])) ++b;
   while (e > b && std::iswspace(s[e - 1])) --e;
   return s.substr(b, e - b);
+}
+
+HRESULT Unserved(const char* interfaceName, const char* member, volatile LONG* logged) {
+  if (logged && InterlockedExchange(logged, 1) == 0)
+    ZEQLogPrintf("DocHost: [NOT SERVED] %s::%s", interfaceName, member);
+  return E_NOTIMPL;
 }
 
 }  // namespace dochost

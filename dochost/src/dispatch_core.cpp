@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "dochost/platform_guids.h"
+#include "foundation/com_guard.h"
 
 namespace dochost {
 namespace {
@@ -142,7 +143,7 @@ DispatchCore::Stored* DispatchCore::FindExpando(const std::wstring& name, bool c
   return nullptr;
 }
 
-HRESULT DispatchCore::GetDispID(Owner& owner, BSTR name, DWORD grfdex, DISPID* id) {
+HRESULT DispatchCore::GetDispID(Owner& owner, BSTR name, DWORD grfdex, DISPID* id) try {
   if (!id) return E_POINTER;
   *id = DISPID_UNKNOWN;
   if (!name) return E_INVALIDARG;
@@ -172,16 +173,16 @@ HRESULT DispatchCore::GetDispID(Owner& owner, BSTR name, DWORD grfdex, DISPID* i
     return S_OK;
   }
   return DISP_E_UNKNOWNNAME;
-}
+} ZEQ_COM_CATCH("DispatchCore::GetDispID")
 
-HRESULT DispatchCore::GetIDsOfNames(Owner& owner, LPOLESTR* names, UINT count, DISPID* ids) {
+HRESULT DispatchCore::GetIDsOfNames(Owner& owner, LPOLESTR* names, UINT count, DISPID* ids) try {
   if (!names || !ids || !count) return E_INVALIDARG;
   for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   BSTR b = SysAllocString(names[0]);
   HRESULT hr = GetDispID(owner, b, 0, ids);
   SysFreeString(b);
   return count > 1 && SUCCEEDED(hr) ? DISP_E_UNKNOWNNAME : hr;
-}
+} ZEQ_COM_CATCH("DispatchCore::GetIDsOfNames")
 
 namespace {
 
@@ -207,7 +208,7 @@ HRESULT StoredValueCall(VARIANT* value, IDispatch* self, WORD flags, DISPPARAMS*
 }  // namespace
 
 HRESULT DispatchCore::InvokeEx(Owner& owner, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* ei, IServiceProvider* caller) {
+                               VARIANT* result, EXCEPINFO* ei, IServiceProvider* caller) try {
   (void)lcid;
   if (result) VariantInit(result);
   if (id >= kExpandoFirst && id <= kExpandoLast) {
@@ -256,9 +257,9 @@ HRESULT DispatchCore::InvokeEx(Owner& owner, DISPID id, LCID lcid, WORD flags, D
     return hr;
   }
   return DISP_E_MEMBERNOTFOUND;
-}
+} ZEQ_COM_CATCH("DispatchCore::InvokeEx")
 
-HRESULT DispatchCore::GetTypeInfo(Owner& owner, UINT index, ITypeInfo** info) {
+HRESULT DispatchCore::GetTypeInfo(Owner& owner, UINT index, ITypeInfo** info) try {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
@@ -269,27 +270,27 @@ HRESULT DispatchCore::GetTypeInfo(Owner& owner, UINT index, ITypeInfo** info) {
   ti->AddRef();
   *info = ti;
   return S_OK;
-}
+} ZEQ_COM_CATCH("DispatchCore::GetTypeInfo")
 
-HRESULT DispatchCore::DeleteMemberByName(BSTR name, DWORD grfdex) {
+HRESULT DispatchCore::DeleteMemberByName(BSTR name, DWORD grfdex) try {
   if (!name) return E_INVALIDARG;
   Stored* s = FindExpando(std::wstring(name, SysStringLen(name)), (grfdex & fdexNameCaseSensitive) != 0);
   if (!s) return S_FALSE;
   s->live = false;
   VariantClear(s->value.Get());
   return S_OK;
-}
+} ZEQ_COM_CATCH("DispatchCore::DeleteMemberByName")
 
-HRESULT DispatchCore::DeleteMemberByDispID(DISPID id) {
+HRESULT DispatchCore::DeleteMemberByDispID(DISPID id) try {
   if (id < kExpandoFirst || id > kExpandoLast) return S_FALSE;
   size_t index = static_cast<size_t>(id - kExpandoFirst);
   if (index >= expandos_.size()) return S_FALSE;
   expandos_[index].live = false;
   VariantClear(expandos_[index].value.Get());
   return S_OK;
-}
+} ZEQ_COM_CATCH("DispatchCore::DeleteMemberByDispID")
 
-HRESULT DispatchCore::GetMemberName(Owner& owner, DISPID id, BSTR* name) {
+HRESULT DispatchCore::GetMemberName(Owner& owner, DISPID id, BSTR* name) try {
   if (!name) return E_POINTER;
   *name = nullptr;
   if (id >= kExpandoFirst && id <= kExpandoLast) {
@@ -308,9 +309,9 @@ HRESULT DispatchCore::GetMemberName(Owner& owner, DISPID id, BSTR* name) {
     if (!n.empty()) return ReturnBstr(n, name);
   }
   return DISP_E_MEMBERNOTFOUND;
-}
+} ZEQ_COM_CATCH("DispatchCore::GetMemberName")
 
-HRESULT DispatchCore::GetNextDispID(DWORD grfdex, DISPID id, DISPID* next) {
+HRESULT DispatchCore::GetNextDispID(DWORD grfdex, DISPID id, DISPID* next) try {
   (void)grfdex;
   if (!next) return E_POINTER;
   *next = DISPID_STARTENUM;
@@ -323,7 +324,7 @@ HRESULT DispatchCore::GetNextDispID(DWORD grfdex, DISPID id, DISPID* next) {
     }
   }
   return S_FALSE;
-}
+} ZEQ_COM_CATCH("DispatchCore::GetNextDispID")
 
 const VARIANT* DispatchCore::EventProperty(const std::wstring& name) const {
   std::wstring key = Lower(name);

@@ -2,6 +2,7 @@
 #include "document.h"
 
 #include "dochost/dochost.h"
+#include "foundation/com_guard.h"
 #include "html_tree.h"
 #include "script_engine.h"
 #include "url_loader.h"
@@ -52,7 +53,7 @@ Document::~Document() {
   if (window_) window_->Close();
 }
 
-HRESULT Document::QueryInterface(REFIID iid, void** out) {
+HRESULT Document::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -69,7 +70,7 @@ HRESULT Document::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::QueryInterface")
 
 size_t Document::Faces(DispatchFace* out, size_t max) {
   if (max < 3) return 0;
@@ -126,7 +127,7 @@ std::wstring Document::Title() const {
 
 void Document::SetReadyState(const wchar_t* state) { ready_state_ = state; }
 
-HRESULT Document::RunScriptElement(Element* script) {
+HRESULT Document::RunScriptElement(Element* script) try {
   if (script->ScriptStarted() || closed_) return S_FALSE;
   script->MarkScriptStarted();
   if (!IsJScript(script)) return S_FALSE;
@@ -160,7 +161,7 @@ HRESULT Document::RunScriptElement(Element* script) {
   }
   ULONG line = script->SourceLine();
   return engine->Execute(StripCommentDelimiters(script->TextContent()), url_, line ? line - 1 : 0, nullptr);
-}
+} ZEQ_COM_CATCH("Document::RunScriptElement")
 
 void Document::LoadFrames() {
   for (Element* e : AllElements()) {
@@ -221,33 +222,33 @@ void Document::Close() {
 
 // ---- IHTMLDocument, IHTMLDocument2
 
-HRESULT Document::get_Script(IDispatch** p) {
+HRESULT Document::get_Script(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = window_ ? static_cast<IDispatchEx*>(window_.Get()) : nullptr;
   if (*p) (*p)->AddRef();
   return *p ? S_OK : E_FAIL;
-}
+} ZEQ_COM_CATCH("Document::get_Script")
 
-HRESULT Document::get_all(IHTMLElementCollection** p) {
+HRESULT Document::get_all(IHTMLElementCollection** p) try {
   if (!p) return E_POINTER;
   *p = new ElementCollection(AllElements());
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::get_all")
 
-HRESULT Document::get_body(IHTMLElement** p) { return ReturnElementPtr(Body(), p); }
+HRESULT Document::get_body(IHTMLElement** p) try { return ReturnElementPtr(Body(), p); } ZEQ_COM_CATCH("Document::get_body")
 
-HRESULT Document::get_scripts(IHTMLElementCollection** p) {
+HRESULT Document::get_scripts(IHTMLElementCollection** p) try {
   if (!p) return E_POINTER;
   std::vector<Element*> scripts;
   for (Element* e : AllElements())
     if (e->IsTag(L"SCRIPT")) scripts.push_back(e);
   *p = new ElementCollection(std::move(scripts));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::get_scripts")
 
-HRESULT Document::get_readyState(BSTR* p) { return ReturnBstr(ready_state_, p); }
+HRESULT Document::get_readyState(BSTR* p) try { return ReturnBstr(ready_state_, p); } ZEQ_COM_CATCH("Document::get_readyState")
 
-HRESULT Document::put_title(BSTR v) {
+HRESULT Document::put_title(BSTR v) try {
   std::wstring text = v ? std::wstring(v, SysStringLen(v)) : std::wstring();
   Element* title = FirstByTag(L"TITLE");
   if (!title) {
@@ -261,25 +262,25 @@ HRESULT Document::put_title(BSTR v) {
   title->put_innerText(b.Get());
   if (host_) host_->TitleChanged(text);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::put_title")
 
-HRESULT Document::get_title(BSTR* p) { return ReturnBstr(Title(), p); }
+HRESULT Document::get_title(BSTR* p) try { return ReturnBstr(Title(), p); } ZEQ_COM_CATCH("Document::get_title")
 
-HRESULT Document::get_parentWindow(IHTMLWindow2** p) {
+HRESULT Document::get_parentWindow(IHTMLWindow2** p) try {
   if (!p) return E_POINTER;
   *p = window_ ? static_cast<IHTMLWindow2*>(window_.Get()) : nullptr;
   if (*p) (*p)->AddRef();
   return *p ? S_OK : E_FAIL;
-}
+} ZEQ_COM_CATCH("Document::get_parentWindow")
 
-HRESULT Document::get_URL(BSTR* p) { return ReturnBstr(url_, p); }
+HRESULT Document::get_URL(BSTR* p) try { return ReturnBstr(url_, p); } ZEQ_COM_CATCH("Document::get_URL")
 
-HRESULT Document::get_location(IHTMLLocation** p) {
+HRESULT Document::get_location(IHTMLLocation** p) try {
   if (p) *p = nullptr;
   return E_NOTIMPL;
-}
+} ZEQ_COM_CATCH("Document::get_location")
 
-HRESULT Document::createElement(BSTR tag, IHTMLElement** p) {
+HRESULT Document::createElement(BSTR tag, IHTMLElement** p) try {
   if (!p) return E_POINTER;
   *p = nullptr;
   std::wstring t = Trim(tag ? std::wstring(tag, SysStringLen(tag)) : std::wstring());
@@ -298,9 +299,9 @@ HRESULT Document::createElement(BSTR tag, IHTMLElement** p) {
   }
   *p = new Element(this, t);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::createElement")
 
-HRESULT Document::elementFromPoint(LONG x, LONG y, IHTMLElement** p) {
+HRESULT Document::elementFromPoint(LONG x, LONG y, IHTMLElement** p) try {
   if (!p) return E_POINTER;
   Element* hit = nullptr;
   for (Element* e : AllElements()) {
@@ -313,40 +314,40 @@ HRESULT Document::elementFromPoint(LONG x, LONG y, IHTMLElement** p) {
     if (x >= at.x && x < at.x + w && y >= at.y && y < at.y + h) hit = e;
   }
   return ReturnElementPtr(hit ? hit : Body(), p);
-}
+} ZEQ_COM_CATCH("Document::elementFromPoint")
 
-HRESULT Document::get_activeElement(IHTMLElement** p) { return ReturnElementPtr(Body(), p); }
+HRESULT Document::get_activeElement(IHTMLElement** p) try { return ReturnElementPtr(Body(), p); } ZEQ_COM_CATCH("Document::get_activeElement")
 
-HRESULT Document::toString(BSTR* p) { return ReturnBstr(L"[object Document]", p); }
+HRESULT Document::toString(BSTR* p) try { return ReturnBstr(L"[object Document]", p); } ZEQ_COM_CATCH("Document::toString")
 
 // ---- IHTMLDocument3
 
-HRESULT Document::get_documentElement(IHTMLElement** p) { return ReturnElementPtr(root_.Get(), p); }
+HRESULT Document::get_documentElement(IHTMLElement** p) try { return ReturnElementPtr(root_.Get(), p); } ZEQ_COM_CATCH("Document::get_documentElement")
 
-HRESULT Document::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) {
+HRESULT Document::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) try {
   if (!event || !fn) return E_INVALIDARG;
   listeners_.Add(std::wstring(event, SysStringLen(event)), fn);
   if (ok) *ok = VARIANT_TRUE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::attachEvent")
 
-HRESULT Document::detachEvent(BSTR event, IDispatch* fn) {
+HRESULT Document::detachEvent(BSTR event, IDispatch* fn) try {
   if (!event) return E_INVALIDARG;
   listeners_.Remove(std::wstring(event, SysStringLen(event)), fn);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::detachEvent")
 
-HRESULT Document::createTextNode(BSTR text, IHTMLDOMNode** p) {
+HRESULT Document::createTextNode(BSTR text, IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   *p = new TextNode(this, text ? std::wstring(text, SysStringLen(text)) : std::wstring());
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::createTextNode")
 
-HRESULT Document::getElementById(BSTR id, IHTMLElement** p) {
+HRESULT Document::getElementById(BSTR id, IHTMLElement** p) try {
   return ReturnElementPtr(ById(id ? std::wstring(id, SysStringLen(id)) : std::wstring()), p);
-}
+} ZEQ_COM_CATCH("Document::getElementById")
 
-HRESULT Document::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) {
+HRESULT Document::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) try {
   if (!p) return E_POINTER;
   if (!root_) {
     *p = new ElementCollection({});
@@ -359,9 +360,9 @@ HRESULT Document::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) {
     if (t == L"*" || Upper(e->Tag()) == t) match.push_back(e);
   *p = new ElementCollection(std::move(match));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::getElementsByTagName")
 
-HRESULT Document::getElementsByName(BSTR name, IHTMLElementCollection** p) {
+HRESULT Document::getElementsByName(BSTR name, IHTMLElementCollection** p) try {
   if (!p) return E_POINTER;
   std::wstring n = name ? std::wstring(name, SysStringLen(name)) : std::wstring();
   std::vector<Element*> match;
@@ -369,27 +370,27 @@ HRESULT Document::getElementsByName(BSTR name, IHTMLElementCollection** p) {
     if (!n.empty() && e->AttrText(L"name") == n) match.push_back(e);
   *p = new ElementCollection(std::move(match));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::getElementsByName")
 
 // ---- IHTMLDocument4
 
-HRESULT Document::createEventObject(VARIANT*, IHTMLEventObj** p) {
+HRESULT Document::createEventObject(VARIANT*, IHTMLEventObj** p) try {
   if (!p) return E_POINTER;
   *p = new EventObj();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Document::createEventObject")
 
-HRESULT Document::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) {
+HRESULT Document::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) try {
   return FireNamedEvent(this, nullptr, event, event_obj, not_cancelled);
-}
+} ZEQ_COM_CATCH("Document::fireEvent")
 
-HRESULT Document::QueryService(REFGUID service, REFIID iid, void** out) {
+HRESULT Document::QueryService(REFGUID service, REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   IOleClientSite* site = host_ ? host_->ClientSite() : nullptr;
   Ref<IServiceProvider> sp;
   if (site) site->QueryInterface(IID_IServiceProvider, sp.OutVoid());
   return sp ? sp->QueryService(service, iid, out) : E_NOINTERFACE;
-}
+} ZEQ_COM_CATCH("Document::QueryService")
 
 }  // namespace dochost

@@ -4,6 +4,7 @@
 #include "css_text.h"
 #include "document.h"
 #include "dom_ids.h"
+#include "foundation/com_guard.h"
 #include "html_tree.h"
 
 namespace dochost {
@@ -52,27 +53,28 @@ void CollectScripts(Node* n, std::vector<Element*>* out) {
 }  // namespace
 
 // Properties that are the text of an attribute.
-#define ZEQ_TEXT_ATTRIBUTE(prop, attr)           \
-  HRESULT Element::put_##prop(BSTR v) {          \
-    SetAttrText(attr, v ? v : L"");              \
-    return S_OK;                                 \
-  }                                              \
-  HRESULT Element::get_##prop(BSTR* p) { return ReturnBstr(AttrText(attr), p); }
+#define ZEQ_TEXT_ATTRIBUTE(prop, attr)                                             \
+  HRESULT Element::put_##prop(BSTR v) try {                                        \
+    SetAttrText(attr, v ? v : L"");                                                \
+    return S_OK;                                                                   \
+  } ZEQ_COM_CATCH("Element::put_" #prop)                                           \
+  HRESULT Element::get_##prop(BSTR* p) try { return ReturnBstr(AttrText(attr), p); } \
+  ZEQ_COM_CATCH("Element::get_" #prop)
 
 // Boolean properties that are the presence of an attribute.
-#define ZEQ_FLAG_ATTRIBUTE(prop, attr)               \
-  HRESULT Element::put_##prop(VARIANT_BOOL v) {      \
-    if (v)                                           \
-      SetAttrText(attr, attr);                       \
-    else                                             \
-      RemoveAttr(attr);                              \
-    return S_OK;                                     \
-  }                                                  \
-  HRESULT Element::get_##prop(VARIANT_BOOL* p) {     \
-    if (!p) return E_POINTER;                        \
+#define ZEQ_FLAG_ATTRIBUTE(prop, attr)                 \
+  HRESULT Element::put_##prop(VARIANT_BOOL v) try {    \
+    if (v)                                             \
+      SetAttrText(attr, attr);                         \
+    else                                               \
+      RemoveAttr(attr);                                \
+    return S_OK;                                       \
+  } ZEQ_COM_CATCH("Element::put_" #prop)               \
+  HRESULT Element::get_##prop(VARIANT_BOOL* p) try {   \
+    if (!p) return E_POINTER;                          \
     *p = HasAttr(attr) ? VARIANT_TRUE : VARIANT_FALSE; \
-    return S_OK;                                     \
-  }
+    return S_OK;                                       \
+  } ZEQ_COM_CATCH("Element::get_" #prop)
 
 Element::Element(Document* doc, const std::wstring& tag) : Node(doc), tag_(NormalizeTag(tag)) {}
 
@@ -83,7 +85,7 @@ Element::~Element() {
   }
 }
 
-HRESULT Element::QueryInterface(REFIID iid, void** out) {
+HRESULT Element::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -106,7 +108,7 @@ HRESULT Element::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::QueryInterface")
 
 size_t Element::Faces(DispatchFace* out, size_t max) {
   size_t n = 0;
@@ -121,7 +123,7 @@ size_t Element::Faces(DispatchFace* out, size_t max) {
 
 // Names that are not members of the element's interfaces are its attributes,
 // as expando properties of elements are in the platform's engine.
-HRESULT Element::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) {
+HRESULT Element::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) try {
   std::wstring key = AttrName(name);
   for (size_t i = 0; i < attrs_.size(); ++i) {
     if (attrs_[i].name == key) {
@@ -135,10 +137,10 @@ HRESULT Element::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) {
   attrs_.push_back(std::move(a));
   *id = kSpecialFirst + static_cast<DISPID>(attrs_.size() - 1);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::OwnDispID")
 
 HRESULT Element::OwnInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                           IServiceProvider*) {
+                           IServiceProvider*) try {
   size_t index = static_cast<size_t>(id - kSpecialFirst);
   if (id < kSpecialFirst || index >= attrs_.size()) return DISP_E_MEMBERNOTFOUND;
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
@@ -159,7 +161,7 @@ HRESULT Element::OwnInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* r
     return CallFunction(fn.Get(), ThisObject(), args.data(), static_cast<UINT>(args.size()), result);
   }
   return DISP_E_MEMBERNOTFOUND;
-}
+} ZEQ_COM_CATCH("Element::OwnInvoke")
 
 std::wstring Element::OwnName(DISPID id) {
   size_t index = static_cast<size_t>(id - kSpecialFirst);
@@ -249,7 +251,7 @@ size_t Element::IndexOf(const Node* child) const {
   return static_cast<size_t>(-1);
 }
 
-HRESULT Element::InsertChild(Node* child, Node* before) {
+HRESULT Element::InsertChild(Node* child, Node* before) try {
   if (!child || child == this) return E_INVALIDARG;
   // A node cannot become its own descendant.
   for (Element* a = this; a; a = a->ParentElement())
@@ -275,16 +277,16 @@ HRESULT Element::InsertChild(Node* child, Node* before) {
     for (Element* s : scripts) doc->ScriptInserted(s);
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::InsertChild")
 
-HRESULT Element::RemoveChild(Node* child) {
+HRESULT Element::RemoveChild(Node* child) try {
   size_t pos = IndexOf(child);
   if (pos == static_cast<size_t>(-1)) return E_INVALIDARG;
   children_.erase(children_.begin() + static_cast<long>(pos));
   child->SetParent(nullptr);
   child->NodeRelease();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::RemoveChild")
 
 void Element::RemoveAllChildren() {
   std::vector<Node*> kids;
@@ -329,13 +331,13 @@ POINT Element::PagePosition() {
 
 // ---- IHTMLElement
 
-HRESULT Element::setAttribute(BSTR name, VARIANT value, LONG) {
+HRESULT Element::setAttribute(BSTR name, VARIANT value, LONG) try {
   if (!name) return E_INVALIDARG;
   SetAttr(std::wstring(name, SysStringLen(name)), &value);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::setAttribute")
 
-HRESULT Element::getAttribute(BSTR name, LONG flags, VARIANT* value) {
+HRESULT Element::getAttribute(BSTR name, LONG flags, VARIANT* value) try {
   if (!value) return E_POINTER;
   VariantInit(value);
   if (!name) return E_INVALIDARG;
@@ -349,49 +351,49 @@ HRESULT Element::getAttribute(BSTR name, LONG flags, VARIANT* value) {
     return S_OK;
   }
   return VariantCopy(value, const_cast<VARIANT*>(a->value.Get()));
-}
+} ZEQ_COM_CATCH("Element::getAttribute")
 
-HRESULT Element::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) {
+HRESULT Element::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) try {
   bool removed = name && RemoveAttr(std::wstring(name, SysStringLen(name)));
   if (ok) *ok = removed ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::removeAttribute")
 
 ZEQ_TEXT_ATTRIBUTE(className, L"class")
 ZEQ_TEXT_ATTRIBUTE(id, L"id")
 
-HRESULT Element::get_tagName(BSTR* p) {
+HRESULT Element::get_tagName(BSTR* p) try {
   size_t colon = tag_.find(L':');
   return ReturnBstr(colon == std::wstring::npos ? tag_ : tag_.substr(colon + 1), p);
-}
+} ZEQ_COM_CATCH("Element::get_tagName")
 
-HRESULT Element::get_parentElement(IHTMLElement** p) { return ReturnElement(parent_, p); }
+HRESULT Element::get_parentElement(IHTMLElement** p) try { return ReturnElement(parent_, p); } ZEQ_COM_CATCH("Element::get_parentElement")
 
-HRESULT Element::get_style(IHTMLStyle** p) {
+HRESULT Element::get_style(IHTMLStyle** p) try {
   if (!p) return E_POINTER;
   *p = new Style(this);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_style")
 
-HRESULT Element::get_document(IDispatch** p) {
+HRESULT Element::get_document(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = doc_ ? static_cast<IDispatchEx*>(doc_) : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_document")
 
 ZEQ_TEXT_ATTRIBUTE(title, L"title")
 ZEQ_TEXT_ATTRIBUTE(language, L"language")
 
-HRESULT Element::contains(IHTMLElement* child, VARIANT_BOOL* p) {
+HRESULT Element::contains(IHTMLElement* child, VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = VARIANT_FALSE;
   for (Element* e = ElementFromUnknown(child); e; e = e->ParentElement())
     if (e == this) *p = VARIANT_TRUE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::contains")
 
-HRESULT Element::get_sourceIndex(LONG* p) {
+HRESULT Element::get_sourceIndex(LONG* p) try {
   if (!p) return E_POINTER;
   *p = -1;
   if (!doc_) return S_OK;
@@ -399,21 +401,21 @@ HRESULT Element::get_sourceIndex(LONG* p) {
   for (size_t i = 0; i < all.size(); ++i)
     if (all[i] == this) *p = static_cast<LONG>(i);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_sourceIndex")
 
-HRESULT Element::get_offsetLeft(LONG* p) { return ReturnLong(OffsetRect().left, p); }
-HRESULT Element::get_offsetTop(LONG* p) { return ReturnLong(OffsetRect().top, p); }
-HRESULT Element::get_offsetWidth(LONG* p) {
+HRESULT Element::get_offsetLeft(LONG* p) try { return ReturnLong(OffsetRect().left, p); } ZEQ_COM_CATCH("Element::get_offsetLeft")
+HRESULT Element::get_offsetTop(LONG* p) try { return ReturnLong(OffsetRect().top, p); } ZEQ_COM_CATCH("Element::get_offsetTop")
+HRESULT Element::get_offsetWidth(LONG* p) try {
   RECT r = OffsetRect();
   return ReturnLong(r.right - r.left, p);
-}
-HRESULT Element::get_offsetHeight(LONG* p) {
+} ZEQ_COM_CATCH("Element::get_offsetWidth")
+HRESULT Element::get_offsetHeight(LONG* p) try {
   RECT r = OffsetRect();
   return ReturnLong(r.bottom - r.top, p);
-}
-HRESULT Element::get_offsetParent(IHTMLElement** p) { return ReturnElement(parent_, p); }
+} ZEQ_COM_CATCH("Element::get_offsetHeight")
+HRESULT Element::get_offsetParent(IHTMLElement** p) try { return ReturnElement(parent_, p); } ZEQ_COM_CATCH("Element::get_offsetParent")
 
-HRESULT Element::put_innerHTML(BSTR v) {
+HRESULT Element::put_innerHTML(BSTR v) try {
   if (!doc_) return E_FAIL;
   try {
     std::vector<Node*> nodes =
@@ -431,11 +433,11 @@ HRESULT Element::put_innerHTML(BSTR v) {
     return E_OUTOFMEMORY;
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::put_innerHTML")
 
-HRESULT Element::get_innerHTML(BSTR* p) { return ReturnBstr(SerializeChildren(this), p); }
+HRESULT Element::get_innerHTML(BSTR* p) try { return ReturnBstr(SerializeChildren(this), p); } ZEQ_COM_CATCH("Element::get_innerHTML")
 
-HRESULT Element::put_innerText(BSTR v) {
+HRESULT Element::put_innerText(BSTR v) try {
   RemoveAllChildren();
   if (v && SysStringLen(v)) {
     TextNode* t = new TextNode(doc_, std::wstring(v, SysStringLen(v)));
@@ -443,14 +445,14 @@ HRESULT Element::put_innerText(BSTR v) {
     t->Release();
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::put_innerText")
 
-HRESULT Element::get_innerText(BSTR* p) {
+HRESULT Element::get_innerText(BSTR* p) try {
   if (IsTag(L"SCRIPT") || IsTag(L"STYLE")) return ReturnBstr(L"", p);
   return ReturnBstr(TextContent(), p);
-}
+} ZEQ_COM_CATCH("Element::get_innerText")
 
-HRESULT Element::put_outerHTML(BSTR v) {
+HRESULT Element::put_outerHTML(BSTR v) try {
   if (!parent_ || !doc_) return E_FAIL;
   Ref<IHTMLElement> keep(static_cast<IHTMLElement*>(this));
   Element* parent = parent_;
@@ -462,12 +464,12 @@ HRESULT Element::put_outerHTML(BSTR v) {
   }
   parent->RemoveChild(this);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::put_outerHTML")
 
-HRESULT Element::get_outerHTML(BSTR* p) { return ReturnBstr(SerializeElement(this), p); }
-HRESULT Element::get_outerText(BSTR* p) { return get_innerText(p); }
+HRESULT Element::get_outerHTML(BSTR* p) try { return ReturnBstr(SerializeElement(this), p); } ZEQ_COM_CATCH("Element::get_outerHTML")
+HRESULT Element::get_outerText(BSTR* p) try { return get_innerText(p); } ZEQ_COM_CATCH("Element::get_outerText")
 
-HRESULT Element::insertAdjacentHTML(BSTR where, BSTR html) {
+HRESULT Element::insertAdjacentHTML(BSTR where, BSTR html) try {
   if (!where || !doc_) return E_INVALIDARG;
   std::wstring w = Lower(std::wstring(where, SysStringLen(where)));
   Element* target = (w == L"beforebegin" || w == L"afterend") ? parent_ : this;
@@ -491,78 +493,78 @@ HRESULT Element::insertAdjacentHTML(BSTR where, BSTR html) {
     n->NodeRelease();
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::insertAdjacentHTML")
 
-HRESULT Element::click() {
+HRESULT Element::click() try {
   VARIANT_BOOL ok;
   Bstr name(L"onclick");
   return fireEvent(name.Get(), nullptr, &ok);
-}
+} ZEQ_COM_CATCH("Element::click")
 
-HRESULT Element::toString(BSTR* p) { return ReturnBstr(L"[object]", p); }
+HRESULT Element::toString(BSTR* p) try { return ReturnBstr(L"[object]", p); } ZEQ_COM_CATCH("Element::toString")
 
-HRESULT Element::get_children(IDispatch** p) {
+HRESULT Element::get_children(IDispatch** p) try {
   if (!p) return E_POINTER;
   std::vector<Element*> kids;
   for (Node* c : children_)
     if (c->NodeKind() == Kind::kElement) kids.push_back(static_cast<Element*>(c));
   *p = static_cast<IDispatchEx*>(new ElementCollection(std::move(kids)));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_children")
 
-HRESULT Element::get_all(IDispatch** p) {
+HRESULT Element::get_all(IDispatch** p) try {
   if (!p) return E_POINTER;
   std::vector<Element*> all;
   CollectElements(&all, false);
   *p = static_cast<IDispatchEx*>(new ElementCollection(std::move(all)));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_all")
 
 // ---- IHTMLElement2
 
-HRESULT Element::get_currentStyle(IHTMLCurrentStyle** p) {
+HRESULT Element::get_currentStyle(IHTMLCurrentStyle** p) try {
   if (!p) return E_POINTER;
   *p = new CurrentStyle(this);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_currentStyle")
 
-HRESULT Element::get_clientHeight(LONG* p) { return get_offsetHeight(p); }
-HRESULT Element::get_clientWidth(LONG* p) { return get_offsetWidth(p); }
-HRESULT Element::get_clientTop(LONG* p) { return ReturnLong(0, p); }
-HRESULT Element::get_clientLeft(LONG* p) { return ReturnLong(0, p); }
-HRESULT Element::get_scrollHeight(LONG* p) { return get_offsetHeight(p); }
-HRESULT Element::get_scrollWidth(LONG* p) { return get_offsetWidth(p); }
-HRESULT Element::get_scrollTop(LONG* p) { return ReturnLong(0, p); }
-HRESULT Element::get_scrollLeft(LONG* p) { return ReturnLong(0, p); }
+HRESULT Element::get_clientHeight(LONG* p) try { return get_offsetHeight(p); } ZEQ_COM_CATCH("Element::get_clientHeight")
+HRESULT Element::get_clientWidth(LONG* p) try { return get_offsetWidth(p); } ZEQ_COM_CATCH("Element::get_clientWidth")
+HRESULT Element::get_clientTop(LONG* p) try { return ReturnLong(0, p); } ZEQ_COM_CATCH("Element::get_clientTop")
+HRESULT Element::get_clientLeft(LONG* p) try { return ReturnLong(0, p); } ZEQ_COM_CATCH("Element::get_clientLeft")
+HRESULT Element::get_scrollHeight(LONG* p) try { return get_offsetHeight(p); } ZEQ_COM_CATCH("Element::get_scrollHeight")
+HRESULT Element::get_scrollWidth(LONG* p) try { return get_offsetWidth(p); } ZEQ_COM_CATCH("Element::get_scrollWidth")
+HRESULT Element::get_scrollTop(LONG* p) try { return ReturnLong(0, p); } ZEQ_COM_CATCH("Element::get_scrollTop")
+HRESULT Element::get_scrollLeft(LONG* p) try { return ReturnLong(0, p); } ZEQ_COM_CATCH("Element::get_scrollLeft")
 
-HRESULT Element::getBoundingClientRect(IHTMLRect** p) {
+HRESULT Element::getBoundingClientRect(IHTMLRect** p) try {
   if (!p) return E_POINTER;
   RECT r = OffsetRect();
   POINT at = PagePosition();
   *p = new Rect(RECT{at.x, at.y, at.x + (r.right - r.left), at.y + (r.bottom - r.top)});
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::getBoundingClientRect")
 
-HRESULT Element::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) {
+HRESULT Element::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) try {
   if (!event || !fn) return E_INVALIDARG;
   listeners_.Add(std::wstring(event, SysStringLen(event)), fn);
   if (ok) *ok = VARIANT_TRUE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::attachEvent")
 
-HRESULT Element::detachEvent(BSTR event, IDispatch* fn) {
+HRESULT Element::detachEvent(BSTR event, IDispatch* fn) try {
   if (!event) return E_INVALIDARG;
   listeners_.Remove(std::wstring(event, SysStringLen(event)), fn);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::detachEvent")
 
-HRESULT Element::get_readyState(VARIANT* p) {
+HRESULT Element::get_readyState(VARIANT* p) try {
   if (!p) return E_POINTER;
   SetVariantString(p, L"complete");
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_readyState")
 
-HRESULT Element::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) {
+HRESULT Element::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) try {
   if (!p) return E_POINTER;
   std::wstring t = Upper(tag ? std::wstring(tag, SysStringLen(tag)) : std::wstring());
   std::vector<Element*> all, match;
@@ -571,47 +573,47 @@ HRESULT Element::getElementsByTagName(BSTR tag, IHTMLElementCollection** p) {
     if (t == L"*" || Upper(e->Tag()) == t) match.push_back(e);
   *p = new ElementCollection(std::move(match));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::getElementsByTagName")
 
-HRESULT Element::get_tagUrn(BSTR* p) { return ReturnBstr(L"", p); }
+HRESULT Element::get_tagUrn(BSTR* p) try { return ReturnBstr(L"", p); } ZEQ_COM_CATCH("Element::get_tagUrn")
 
-HRESULT Element::get_scopeName(BSTR* p) {
+HRESULT Element::get_scopeName(BSTR* p) try {
   size_t colon = tag_.find(L':');
   return ReturnBstr(colon == std::wstring::npos ? std::wstring(L"HTML") : tag_.substr(0, colon), p);
-}
+} ZEQ_COM_CATCH("Element::get_scopeName")
 
 // ---- IHTMLElement3
 
-HRESULT Element::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) {
+HRESULT Element::fireEvent(BSTR event, VARIANT* event_obj, VARIANT_BOOL* not_cancelled) try {
   return FireNamedEvent(doc_, this, event, event_obj, not_cancelled);
-}
+} ZEQ_COM_CATCH("Element::fireEvent")
 
 ZEQ_FLAG_ATTRIBUTE(disabled, L"disabled")
 
 // ---- IHTMLDOMNode
 
-HRESULT Element::get_nodeType(LONG* p) { return ReturnLong(1, p); }
+HRESULT Element::get_nodeType(LONG* p) try { return ReturnLong(1, p); } ZEQ_COM_CATCH("Element::get_nodeType")
 
-HRESULT Element::get_parentNode(IHTMLDOMNode** p) {
+HRESULT Element::get_parentNode(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   *p = parent_ ? parent_->DomNode() : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_parentNode")
 
-HRESULT Element::hasChildNodes(VARIANT_BOOL* p) {
+HRESULT Element::hasChildNodes(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = children_.empty() ? VARIANT_FALSE : VARIANT_TRUE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::hasChildNodes")
 
-HRESULT Element::get_childNodes(IDispatch** p) {
+HRESULT Element::get_childNodes(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = static_cast<IDispatchEx*>(new NodeList(children_));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_childNodes")
 
-HRESULT Element::insertBefore(IHTMLDOMNode* node, VARIANT before, IHTMLDOMNode** p) {
+HRESULT Element::insertBefore(IHTMLDOMNode* node, VARIANT before, IHTMLDOMNode** p) try {
   if (p) *p = nullptr;
   Node* child = NodeFromUnknown(node);
   if (!child) return E_INVALIDARG;
@@ -627,15 +629,15 @@ HRESULT Element::insertBefore(IHTMLDOMNode* node, VARIANT before, IHTMLDOMNode**
     (*p)->AddRef();
   }
   return hr;
-}
+} ZEQ_COM_CATCH("Element::insertBefore")
 
-HRESULT Element::appendChild(IHTMLDOMNode* node, IHTMLDOMNode** p) {
+HRESULT Element::appendChild(IHTMLDOMNode* node, IHTMLDOMNode** p) try {
   VARIANT none;
   VariantInit(&none);
   return insertBefore(node, none, p);
-}
+} ZEQ_COM_CATCH("Element::appendChild")
 
-HRESULT Element::removeChild(IHTMLDOMNode* node, IHTMLDOMNode** p) {
+HRESULT Element::removeChild(IHTMLDOMNode* node, IHTMLDOMNode** p) try {
   if (p) *p = nullptr;
   Node* child = NodeFromUnknown(node);
   if (!child || child->ParentElement() != this) return E_INVALIDARG;
@@ -643,9 +645,9 @@ HRESULT Element::removeChild(IHTMLDOMNode* node, IHTMLDOMNode** p) {
   HRESULT hr = RemoveChild(child);
   if (SUCCEEDED(hr) && p) *p = keep.Detach();
   return hr;
-}
+} ZEQ_COM_CATCH("Element::removeChild")
 
-HRESULT Element::replaceChild(IHTMLDOMNode* fresh, IHTMLDOMNode* old, IHTMLDOMNode** p) {
+HRESULT Element::replaceChild(IHTMLDOMNode* fresh, IHTMLDOMNode* old, IHTMLDOMNode** p) try {
   if (p) *p = nullptr;
   Node* n = NodeFromUnknown(fresh);
   Node* o = NodeFromUnknown(old);
@@ -655,9 +657,9 @@ HRESULT Element::replaceChild(IHTMLDOMNode* fresh, IHTMLDOMNode* old, IHTMLDOMNo
   if (SUCCEEDED(hr)) hr = RemoveChild(o);
   if (SUCCEEDED(hr) && p) *p = keep.Detach();
   return hr;
-}
+} ZEQ_COM_CATCH("Element::replaceChild")
 
-HRESULT Element::cloneNode(VARIANT_BOOL deep, IHTMLDOMNode** p) {
+HRESULT Element::cloneNode(VARIANT_BOOL deep, IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   Element* copy = new Element(doc_, tag_);
   for (const Attr& a : attrs_)
@@ -676,9 +678,9 @@ HRESULT Element::cloneNode(VARIANT_BOOL deep, IHTMLDOMNode** p) {
   }
   *p = copy->DomNode();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::cloneNode")
 
-HRESULT Element::removeNode(VARIANT_BOOL deep, IHTMLDOMNode** p) {
+HRESULT Element::removeNode(VARIANT_BOOL deep, IHTMLDOMNode** p) try {
   Ref<IHTMLDOMNode> keep(DomNode());
   if (Element* parent = parent_) {
     if (!deep) {
@@ -690,30 +692,30 @@ HRESULT Element::removeNode(VARIANT_BOOL deep, IHTMLDOMNode** p) {
   }
   if (p) *p = keep.Detach();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::removeNode")
 
-HRESULT Element::get_nodeName(BSTR* p) { return get_tagName(p); }
+HRESULT Element::get_nodeName(BSTR* p) try { return get_tagName(p); } ZEQ_COM_CATCH("Element::get_nodeName")
 
-HRESULT Element::get_nodeValue(VARIANT* p) {
+HRESULT Element::get_nodeValue(VARIANT* p) try {
   if (!p) return E_POINTER;
   VariantInit(p);
   V_VT(p) = VT_NULL;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_nodeValue")
 
-HRESULT Element::get_firstChild(IHTMLDOMNode** p) {
+HRESULT Element::get_firstChild(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   *p = children_.empty() ? nullptr : children_.front()->DomNode();
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_firstChild")
 
-HRESULT Element::get_lastChild(IHTMLDOMNode** p) {
+HRESULT Element::get_lastChild(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   *p = children_.empty() ? nullptr : children_.back()->DomNode();
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_lastChild")
 
 Node* Element::Sibling(int delta) const {
   if (!parent_) return nullptr;
@@ -723,29 +725,29 @@ Node* Element::Sibling(int delta) const {
   return parent_->children_[j];
 }
 
-HRESULT Element::get_previousSibling(IHTMLDOMNode** p) {
+HRESULT Element::get_previousSibling(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   Node* n = Sibling(-1);
   *p = n ? n->DomNode() : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_previousSibling")
 
-HRESULT Element::get_nextSibling(IHTMLDOMNode** p) {
+HRESULT Element::get_nextSibling(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   Node* n = Sibling(1);
   *p = n ? n->DomNode() : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Element::get_nextSibling")
 
 // ---- IHTMLScriptElement
 
 ZEQ_TEXT_ATTRIBUTE(src, L"src")
 ZEQ_TEXT_ATTRIBUTE(htmlFor, L"for")
 ZEQ_TEXT_ATTRIBUTE(event, L"event")
-HRESULT Element::put_text(BSTR v) { return put_innerText(v); }
-HRESULT Element::get_text(BSTR* p) { return ReturnBstr(TextContent(), p); }
+HRESULT Element::put_text(BSTR v) try { return put_innerText(v); } ZEQ_COM_CATCH("Element::put_text")
+HRESULT Element::get_text(BSTR* p) try { return ReturnBstr(TextContent(), p); } ZEQ_COM_CATCH("Element::get_text")
 ZEQ_FLAG_ATTRIBUTE(defer, L"defer")
 ZEQ_TEXT_ATTRIBUTE(type, L"type")
 
@@ -753,7 +755,7 @@ ZEQ_TEXT_ATTRIBUTE(type, L"type")
 
 namespace dochost {
 
-HRESULT Rect::QueryInterface(REFIID iid, void** out) {
+HRESULT Rect::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -764,7 +766,7 @@ HRESULT Rect::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Rect::QueryInterface")
 
 size_t Rect::Faces(DispatchFace* out, size_t max) {
   if (max < 1) return 0;
@@ -772,9 +774,9 @@ size_t Rect::Faces(DispatchFace* out, size_t max) {
   return 1;
 }
 
-HRESULT Rect::get_left(LONG* p) { return ReturnLong(r_.left, p); }
-HRESULT Rect::get_top(LONG* p) { return ReturnLong(r_.top, p); }
-HRESULT Rect::get_right(LONG* p) { return ReturnLong(r_.right, p); }
-HRESULT Rect::get_bottom(LONG* p) { return ReturnLong(r_.bottom, p); }
+HRESULT Rect::get_left(LONG* p) try { return ReturnLong(r_.left, p); } ZEQ_COM_CATCH("Rect::get_left")
+HRESULT Rect::get_top(LONG* p) try { return ReturnLong(r_.top, p); } ZEQ_COM_CATCH("Rect::get_top")
+HRESULT Rect::get_right(LONG* p) try { return ReturnLong(r_.right, p); } ZEQ_COM_CATCH("Rect::get_right")
+HRESULT Rect::get_bottom(LONG* p) try { return ReturnLong(r_.bottom, p); } ZEQ_COM_CATCH("Rect::get_bottom")
 
 }  // namespace dochost

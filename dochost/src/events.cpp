@@ -3,6 +3,7 @@
 // bubbles from the target to its ancestors and the document.
 #include "document.h"
 #include "dom_ids.h"
+#include "foundation/com_guard.h"
 #include "script_engine.h"
 
 namespace dochost {
@@ -137,7 +138,7 @@ EventObj* EventObjFromUnknown(IUnknown* unk) {
   return ev;
 }
 
-HRESULT EventObj::QueryInterface(REFIID iid, void** out) {
+HRESULT EventObj::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -152,7 +153,7 @@ HRESULT EventObj::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::QueryInterface")
 
 size_t EventObj::Faces(DispatchFace* out, size_t max) {
   if (max < 2) return 0;
@@ -174,75 +175,75 @@ void EventObj::SetNumber(const std::wstring& name, long n) {
   core_.SetExpando(name, &v);
 }
 
-HRESULT EventObj::get_srcElement(IHTMLElement** p) {
+HRESULT EventObj::get_srcElement(IHTMLElement** p) try {
   if (!p) return E_POINTER;
   *p = src_.Get();
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_srcElement")
 
-HRESULT EventObj::put_returnValue(VARIANT v) { return VariantCopyInd(return_value_.Out(), &v); }
+HRESULT EventObj::put_returnValue(VARIANT v) try { return VariantCopyInd(return_value_.Out(), &v); } ZEQ_COM_CATCH("EventObj::put_returnValue")
 
-HRESULT EventObj::get_returnValue(VARIANT* p) {
+HRESULT EventObj::get_returnValue(VARIANT* p) try {
   if (!p) return E_POINTER;
   VariantInit(p);
   return VariantCopy(p, return_value_.Get());
-}
+} ZEQ_COM_CATCH("EventObj::get_returnValue")
 
-HRESULT EventObj::put_cancelBubble(VARIANT_BOOL v) {
+HRESULT EventObj::put_cancelBubble(VARIANT_BOOL v) try {
   cancel_bubble_ = v != VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::put_cancelBubble")
 
-HRESULT EventObj::get_cancelBubble(VARIANT_BOOL* p) {
+HRESULT EventObj::get_cancelBubble(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = cancel_bubble_ ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_cancelBubble")
 
-HRESULT EventObj::get_type(BSTR* p) { return ReturnBstr(type_, p); }
+HRESULT EventObj::get_type(BSTR* p) try { return ReturnBstr(type_, p); } ZEQ_COM_CATCH("EventObj::get_type")
 
-HRESULT EventObj::put_type(BSTR v) {
+HRESULT EventObj::put_type(BSTR v) try {
   type_ = v ? std::wstring(v, SysStringLen(v)) : std::wstring();
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::put_type")
 
-HRESULT EventObj::get_keyCode(LONG* p) {
+HRESULT EventObj::get_keyCode(LONG* p) try {
   if (!p) return E_POINTER;
   *p = key_code_;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_keyCode")
 
-HRESULT EventObj::put_keyCode(LONG v) {
+HRESULT EventObj::put_keyCode(LONG v) try {
   key_code_ = v;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::put_keyCode")
 
-HRESULT EventObj::get_button(LONG* p) {
+HRESULT EventObj::get_button(LONG* p) try {
   if (!p) return E_POINTER;
   *p = 0;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_button")
 
-HRESULT EventObj::get_clientX(LONG* p) {
+HRESULT EventObj::get_clientX(LONG* p) try {
   if (!p) return E_POINTER;
   *p = 0;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_clientX")
 
-HRESULT EventObj::get_clientY(LONG* p) {
+HRESULT EventObj::get_clientY(LONG* p) try {
   if (!p) return E_POINTER;
   *p = 0;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::get_clientY")
 
-HRESULT EventObj::setAttribute(BSTR name, VARIANT value, LONG) {
+HRESULT EventObj::setAttribute(BSTR name, VARIANT value, LONG) try {
   if (!name) return E_INVALIDARG;
   core_.SetExpando(std::wstring(name, SysStringLen(name)), &value);
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::setAttribute")
 
-HRESULT EventObj::getAttribute(BSTR name, LONG, VARIANT* value) {
+HRESULT EventObj::getAttribute(BSTR name, LONG, VARIANT* value) try {
   if (!value) return E_POINTER;
   VariantInit(value);
   const VARIANT* v = name ? core_.Expando(std::wstring(name, SysStringLen(name))) : nullptr;
@@ -251,12 +252,12 @@ HRESULT EventObj::getAttribute(BSTR name, LONG, VARIANT* value) {
     return S_OK;
   }
   return VariantCopy(value, const_cast<VARIANT*>(v));
-}
+} ZEQ_COM_CATCH("EventObj::getAttribute")
 
-HRESULT EventObj::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) {
+HRESULT EventObj::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) try {
   HRESULT hr = core_.DeleteMemberByName(name, fdexNameCaseSensitive);
   if (ok) *ok = hr == S_OK ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("EventObj::removeAttribute")
 
 }  // namespace dochost

@@ -1,16 +1,27 @@
 // Bases that answer E_NOTIMPL for every member of an interface. The document
 // host's objects derive from them and override the members they serve, so
 // that an unserved member of a large interface costs no code of its own.
+// The first call of each unserved member logs its interface and name, so
+// that a page that hits one is diagnosable.
 #pragma once
 #include <windows.h>
 #include <exdisp.h>
 #include <mshtml.h>
 
-#define ZEQ_NI(name, ...) \
-  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
+namespace dochost {
+// Logs "DocHost: [NOT SERVED] interface::member" once per member; E_NOTIMPL.
+HRESULT Unserved(const char* interfaceName, const char* member, volatile LONG* logged);
+}  // namespace dochost
+
+#define ZEQ_NI(name, ...)                                                   \
+  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override {                    \
+    static volatile LONG logged = 0;                                        \
+    return dochost::Unserved(kUnservedInterface, #name, &logged);              \
+  }
 
 class IWebBrowser2NotImpl : public IWebBrowser2 {
  public:
+  static constexpr char kUnservedInterface[] = "IWebBrowser2";
   ZEQ_NI(GoBack)
   ZEQ_NI(GoForward)
   ZEQ_NI(GoHome)
@@ -79,6 +90,7 @@ class IWebBrowser2NotImpl : public IWebBrowser2 {
 
 class IHTMLDocument2NotImpl : public IHTMLDocument2 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDocument2";
   ZEQ_NI(get_Script, IDispatch **)
   ZEQ_NI(get_all, IHTMLElementCollection **)
   ZEQ_NI(get_body, IHTMLElement **)
@@ -192,6 +204,7 @@ class IHTMLDocument2NotImpl : public IHTMLDocument2 {
 
 class IHTMLDocument3NotImpl : public IHTMLDocument3 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDocument3";
   ZEQ_NI(releaseCapture)
   ZEQ_NI(recalc, VARIANT_BOOL)
   ZEQ_NI(createTextNode, BSTR, IHTMLDOMNode **)
@@ -237,6 +250,7 @@ class IHTMLDocument3NotImpl : public IHTMLDocument3 {
 
 class IHTMLDocument4NotImpl : public IHTMLDocument4 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDocument4";
   ZEQ_NI(focus)
   ZEQ_NI(hasFocus, VARIANT_BOOL *)
   ZEQ_NI(put_onselectionchange, VARIANT)
@@ -255,6 +269,7 @@ class IHTMLDocument4NotImpl : public IHTMLDocument4 {
 
 class IHTMLWindow2NotImpl : public IHTMLWindow2 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLWindow2";
   ZEQ_NI(item, VARIANT *, VARIANT *)
   ZEQ_NI(get_length, LONG *)
   ZEQ_NI(get_frames, IHTMLFramesCollection2 **)
@@ -329,6 +344,7 @@ class IHTMLWindow2NotImpl : public IHTMLWindow2 {
 
 class IHTMLWindow3NotImpl : public IHTMLWindow3 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLWindow3";
   ZEQ_NI(get_screenLeft, LONG *)
   ZEQ_NI(get_screenTop, LONG *)
   ZEQ_NI(attachEvent, BSTR, IDispatch *, VARIANT_BOOL *)
@@ -346,6 +362,7 @@ class IHTMLWindow3NotImpl : public IHTMLWindow3 {
 
 class IHTMLElementNotImpl : public IHTMLElement {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLElement";
   ZEQ_NI(setAttribute, BSTR, VARIANT, LONG)
   ZEQ_NI(getAttribute, BSTR, LONG, VARIANT *)
   ZEQ_NI(removeAttribute, BSTR, LONG, VARIANT_BOOL *)
@@ -437,6 +454,7 @@ class IHTMLElementNotImpl : public IHTMLElement {
 
 class IHTMLElement2NotImpl : public IHTMLElement2 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLElement2";
   ZEQ_NI(get_scopeName, BSTR *)
   ZEQ_NI(setCapture, VARIANT_BOOL)
   ZEQ_NI(releaseCapture)
@@ -539,6 +557,7 @@ class IHTMLElement2NotImpl : public IHTMLElement2 {
 
 class IHTMLElement3NotImpl : public IHTMLElement3 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLElement3";
   ZEQ_NI(mergeAttributes, IHTMLElement *, VARIANT *)
   ZEQ_NI(get_isMultiLine, VARIANT_BOOL *)
   ZEQ_NI(get_canHaveHTML, VARIANT_BOOL *)
@@ -586,6 +605,7 @@ class IHTMLElement3NotImpl : public IHTMLElement3 {
 
 class IHTMLDOMNodeNotImpl : public IHTMLDOMNode {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDOMNode";
   ZEQ_NI(get_nodeType, LONG *)
   ZEQ_NI(get_parentNode, IHTMLDOMNode **)
   ZEQ_NI(hasChildNodes, VARIANT_BOOL *)
@@ -610,6 +630,7 @@ class IHTMLDOMNodeNotImpl : public IHTMLDOMNode {
 
 class IHTMLStyleNotImpl : public IHTMLStyle {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLStyle";
   ZEQ_NI(put_fontFamily, BSTR)
   ZEQ_NI(get_fontFamily, BSTR *)
   ZEQ_NI(put_fontStyle, BSTR)
@@ -793,6 +814,7 @@ class IHTMLStyleNotImpl : public IHTMLStyle {
 
 class IHTMLCurrentStyleNotImpl : public IHTMLCurrentStyle {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLCurrentStyle";
   ZEQ_NI(get_position, BSTR *)
   ZEQ_NI(get_styleFloat, BSTR *)
   ZEQ_NI(get_color, VARIANT *)
@@ -888,6 +910,7 @@ class IHTMLCurrentStyleNotImpl : public IHTMLCurrentStyle {
 
 class IHTMLElementCollectionNotImpl : public IHTMLElementCollection {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLElementCollection";
   ZEQ_NI(toString, BSTR *)
   ZEQ_NI(put_length, LONG)
   ZEQ_NI(get_length, LONG *)
@@ -898,6 +921,7 @@ class IHTMLElementCollectionNotImpl : public IHTMLElementCollection {
 
 class IHTMLScriptElementNotImpl : public IHTMLScriptElement {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLScriptElement";
   ZEQ_NI(put_src, BSTR)
   ZEQ_NI(get_src, BSTR *)
   ZEQ_NI(put_htmlFor, BSTR)
@@ -917,6 +941,7 @@ class IHTMLScriptElementNotImpl : public IHTMLScriptElement {
 
 class IHTMLEventObjNotImpl : public IHTMLEventObj {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLEventObj";
   ZEQ_NI(get_srcElement, IHTMLElement **)
   ZEQ_NI(get_altKey, VARIANT_BOOL *)
   ZEQ_NI(get_ctrlKey, VARIANT_BOOL *)
@@ -946,6 +971,7 @@ class IHTMLEventObjNotImpl : public IHTMLEventObj {
 
 class IHTMLEventObj2NotImpl : public IHTMLEventObj2 {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLEventObj2";
   ZEQ_NI(setAttribute, BSTR, VARIANT, LONG)
   ZEQ_NI(getAttribute, BSTR, LONG, VARIANT *)
   ZEQ_NI(removeAttribute, BSTR, LONG, VARIANT_BOOL *)
@@ -1006,6 +1032,7 @@ class IHTMLEventObj2NotImpl : public IHTMLEventObj2 {
 
 class IHTMLDOMTextNodeNotImpl : public IHTMLDOMTextNode {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDOMTextNode";
   ZEQ_NI(put_data, BSTR)
   ZEQ_NI(get_data, BSTR *)
   ZEQ_NI(toString, BSTR *)
@@ -1015,6 +1042,7 @@ class IHTMLDOMTextNodeNotImpl : public IHTMLDOMTextNode {
 
 class IHTMLDOMChildrenCollectionNotImpl : public IHTMLDOMChildrenCollection {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLDOMChildrenCollection";
   ZEQ_NI(get_length, LONG *)
   ZEQ_NI(get__newEnum, IUnknown **)
   ZEQ_NI(item, LONG, IDispatch **)
@@ -1022,6 +1050,7 @@ class IHTMLDOMChildrenCollectionNotImpl : public IHTMLDOMChildrenCollection {
 
 class IHTMLRectNotImpl : public IHTMLRect {
  public:
+  static constexpr char kUnservedInterface[] = "IHTMLRect";
   ZEQ_NI(put_left, LONG)
   ZEQ_NI(get_left, LONG *)
   ZEQ_NI(put_top, LONG)

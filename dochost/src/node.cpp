@@ -1,6 +1,8 @@
 // Nodes in general, text nodes, child-node lists and attached handlers.
 #include "document.h"
+
 #include "dom_ids.h"
+#include "foundation/com_guard.h"
 
 namespace dochost {
 
@@ -61,7 +63,7 @@ void Listeners::Clear() {
 
 TextNode::TextNode(Document* doc, std::wstring text) : Node(doc), text_(std::move(text)) {}
 
-HRESULT TextNode::QueryInterface(REFIID iid, void** out) {
+HRESULT TextNode::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -76,7 +78,7 @@ HRESULT TextNode::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::QueryInterface")
 
 size_t TextNode::Faces(DispatchFace* out, size_t max) {
   if (max < 2) return 0;
@@ -91,37 +93,37 @@ void TextNode::Detach() {
   DropDocument();
 }
 
-HRESULT TextNode::get_nodeType(LONG* p) {
+HRESULT TextNode::get_nodeType(LONG* p) try {
   if (!p) return E_POINTER;
   *p = 3;
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::get_nodeType")
 
-HRESULT TextNode::get_parentNode(IHTMLDOMNode** p) {
+HRESULT TextNode::get_parentNode(IHTMLDOMNode** p) try {
   if (!p) return E_POINTER;
   *p = parent_ ? parent_->DomNode() : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::get_parentNode")
 
-HRESULT TextNode::hasChildNodes(VARIANT_BOOL* p) {
+HRESULT TextNode::hasChildNodes(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::hasChildNodes")
 
-HRESULT TextNode::get_nodeName(BSTR* p) { return ReturnBstr(L"#text", p); }
+HRESULT TextNode::get_nodeName(BSTR* p) try { return ReturnBstr(L"#text", p); } ZEQ_COM_CATCH("TextNode::get_nodeName")
 
-HRESULT TextNode::put_nodeValue(VARIANT v) {
+HRESULT TextNode::put_nodeValue(VARIANT v) try {
   text_ = VariantText(&v);
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::put_nodeValue")
 
-HRESULT TextNode::get_nodeValue(VARIANT* p) {
+HRESULT TextNode::get_nodeValue(VARIANT* p) try {
   if (!p) return E_POINTER;
   SetVariantString(p, text_);
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::get_nodeValue")
 
 namespace {
 
@@ -145,28 +147,28 @@ HRESULT SiblingOf(Node* self, int delta, IHTMLDOMNode** p) {
 
 }  // namespace
 
-HRESULT TextNode::get_previousSibling(IHTMLDOMNode** p) { return SiblingOf(this, -1, p); }
-HRESULT TextNode::get_nextSibling(IHTMLDOMNode** p) { return SiblingOf(this, 1, p); }
+HRESULT TextNode::get_previousSibling(IHTMLDOMNode** p) try { return SiblingOf(this, -1, p); } ZEQ_COM_CATCH("TextNode::get_previousSibling")
+HRESULT TextNode::get_nextSibling(IHTMLDOMNode** p) try { return SiblingOf(this, 1, p); } ZEQ_COM_CATCH("TextNode::get_nextSibling")
 
-HRESULT TextNode::removeNode(VARIANT_BOOL, IHTMLDOMNode** p) {
+HRESULT TextNode::removeNode(VARIANT_BOOL, IHTMLDOMNode** p) try {
   Ref<IHTMLDOMNode> keep(DomNode());
   if (parent_) parent_->RemoveChild(this);
   if (p) *p = keep.Detach();
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::removeNode")
 
-HRESULT TextNode::put_data(BSTR v) {
+HRESULT TextNode::put_data(BSTR v) try {
   text_ = v ? std::wstring(v, SysStringLen(v)) : std::wstring();
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::put_data")
 
-HRESULT TextNode::get_data(BSTR* p) { return ReturnBstr(text_, p); }
+HRESULT TextNode::get_data(BSTR* p) try { return ReturnBstr(text_, p); } ZEQ_COM_CATCH("TextNode::get_data")
 
-HRESULT TextNode::get_length(LONG* p) {
+HRESULT TextNode::get_length(LONG* p) try {
   if (!p) return E_POINTER;
   *p = static_cast<LONG>(text_.size());
   return S_OK;
-}
+} ZEQ_COM_CATCH("TextNode::get_length")
 
 // ---- NodeList
 
@@ -178,7 +180,7 @@ NodeList::~NodeList() {
   for (Node* n : items_) n->NodeRelease();
 }
 
-HRESULT NodeList::QueryInterface(REFIID iid, void** out) {
+HRESULT NodeList::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -189,7 +191,7 @@ HRESULT NodeList::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("NodeList::QueryInterface")
 
 size_t NodeList::Faces(DispatchFace* out, size_t max) {
   if (max < 1) return 0;
@@ -197,14 +199,14 @@ size_t NodeList::Faces(DispatchFace* out, size_t max) {
   return 1;
 }
 
-HRESULT NodeList::OwnDispID(const std::wstring& name, DWORD, DISPID* id) {
+HRESULT NodeList::OwnDispID(const std::wstring& name, DWORD, DISPID* id) try {
   long index = 0;
   if (!ParseIndexName(name, &index) || index >= static_cast<long>(items_.size())) return DISP_E_UNKNOWNNAME;
   *id = kCollectionIndexFirst + index;
   return S_OK;
-}
+} ZEQ_COM_CATCH("NodeList::OwnDispID")
 
-HRESULT NodeList::OwnInvoke(DISPID id, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, IServiceProvider*) {
+HRESULT NodeList::OwnInvoke(DISPID id, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, IServiceProvider*) try {
   size_t index = static_cast<size_t>(id - kCollectionIndexFirst);
   if (id < kCollectionIndexFirst || index >= items_.size()) return DISP_E_MEMBERNOTFOUND;
   if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
@@ -213,19 +215,19 @@ HRESULT NodeList::OwnInvoke(DISPID id, WORD flags, DISPPARAMS*, VARIANT* result,
     items_[index]->DomNode()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&V_DISPATCH(result)));
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("NodeList::OwnInvoke")
 
-HRESULT NodeList::get_length(LONG* p) {
+HRESULT NodeList::get_length(LONG* p) try {
   if (!p) return E_POINTER;
   *p = static_cast<LONG>(items_.size());
   return S_OK;
-}
+} ZEQ_COM_CATCH("NodeList::get_length")
 
-HRESULT NodeList::item(LONG index, IDispatch** p) {
+HRESULT NodeList::item(LONG index, IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = nullptr;
   if (index < 0 || index >= static_cast<LONG>(items_.size())) return E_INVALIDARG;
   return items_[index]->DomNode()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(p));
-}
+} ZEQ_COM_CATCH("NodeList::item")
 
 }  // namespace dochost

@@ -5,6 +5,7 @@
 
 #include "document.h"
 #include "dochost/platform_guids.h"
+#include "foundation/com_guard.h"
 
 namespace dochost {
 namespace {
@@ -29,7 +30,7 @@ ScriptEngine* ScriptEngine::Create(Window* window) {
   return engine;
 }
 
-HRESULT ScriptEngine::Start() {
+HRESULT ScriptEngine::Start() try {
   HRESULT hr = CoCreateInstance(CLSID_JScript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, script_.OutVoid());
   if (FAILED(hr)) return hr;
   if (Ref<IActiveScriptProperty> prop = script_.As<IActiveScriptProperty>(IID_IActiveScriptProperty)) {
@@ -48,7 +49,7 @@ HRESULT ScriptEngine::Start() {
   if (SUCCEEDED(script_->GetScriptDispatch(nullptr, global.Out())) && global)
     globals_ = global.As<IDispatchEx>(IID_IDispatchEx);
   return S_OK;
-}
+} ZEQ_COM_CATCH("ScriptEngine::Start")
 
 void ScriptEngine::Close() {
   if (closed_) return;
@@ -63,7 +64,7 @@ void ScriptEngine::Close() {
   window_ = nullptr;
 }
 
-HRESULT ScriptEngine::QueryInterface(REFIID iid, void** out) {
+HRESULT ScriptEngine::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IActiveScriptSite)
@@ -74,7 +75,7 @@ HRESULT ScriptEngine::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("ScriptEngine::QueryInterface")
 
 ULONG ScriptEngine::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&ref_)); }
 
@@ -84,9 +85,9 @@ ULONG ScriptEngine::Release() {
   return static_cast<ULONG>(r);
 }
 
-HRESULT ScriptEngine::GetLCID(LCID*) { return E_NOTIMPL; }
+HRESULT ScriptEngine::GetLCID(LCID*) try { return E_NOTIMPL; } ZEQ_COM_CATCH("ScriptEngine::GetLCID")
 
-HRESULT ScriptEngine::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unk, ITypeInfo** ti) {
+HRESULT ScriptEngine::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unk, ITypeInfo** ti) try {
   if (unk) *unk = nullptr;
   if (ti) *ti = nullptr;
   if (!name || wcscmp(name, L"window") != 0 || !window_) return TYPE_E_ELEMENTNOTFOUND;
@@ -101,19 +102,19 @@ HRESULT ScriptEngine::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unk, IT
     }
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("ScriptEngine::GetItemInfo")
 
-HRESULT ScriptEngine::GetDocVersionString(BSTR*) { return E_NOTIMPL; }
-HRESULT ScriptEngine::OnScriptTerminate(const VARIANT*, const EXCEPINFO*) { return S_OK; }
-HRESULT ScriptEngine::OnStateChange(SCRIPTSTATE) { return S_OK; }
-HRESULT ScriptEngine::OnEnterScript() { return S_OK; }
-HRESULT ScriptEngine::OnLeaveScript() { return S_OK; }
+HRESULT ScriptEngine::GetDocVersionString(BSTR*) try { return E_NOTIMPL; } ZEQ_COM_CATCH("ScriptEngine::GetDocVersionString")
+HRESULT ScriptEngine::OnScriptTerminate(const VARIANT*, const EXCEPINFO*) try { return S_OK; } ZEQ_COM_CATCH("ScriptEngine::OnScriptTerminate")
+HRESULT ScriptEngine::OnStateChange(SCRIPTSTATE) try { return S_OK; } ZEQ_COM_CATCH("ScriptEngine::OnStateChange")
+HRESULT ScriptEngine::OnEnterScript() try { return S_OK; } ZEQ_COM_CATCH("ScriptEngine::OnEnterScript")
+HRESULT ScriptEngine::OnLeaveScript() try { return S_OK; } ZEQ_COM_CATCH("ScriptEngine::OnLeaveScript")
 
 // An uncaught script error: the window's onerror handlers see it first (true
 // from one of them ends it); otherwise the client site's command target gets
 // OLECMDID_SHOWSCRIPTERROR with the document, whose window.event carries the
 // error fields, as the platform's browser reports it.
-HRESULT ScriptEngine::OnScriptError(IActiveScriptError* error) {
+HRESULT ScriptEngine::OnScriptError(IActiveScriptError* error) try {
   if (!error || !window_ || !window_->Doc()) return S_OK;
   Ref<IDispatchEx> keep(window_);
   Window* win = window_;
@@ -161,9 +162,9 @@ HRESULT ScriptEngine::OnScriptError(IActiveScriptError* error) {
   VariantClear(&out);
   win->SwapEvent(previous.Get());
   return S_OK;
-}
+} ZEQ_COM_CATCH("ScriptEngine::OnScriptError")
 
-HRESULT ScriptEngine::GetWindow(HWND* hwnd) {
+HRESULT ScriptEngine::GetWindow(HWND* hwnd) try {
   if (!hwnd) return E_POINTER;
   *hwnd = nullptr;
   Document* doc = window_ ? window_->Doc() : nullptr;
@@ -172,11 +173,11 @@ HRESULT ScriptEngine::GetWindow(HWND* hwnd) {
   if (site) site->QueryInterface(IID_IOleWindow, w.OutVoid());
   if (w) w->GetWindow(hwnd);
   return S_OK;
-}
+} ZEQ_COM_CATCH("ScriptEngine::GetWindow")
 
-HRESULT ScriptEngine::EnableModeless(BOOL) { return S_OK; }
+HRESULT ScriptEngine::EnableModeless(BOOL) try { return S_OK; } ZEQ_COM_CATCH("ScriptEngine::EnableModeless")
 
-HRESULT ScriptEngine::Execute(const std::wstring& code, const std::wstring& url, ULONG first_line, VARIANT* result) {
+HRESULT ScriptEngine::Execute(const std::wstring& code, const std::wstring& url, ULONG first_line, VARIANT* result) try {
   if (closed_ || !parse_) return E_UNEXPECTED;
   Ref<IActiveScriptSite> keep(this);
   std::wstring saved = current_url_;
@@ -189,9 +190,9 @@ HRESULT ScriptEngine::Execute(const std::wstring& code, const std::wstring& url,
   SysFreeString(ei.bstrHelpFile);
   current_url_ = saved;
   return hr;
-}
+} ZEQ_COM_CATCH("ScriptEngine::Execute")
 
-HRESULT ScriptEngine::CompileHandler(const std::wstring& code, const std::wstring& name, IDispatch** fn) {
+HRESULT ScriptEngine::CompileHandler(const std::wstring& code, const std::wstring& name, IDispatch** fn) try {
   if (!fn) return E_POINTER;
   *fn = nullptr;
   if (closed_ || !script_) return E_UNEXPECTED;
@@ -199,7 +200,7 @@ HRESULT ScriptEngine::CompileHandler(const std::wstring& code, const std::wstrin
       script_.As<IActiveScriptParseProcedure2>(IID_IActiveScriptParseProcedure2);
   if (!proc) return E_NOINTERFACE;
   return proc->ParseProcedureText(code.c_str(), nullptr, name.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, fn);
-}
+} ZEQ_COM_CATCH("ScriptEngine::CompileHandler")
 
 IDispatchEx* ScriptEngine::Globals() { return globals_.Get(); }
 

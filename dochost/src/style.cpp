@@ -1,7 +1,9 @@
 // element.style (the element's style attribute) and element.currentStyle
 // (that style, inherited values and the defaults of the element's tag).
 #include "css_text.h"
+
 #include "document.h"
+#include "foundation/com_guard.h"
 
 namespace dochost {
 namespace {
@@ -43,7 +45,7 @@ bool Inherited(const std::wstring& css) {
 
 Style::Style(Element* owner) : owner_ref_(static_cast<IHTMLElement*>(owner)), owner_(owner) {}
 
-HRESULT Style::QueryInterface(REFIID iid, void** out) {
+HRESULT Style::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -54,7 +56,7 @@ HRESULT Style::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::QueryInterface")
 
 size_t Style::Faces(DispatchFace* out, size_t max) {
   if (max < 1) return 0;
@@ -62,75 +64,75 @@ size_t Style::Faces(DispatchFace* out, size_t max) {
   return 1;
 }
 
-HRESULT Style::PutText(const wchar_t* css, const std::wstring& value) {
+HRESULT Style::PutText(const wchar_t* css, const std::wstring& value) try {
   CssDeclarations decls = ParseCssDeclarations(owner_->AttrText(L"style"));
   SetCssValue(&decls, css, value);
   owner_->SetAttrText(L"style", SerializeCssDeclarations(decls));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::PutText")
 
-HRESULT Style::GetText(const wchar_t* css, BSTR* p) {
+HRESULT Style::GetText(const wchar_t* css, BSTR* p) try {
   return ReturnBstr(CssValue(ParseCssDeclarations(owner_->AttrText(L"style")), css), p);
-}
+} ZEQ_COM_CATCH("Style::GetText")
 
-HRESULT Style::PutVar(const wchar_t* css, const VARIANT* v, bool pixels) {
+HRESULT Style::PutVar(const wchar_t* css, const VARIANT* v, bool pixels) try {
   // Numbers given for lengths are pixels.
   if (pixels && V_VT(v) != VT_BSTR && V_VT(v) != VT_EMPTY && V_VT(v) != VT_NULL)
     return PutText(css, std::to_wstring(VariantLong(v, 0)) + L"px");
   return PutText(css, VariantText(v));
-}
+} ZEQ_COM_CATCH("Style::PutVar")
 
-HRESULT Style::GetVar(const wchar_t* css, VARIANT* p) {
+HRESULT Style::GetVar(const wchar_t* css, VARIANT* p) try {
   if (!p) return E_POINTER;
   SetVariantString(p, CssValue(ParseCssDeclarations(owner_->AttrText(L"style")), css));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::GetVar")
 
-HRESULT Style::PutPixels(const wchar_t* css, LONG v) { return PutText(css, std::to_wstring(v) + L"px"); }
+HRESULT Style::PutPixels(const wchar_t* css, LONG v) try { return PutText(css, std::to_wstring(v) + L"px"); } ZEQ_COM_CATCH("Style::PutPixels")
 
-HRESULT Style::GetPixels(const wchar_t* css, LONG* p) {
+HRESULT Style::GetPixels(const wchar_t* css, LONG* p) try {
   if (!p) return E_POINTER;
   long px = 0;
   CssPixels(CssValue(ParseCssDeclarations(owner_->AttrText(L"style")), css), &px);
   *p = px;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::GetPixels")
 
-HRESULT Style::setAttribute(BSTR name, VARIANT value, LONG) {
+HRESULT Style::setAttribute(BSTR name, VARIANT value, LONG) try {
   return PutVar(CssPropertyName(BstrText(name)).c_str(), &value, false);
-}
+} ZEQ_COM_CATCH("Style::setAttribute")
 
-HRESULT Style::getAttribute(BSTR name, LONG, VARIANT* value) {
+HRESULT Style::getAttribute(BSTR name, LONG, VARIANT* value) try {
   return GetVar(CssPropertyName(BstrText(name)).c_str(), value);
-}
+} ZEQ_COM_CATCH("Style::getAttribute")
 
-HRESULT Style::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) {
+HRESULT Style::removeAttribute(BSTR name, LONG, VARIANT_BOOL* ok) try {
   std::wstring css = CssPropertyName(BstrText(name));
   CssDeclarations decls = ParseCssDeclarations(owner_->AttrText(L"style"));
   bool had = !CssValue(decls, css).empty();
   PutText(css.c_str(), L"");
   if (ok) *ok = had ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::removeAttribute")
 
-HRESULT Style::put_cssText(BSTR v) {
+HRESULT Style::put_cssText(BSTR v) try {
   owner_->SetAttrText(L"style", SerializeCssDeclarations(ParseCssDeclarations(BstrText(v))));
   return S_OK;
-}
+} ZEQ_COM_CATCH("Style::put_cssText")
 
-HRESULT Style::get_cssText(BSTR* p) {
+HRESULT Style::get_cssText(BSTR* p) try {
   return ReturnBstr(SerializeCssDeclarations(ParseCssDeclarations(owner_->AttrText(L"style"))), p);
-}
+} ZEQ_COM_CATCH("Style::get_cssText")
 
-#define ZEQ_STYLE_TEXT_IMPL(prop, css)                                   \
-  HRESULT Style::put_##prop(BSTR v) { return PutText(css, BstrText(v)); } \
-  HRESULT Style::get_##prop(BSTR* p) { return GetText(css, p); }
-#define ZEQ_STYLE_VAR_IMPL(prop, css, pixels)                                \
-  HRESULT Style::put_##prop(VARIANT v) { return PutVar(css, &v, pixels); } \
-  HRESULT Style::get_##prop(VARIANT* p) { return GetVar(css, p); }
-#define ZEQ_STYLE_PIXEL_IMPL(prop, css)                                \
-  HRESULT Style::put_##prop(LONG v) { return PutPixels(css, v); }     \
-  HRESULT Style::get_##prop(LONG* p) { return GetPixels(css, p); }
+#define ZEQ_STYLE_TEXT_IMPL(prop, css)                                                                     \
+  HRESULT Style::put_##prop(BSTR v) try { return PutText(css, BstrText(v)); } ZEQ_COM_CATCH("Style::put_" #prop) \
+  HRESULT Style::get_##prop(BSTR* p) try { return GetText(css, p); } ZEQ_COM_CATCH("Style::get_" #prop)
+#define ZEQ_STYLE_VAR_IMPL(prop, css, pixels)                                                                  \
+  HRESULT Style::put_##prop(VARIANT v) try { return PutVar(css, &v, pixels); } ZEQ_COM_CATCH("Style::put_" #prop) \
+  HRESULT Style::get_##prop(VARIANT* p) try { return GetVar(css, p); } ZEQ_COM_CATCH("Style::get_" #prop)
+#define ZEQ_STYLE_PIXEL_IMPL(prop, css)                                                                  \
+  HRESULT Style::put_##prop(LONG v) try { return PutPixels(css, v); } ZEQ_COM_CATCH("Style::put_" #prop) \
+  HRESULT Style::get_##prop(LONG* p) try { return GetPixels(css, p); } ZEQ_COM_CATCH("Style::get_" #prop)
 
 ZEQ_STYLE_TEXT_IMPL(display, L"display")
 ZEQ_STYLE_TEXT_IMPL(visibility, L"visibility")
@@ -139,7 +141,7 @@ ZEQ_STYLE_TEXT_IMPL(cursor, L"cursor")
 ZEQ_STYLE_TEXT_IMPL(fontFamily, L"font-family")
 ZEQ_STYLE_TEXT_IMPL(background, L"background")
 ZEQ_STYLE_TEXT_IMPL(border, L"border")
-HRESULT Style::get_position(BSTR* p) { return GetText(L"position", p); }
+HRESULT Style::get_position(BSTR* p) try { return GetText(L"position", p); } ZEQ_COM_CATCH("Style::get_position")
 ZEQ_STYLE_VAR_IMPL(left, L"left", true)
 ZEQ_STYLE_VAR_IMPL(top, L"top", true)
 ZEQ_STYLE_VAR_IMPL(width, L"width", true)
@@ -157,7 +159,7 @@ ZEQ_STYLE_PIXEL_IMPL(pixelHeight, L"height")
 
 CurrentStyle::CurrentStyle(Element* owner) : owner_ref_(static_cast<IHTMLElement*>(owner)), owner_(owner) {}
 
-HRESULT CurrentStyle::QueryInterface(REFIID iid, void** out) {
+HRESULT CurrentStyle::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -168,7 +170,7 @@ HRESULT CurrentStyle::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("CurrentStyle::QueryInterface")
 
 size_t CurrentStyle::Faces(DispatchFace* out, size_t max) {
   if (max < 1) return 0;
@@ -185,22 +187,24 @@ std::wstring CurrentStyle::Value(const std::wstring& css) const {
   return DefaultValue(owner_, css);
 }
 
-HRESULT CurrentStyle::Text(const wchar_t* css, BSTR* p) const { return ReturnBstr(Value(css), p); }
+HRESULT CurrentStyle::Text(const wchar_t* css, BSTR* p) const try { return ReturnBstr(Value(css), p); } ZEQ_COM_CATCH("CurrentStyle::Text")
 
-HRESULT CurrentStyle::Variant(const wchar_t* css, VARIANT* p) const {
+HRESULT CurrentStyle::Variant(const wchar_t* css, VARIANT* p) const try {
   if (!p) return E_POINTER;
   SetVariantString(p, Value(css));
   return S_OK;
-}
+} ZEQ_COM_CATCH("CurrentStyle::Variant")
 
-HRESULT CurrentStyle::getAttribute(BSTR name, LONG, VARIANT* value) {
+HRESULT CurrentStyle::getAttribute(BSTR name, LONG, VARIANT* value) try {
   return Variant(CssPropertyName(BstrText(name)).c_str(), value);
-}
+} ZEQ_COM_CATCH("CurrentStyle::getAttribute")
 
-#define ZEQ_CURRENT_TEXT_IMPL(prop, css) \
-  HRESULT CurrentStyle::get_##prop(BSTR* p) { return Text(css, p); }
-#define ZEQ_CURRENT_VAR_IMPL(prop, css) \
-  HRESULT CurrentStyle::get_##prop(VARIANT* p) { return Variant(css, p); }
+#define ZEQ_CURRENT_TEXT_IMPL(prop, css)                               \
+  HRESULT CurrentStyle::get_##prop(BSTR* p) try { return Text(css, p); } \
+  ZEQ_COM_CATCH("CurrentStyle::get_" #prop)
+#define ZEQ_CURRENT_VAR_IMPL(prop, css)                                      \
+  HRESULT CurrentStyle::get_##prop(VARIANT* p) try { return Variant(css, p); } \
+  ZEQ_COM_CATCH("CurrentStyle::get_" #prop)
 ZEQ_CURRENT_TEXT_IMPL(display, L"display")
 ZEQ_CURRENT_TEXT_IMPL(visibility, L"visibility")
 ZEQ_CURRENT_TEXT_IMPL(position, L"position")

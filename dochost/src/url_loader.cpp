@@ -6,6 +6,7 @@
 #include <urlmon.h>
 
 #include "com_util.h"
+#include "foundation/com_guard.h"
 #include "window_classes.h"
 
 namespace {
@@ -73,7 +74,7 @@ class LoadCallback final : public IBindStatusCallback {
     info->dwBindVerb = BINDVERB_GET;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override {
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override try {
     if (!medium || medium->tymed != TYMED_ISTREAM || !medium->pstm) return S_OK;
     char chunk[16384];
     for (;;) {
@@ -83,7 +84,7 @@ class LoadCallback final : public IBindStatusCallback {
       if (hr != S_OK || got == 0) break;
     }
     return S_OK;
-  }
+  } ZEQ_COM_CATCH("LoadCallback::OnDataAvailable")
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
   bool Done() const { return done_; }

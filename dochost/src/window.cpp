@@ -6,20 +6,21 @@
 
 #include "document.h"
 #include "dochost/platform_guids.h"
+#include "foundation/com_guard.h"
 #include "script_engine.h"
 #include "window_classes.h"
 
 namespace dochost {
 namespace {
 
-LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) try {
   if (msg == WM_TIMER) {
     Window* win = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (win) win->RunTimer(static_cast<UINT_PTR>(wp));
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
-}
+} ZEQ_CALLBACK_CATCH("TimerWindowProc", 0)
 
 HINSTANCE ModuleInstance() {
   HMODULE module = nullptr;
@@ -59,7 +60,7 @@ Window::~Window() {
   if (timer_hwnd_) DestroyWindow(timer_hwnd_);
 }
 
-HRESULT Window::QueryInterface(REFIID iid, void** out) {
+HRESULT Window::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDispatchEx)
@@ -74,7 +75,7 @@ HRESULT Window::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::QueryInterface")
 
 size_t Window::Faces(DispatchFace* out, size_t max) {
   if (max < 2) return 0;
@@ -94,7 +95,7 @@ ScriptEngine* Window::Engine() {
 
 // Script globals seen as members of the window, as the host reaches page
 // functions and variables through document.Script.
-HRESULT Window::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) {
+HRESULT Window::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) try {
   ScriptEngine* engine = Engine();
   IDispatchEx* globals = engine ? engine->Globals() : nullptr;
   if (!globals) return DISP_E_UNKNOWNNAME;
@@ -114,10 +115,10 @@ HRESULT Window::OwnDispID(const std::wstring& name, DWORD grfdex, DISPID* id) {
   global_names_.push_back(name);
   *id = kSpecialFirst + static_cast<DISPID>(global_names_.size() - 1);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::OwnDispID")
 
 HRESULT Window::OwnInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* ei,
-                          IServiceProvider* caller) {
+                          IServiceProvider* caller) try {
   size_t index = static_cast<size_t>(id - kSpecialFirst);
   if (id < kSpecialFirst || index >= global_names_.size()) return DISP_E_MEMBERNOTFOUND;
   ScriptEngine* engine = engine_.Get();
@@ -128,7 +129,7 @@ HRESULT Window::OwnInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* re
   DISPID gid = DISPID_UNKNOWN;
   if (FAILED(globals->GetDispID(b.Get(), fdexNameCaseSensitive, &gid))) return DISP_E_MEMBERNOTFOUND;
   return globals->InvokeEx(gid, LOCALE_USER_DEFAULT, flags, params, result, ei, caller);
-}
+} ZEQ_COM_CATCH("Window::OwnInvoke")
 
 std::wstring Window::OwnName(DISPID id) {
   size_t index = static_cast<size_t>(id - kSpecialFirst);
@@ -210,65 +211,65 @@ void Window::RunTimer(UINT_PTR id) {
 
 // ---- IHTMLFramesCollection2, IHTMLWindow2
 
-HRESULT Window::item(VARIANT*, VARIANT* result) {
+HRESULT Window::item(VARIANT*, VARIANT* result) try {
   if (result) VariantInit(result);
   return E_INVALIDARG;  // no frames
-}
+} ZEQ_COM_CATCH("Window::item")
 
-HRESULT Window::get_length(LONG* p) {
+HRESULT Window::get_length(LONG* p) try {
   if (!p) return E_POINTER;
   *p = 0;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_length")
 
-HRESULT Window::get_defaultStatus(BSTR* p) { return ReturnBstr(L"", p); }
+HRESULT Window::get_defaultStatus(BSTR* p) try { return ReturnBstr(L"", p); } ZEQ_COM_CATCH("Window::get_defaultStatus")
 
-HRESULT Window::put_status(BSTR v) {
+HRESULT Window::put_status(BSTR v) try {
   status_ = v ? std::wstring(v, SysStringLen(v)) : std::wstring();
   if (doc_ && doc_->Host()) doc_->Host()->StatusTextChanged(status_);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::put_status")
 
-HRESULT Window::get_status(BSTR* p) { return ReturnBstr(status_, p); }
+HRESULT Window::get_status(BSTR* p) try { return ReturnBstr(status_, p); } ZEQ_COM_CATCH("Window::get_status")
 
-HRESULT Window::setTimeout(BSTR expr, LONG msec, VARIANT* language, LONG* id) {
+HRESULT Window::setTimeout(BSTR expr, LONG msec, VARIANT* language, LONG* id) try {
   VARIANT v;
   V_VT(&v) = VT_BSTR;
   V_BSTR(&v) = expr;
   return StartTimer(&v, msec, language, false, id);
-}
+} ZEQ_COM_CATCH("Window::setTimeout")
 
-HRESULT Window::setTimeout(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) {
+HRESULT Window::setTimeout(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) try {
   return StartTimer(expr, msec, language, false, id);
-}
+} ZEQ_COM_CATCH("Window::setTimeout")
 
-HRESULT Window::setInterval(BSTR expr, LONG msec, VARIANT* language, LONG* id) {
+HRESULT Window::setInterval(BSTR expr, LONG msec, VARIANT* language, LONG* id) try {
   VARIANT v;
   V_VT(&v) = VT_BSTR;
   V_BSTR(&v) = expr;
   return StartTimer(&v, msec, language, true, id);
-}
+} ZEQ_COM_CATCH("Window::setInterval")
 
-HRESULT Window::setInterval(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) {
+HRESULT Window::setInterval(VARIANT* expr, LONG msec, VARIANT* language, LONG* id) try {
   return StartTimer(expr, msec, language, true, id);
-}
+} ZEQ_COM_CATCH("Window::setInterval")
 
-HRESULT Window::StartTimer(const VARIANT* expr, LONG msec, const VARIANT* language, bool repeat, LONG* id) {
+HRESULT Window::StartTimer(const VARIANT* expr, LONG msec, const VARIANT* language, bool repeat, LONG* id) try {
   if (!id) return E_POINTER;
   if (!IsJScriptName(LanguageOf(language))) return E_INVALIDARG;
   *id = AddTimer(expr, msec, repeat);
   return *id ? S_OK : E_FAIL;
-}
+} ZEQ_COM_CATCH("Window::StartTimer")
 
-HRESULT Window::clearTimeout(LONG id) {
+HRESULT Window::clearTimeout(LONG id) try {
   RemoveTimer(id);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::clearTimeout")
 
-HRESULT Window::clearInterval(LONG id) {
+HRESULT Window::clearInterval(LONG id) try {
   RemoveTimer(id);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::clearInterval")
 
 namespace {
 
@@ -292,69 +293,69 @@ LRESULT ShowDialog(Document* doc, const std::wstring& text, UINT type) {
 
 }  // namespace
 
-HRESULT Window::alert(BSTR message) {
+HRESULT Window::alert(BSTR message) try {
   ShowDialog(doc_, message ? std::wstring(message, SysStringLen(message)) : std::wstring(), MB_OK | MB_ICONWARNING);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::alert")
 
-HRESULT Window::confirm(BSTR message, VARIANT_BOOL* p) {
+HRESULT Window::confirm(BSTR message, VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   LRESULT r = ShowDialog(doc_, message ? std::wstring(message, SysStringLen(message)) : std::wstring(),
                          MB_OKCANCEL | MB_ICONQUESTION);
   *p = r == IDOK ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::confirm")
 
-HRESULT Window::put_name(BSTR v) {
+HRESULT Window::put_name(BSTR v) try {
   name_ = v ? std::wstring(v, SysStringLen(v)) : std::wstring();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::put_name")
 
-HRESULT Window::get_name(BSTR* p) {
+HRESULT Window::get_name(BSTR* p) try {
   if (!p) return E_POINTER;
   // An unnamed window answers null, as the platform's does.
   *p = name_.empty() ? nullptr : SysAllocString(name_.c_str());
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_name")
 
-HRESULT Window::get_parent(IHTMLWindow2** p) { return get_self(p); }
-HRESULT Window::get_top(IHTMLWindow2** p) { return get_self(p); }
-HRESULT Window::get_window(IHTMLWindow2** p) { return get_self(p); }
+HRESULT Window::get_parent(IHTMLWindow2** p) try { return get_self(p); } ZEQ_COM_CATCH("Window::get_parent")
+HRESULT Window::get_top(IHTMLWindow2** p) try { return get_self(p); } ZEQ_COM_CATCH("Window::get_top")
+HRESULT Window::get_window(IHTMLWindow2** p) try { return get_self(p); } ZEQ_COM_CATCH("Window::get_window")
 
-HRESULT Window::get_self(IHTMLWindow2** p) {
+HRESULT Window::get_self(IHTMLWindow2** p) try {
   if (!p) return E_POINTER;
   *p = static_cast<IHTMLWindow2*>(this);
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_self")
 
-HRESULT Window::open(BSTR url, BSTR, BSTR, VARIANT_BOOL, IHTMLWindow2** p) {
+HRESULT Window::open(BSTR url, BSTR, BSTR, VARIANT_BOOL, IHTMLWindow2** p) try {
   if (!p) return E_POINTER;
   *p = nullptr;
   if (!doc_ || !doc_->Host()) return S_OK;
   return doc_->Host()->OpenNewWindow(url ? std::wstring(url, SysStringLen(url)) : std::wstring(), p);
-}
+} ZEQ_COM_CATCH("Window::open")
 
-HRESULT Window::get_document(IHTMLDocument2** p) {
+HRESULT Window::get_document(IHTMLDocument2** p) try {
   if (!p) return E_POINTER;
   *p = doc_ ? static_cast<IHTMLDocument2*>(doc_) : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_document")
 
-HRESULT Window::get_event(IHTMLEventObj** p) {
+HRESULT Window::get_event(IHTMLEventObj** p) try {
   if (!p) return E_POINTER;
   *p = event_ ? static_cast<IHTMLEventObj*>(event_.Get()) : nullptr;
   if (*p) (*p)->AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_event")
 
-HRESULT Window::close() {
+HRESULT Window::close() try {
   if (doc_ && doc_->Host()) doc_->Host()->CloseRequested();
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::close")
 
-HRESULT Window::execScript(BSTR code, BSTR language, VARIANT* result) {
+HRESULT Window::execScript(BSTR code, BSTR language, VARIANT* result) try {
   if (result) VariantInit(result);
   if (!code) return E_INVALIDARG;
   if (!IsJScriptName(Lower(Trim(language ? std::wstring(language, SysStringLen(language)) : std::wstring()))))
@@ -362,17 +363,17 @@ HRESULT Window::execScript(BSTR code, BSTR language, VARIANT* result) {
   ScriptEngine* engine = Engine();
   if (!engine) return E_FAIL;
   return engine->Execute(std::wstring(code, SysStringLen(code)), doc_ ? doc_->Url() : std::wstring(), 0, nullptr);
-}
+} ZEQ_COM_CATCH("Window::execScript")
 
-HRESULT Window::toString(BSTR* p) { return ReturnBstr(L"[object Window]", p); }
+HRESULT Window::toString(BSTR* p) try { return ReturnBstr(L"[object Window]", p); } ZEQ_COM_CATCH("Window::toString")
 
-HRESULT Window::get_closed(VARIANT_BOOL* p) {
+HRESULT Window::get_closed(VARIANT_BOOL* p) try {
   if (!p) return E_POINTER;
   *p = closed_ ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_closed")
 
-HRESULT Window::get_external(IDispatch** p) {
+HRESULT Window::get_external(IDispatch** p) try {
   if (!p) return E_POINTER;
   *p = nullptr;
   IOleClientSite* site = doc_ && doc_->Host() ? doc_->Host()->ClientSite() : nullptr;
@@ -380,30 +381,30 @@ HRESULT Window::get_external(IDispatch** p) {
   if (site) site->QueryInterface(IID_IDocHostUIHandler, handler.OutVoid());
   if (handler) handler->GetExternal(p);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::get_external")
 
 // ---- IHTMLWindow3
 
-HRESULT Window::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) {
+HRESULT Window::attachEvent(BSTR event, IDispatch* fn, VARIANT_BOOL* ok) try {
   if (!event || !fn) return E_INVALIDARG;
   listeners_.Add(std::wstring(event, SysStringLen(event)), fn);
   if (ok) *ok = VARIANT_TRUE;
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::attachEvent")
 
-HRESULT Window::detachEvent(BSTR event, IDispatch* fn) {
+HRESULT Window::detachEvent(BSTR event, IDispatch* fn) try {
   if (!event) return E_INVALIDARG;
   listeners_.Remove(std::wstring(event, SysStringLen(event)), fn);
   return S_OK;
-}
+} ZEQ_COM_CATCH("Window::detachEvent")
 
-HRESULT Window::QueryService(REFGUID service, REFIID iid, void** out) {
+HRESULT Window::QueryService(REFGUID service, REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   IOleClientSite* site = doc_ && doc_->Host() ? doc_->Host()->ClientSite() : nullptr;
   Ref<IServiceProvider> sp;
   if (site) site->QueryInterface(IID_IServiceProvider, sp.OutVoid());
   return sp ? sp->QueryService(service, iid, out) : E_NOINTERFACE;
-}
+} ZEQ_COM_CATCH("Window::QueryService")
 
 }  // namespace dochost

@@ -5,6 +5,7 @@
 #include <exdispid.h>
 
 #include "dochost/dochost.h"
+#include "log_capture.h"
 #include "test_support.h"
 
 using namespace dochost_test;
@@ -224,6 +225,14 @@ TEST(BrowserEvents, ServicesAskedOfTheDocumentReachTheSite) {
   sp->Release();
   ASSERT_EQ(1u, h.site.services.size());
   EXPECT_TRUE(IsEqualGUID(SID_SElementBehaviorFactory, h.site.services[0]));
+}
+
+TEST(BrowserEvents, AnUnservedMemberIsLoggedOnceWithItsInterface) {
+  Harness h;
+  logtest::CapturedGlobalLog log;
+  EXPECT_EQ(E_NOTIMPL, h.browser->GoSearch());
+  EXPECT_EQ(E_NOTIMPL, h.browser->GoSearch());
+  EXPECT_EQ(std::vector<std::string>{"DocHost: [NOT SERVED] IWebBrowser2::GoSearch"}, log.Texts());
 }
 
 TEST(BrowserChoice, TheBrowserForAContainerLoadsPagesWhicheverEngineIsUsed) {

@@ -8,6 +8,7 @@
 
 #include "foundation/heap.h"
 #include "foundation/lock_guard.h"
+#include "foundation/named_lock.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ ZEQProfiler* ZEQProfiler::Init(const char* text, const ZEQProfilerClock* source)
     name[n] = '\0';
   }
   clock = source ? source : &kSystemClock;
+  autoRestart = 0;
   lock = NewLock();
   average = HeapAllocArray<ZEQRollingAverage>(1);
   average->Create(kZEQProfilerSamples);
@@ -112,11 +114,16 @@ void ZEQProfiler::Reset() {
   tickStamp = clock->ticks();
   average->Reset();
   lastLap = lapTotal = lapCount = 0;
+  restartPending = autoRestart;
   restartTick = clock->ticks();
 }
 
 double ZEQProfiler::Elapsed(bool restart) {
   ZEQLockGuard hold(lock);
+  if (restartPending) {
+    Reset();  // the lock is entered again by the same thread
+    restartPending = 0;
+  }
   const int64_t now = clock->counter();
   frequency = clock->frequency();
   const double elapsed = frequency > 0 ? double(now - startStamp) / double(frequency) : 0.0;
@@ -151,4 +158,13 @@ void ZEQProfiler::Free() {
     HeapFreeZ(average);
     average = nullptr;
   }
+}
+
+ZEQNamedLock* ZEQProfilersLock() {
+  static ZEQNamedLock* lock = [] {
+    auto* made = HeapAllocArray<ZEQNamedLock>(1);
+    made->Init("KESTOPROFIERS");
+    return made;
+  }();
+  return lock;
 }

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <map>
+#include <set>
 #include <string>
 
 #include "foundation/git_table.h"
@@ -33,15 +34,25 @@ struct CallState {
   // held item or null.
   CRITICAL_SECTION frozenLock;
   std::map<std::wstring, KESTOMarshalPacket*> frozen;
-  // Pending delayed calls by name: the id of their thread timer.
+  // Pending delayed calls by name: the thread and id of their thread timer.
   CRITICAL_SECTION delayedLock;
-  std::map<std::wstring, UINT_PTR> delayed;
+  std::map<std::wstring, std::pair<DWORD, UINT_PTR>> delayed;
+  // A delay timer's context packet belongs to whoever takes the timer's
+  // record; the timer's procedure shares the item under this lock, so a
+  // taker on another thread never frees a packet being read.
+  CRITICAL_SECTION timerLock;
+  // Windows whose queued calls were flushed at destruction: posts to them
+  // are refused (under this lock, with the post itself) until they are gone.
+  CRITICAL_SECTION closingLock;
+  std::set<HWND> closing;
   volatile LONG liveItems = 0;
   CallState() {
     InitializeCriticalSection(&hooksLock);
     InitializeCriticalSection(&completionLock);
     InitializeCriticalSection(&frozenLock);
     InitializeCriticalSection(&delayedLock);
+    InitializeCriticalSection(&timerLock);
+    InitializeCriticalSection(&closingLock);
   }
 };
 
@@ -123,22 +134,57 @@ void CompleteWaiter(ZEQApcItem* item) {
   SetEvent(item->completion);
 }
 
-void KillDelayTimer(ZEQApcItemHolder& item) {
-  ZEQApcItem* record = item.Get();
-  if (record->timerId) KillTimerExt(nullptr, record->timerId);
+KESTOMarshalPacket* TakeDelayPacket(DWORD thread, UINT_PTR id) {
+  ZEQLockGuard guard(&State().timerLock);
+  return ZEQPacketFromValue(TakeTimerExtContext(nullptr, thread, id));
+}
+
+// Disarms the item's delay timer and frees its context packet. A timer of
+// another thread cannot be killed from here: it finds no context at its
+// next expiry and kills itself on its own thread.
+void DisarmDelayTimer(ZEQApcItem* record) {
+  UINT_PTR id = record->timerId;
+  if (!id) return;
+  KESTOMarshalPacket* packet = TakeDelayPacket(record->timerThread, id);
+  if (record->timerThread == GetCurrentThreadId()) KillTimer(nullptr, id);
+  if (record->delayName && *record->delayName) {
+    // The name no longer stands for a pending call.
+    CallState& state = State();
+    ZEQLockGuard guard(&state.delayedLock);
+    auto found = state.delayed.find(record->delayName);
+    if (found != state.delayed.end() && found->second == std::make_pair(record->timerThread, id))
+      state.delayed.erase(found);
+  }
   record->timerId = 0;
-  item.DropPacket();
+  if (packet) FreeMarshalPacket(packet);
 }
 
 VOID CALLBACK ZEQQueuedAPCTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  uintptr_t context = GetTimerExtContext(nullptr, id);
-  if (!context) {
+  CallState& state = State();
+  ZEQApcItemHolder item;
+  KESTOMarshalPacket* owned = nullptr;
+  bool known = false;
+  {
+    ZEQLockGuard guard(&state.timerLock);
+    uintptr_t context = GetTimerExtContext(nullptr, id);
+    known = context != 0;
+    if (known) {
+      ZEQApcItemHolder fromPacket(ZEQPacketFromValue(context));
+      // A copy shares the item but not the packet, which stays the timer's.
+      if (fromPacket.IsSet()) item = fromPacket;
+      // A call that does not repeat takes its timer's record now: the
+      // packet is this procedure's to free.
+      if (!item.IsSet() || !(item->flags & kZEQApcInterval))
+        owned = ZEQPacketFromValue(TakeTimerExtContext(nullptr, GetCurrentThreadId(), id));
+    }
+  }
+  if (!item.IsSet()) {
     // Nobody owns this timer any more.
     KillTimer(nullptr, id);
     return;
   }
-  ZEQApcItemHolder item(ZEQPacketFromValue(context));
-  if (item.IsSet()) ZEQPostAPCToWindow(item->targetWindow, item);
+  ZEQPostAPCToWindow(item->targetWindow, item);
+  if (owned) FreeMarshalPacket(owned);
 }
 
 uint32_t ExecuteHere(ZEQApcItemHolder& item) {
@@ -200,7 +246,8 @@ void ZEQApcItemDelete(ZEQApcItem* item) {
     ZEQLockGuard guard(&state.delayedLock);
     // A newer call of the same name may own the entry already.
     auto found = state.delayed.find(item->delayName);
-    if (found != state.delayed.end() && found->second == item->timerId) state.delayed.erase(found);
+    if (found != state.delayed.end() && found->second == std::make_pair(item->timerThread, item->timerId))
+      state.delayed.erase(found);
   }
   InterlockedDecrement(&State().liveItems);
   HeapFreeZ(item->delayName);
@@ -326,30 +373,35 @@ uint32_t ZEQPostAPC(VARIANT* result, bool wait, ZEQApcItemHolder& item) {
   if (record->delay > 0) {
     CallState& state = State();
     bool named = record->delayName && *record->delayName;
+    DWORD self = GetCurrentThreadId();
     ZEQLockGuard guard;
     if (named) {
       guard.Lock(&state.delayedLock);
       auto found = state.delayed.find(record->delayName);
-      if (found != state.delayed.end()) record->timerId = found->second;
+      if (found != state.delayed.end()) {
+        record->timerThread = found->second.first;
+        record->timerId = found->second.second;
+      }
     }
     if (record->timerId) {
-      // The replaced call loses its timer's reference.
-      uintptr_t context = GetTimerExtContext(nullptr, record->timerId);
-      if (context) {
-        ZEQApcItemHolder replaced(ZEQPacketFromValue(context));
-        if (replaced.IsSet()) replaced.DropPacket();
-      }
+      // The replaced call loses its timer's reference. Its timer is re-armed
+      // when it is this thread's, else it ends at its next expiry.
+      UINT_PTR id = record->timerId;
+      KESTOMarshalPacket* replaced = TakeDelayPacket(record->timerThread, id);
+      if (replaced) FreeMarshalPacket(replaced);
+      if (record->timerThread != self) record->timerId = 0;
     }
     KESTOMarshalPacket* packet = item.Marshal(false);
     UINT_PTR id = SetTimerExt(nullptr, record->timerId, record->delay, ZEQQueuedAPCTimerProc,
                               reinterpret_cast<uintptr_t>(packet));
     if (!id) FreeMarshalPacket(packet);
     record->timerId = id;
+    record->timerThread = self;
     if (result) {
       V_VT(result) = VT_UI4;
       V_UI4(result) = static_cast<ULONG>(id);
     }
-    if (named && id) state.delayed[record->delayName] = id;
+    if (named && id) state.delayed[record->delayName] = std::make_pair(self, id);
   }
   if (!wait) return ZEQERROR_NOERROR;
 
@@ -371,8 +423,12 @@ uint32_t ZEQPostAPC(VARIANT* result, bool wait, ZEQApcItemHolder& item) {
     record->marshalledResult = nullptr;
   }
   uint32_t code = static_cast<uint32_t>(record->resultCode);
-  // Given up (shutdown) before the call ran: it did not succeed.
-  if (!signalled && !record->completed) code = ZEQACTION_CANCEL;
+  if (!signalled && !record->completed) {
+    // Given up (a quit or shutdown) before the call ran: it did not succeed,
+    // and a call still queued is cancelled so that it never runs later.
+    InterlockedCompareExchange(&record->runClaim, 2, 0);
+    code = ZEQACTION_CANCEL;
+  }
   if (result && marshalled) UnmarshalVariantForThread(result, marshalled);
   ZEQMarshaledVariant::Free(marshalled);
   return code;
@@ -381,35 +437,40 @@ uint32_t ZEQPostAPC(VARIANT* result, bool wait, ZEQApcItemHolder& item) {
 void ZEQPostAPCToWindow(HWND window, ZEQApcItemHolder& item) {
   if (!item.IsSet()) return;
   ZEQApcItem* record = item.Get();
-  if (!IsWindow(window)) {
-    KillDelayTimer(item);
-    ReleaseWaiter(record, ZEQERROR_NOTFOUND);
-    return;
+  if (!(record->flags & kZEQApcInterval) || !IsWindow(window)) DisarmDelayTimer(record);
+  CallState& state = State();
+  bool posted = false;
+  {
+    ZEQLockGuard guard(&state.closingLock);
+    auto closing = state.closing.find(window);
+    if (closing != state.closing.end() && !IsWindow(window)) {
+      state.closing.erase(closing);
+      closing = state.closing.end();
+    }
+    if (closing == state.closing.end() && IsWindow(window)) {
+      KESTOMarshalPacket* packet = item.Marshal(true);
+      posted = PostMessageA(window, CMSG_ZEQINVOKEINTERFACE, 0, reinterpret_cast<LPARAM>(packet)) != FALSE;
+      if (!posted) FreeMarshalPacket(packet);
+    }
   }
-  if (!(record->flags & kZEQApcInterval)) KillDelayTimer(item);
-  KESTOMarshalPacket* packet = item.Marshal(true);
-  if (!PostMessageA(window, CMSG_ZEQINVOKEINTERFACE, 0, reinterpret_cast<LPARAM>(packet))) {
-    FreeMarshalPacket(packet);
-    ReleaseWaiter(record, ZEQERROR_NOTFOUND);
-  }
+  if (!posted) ReleaseWaiter(record, ZEQERROR_NOTFOUND);
 }
 
 int ZEQCancelDelayedAPC(ZEQApcItemHolder& item) {
-  if (!item.IsSet()) return 1;
-  ZEQApcItem* record = item.Get();
-  if (record->timerId) {
-    uintptr_t context = GetTimerExtContext(nullptr, record->timerId);
-    if (context) {
-      ZEQApcItemHolder timed(ZEQPacketFromValue(context));
-      if (timed.IsSet()) timed.DropPacket();
-    }
-    KillTimerExt(nullptr, record->timerId);
-    record->timerId = 0;
-  }
+  if (item.IsSet()) DisarmDelayTimer(item.Get());
   return 1;
 }
 
 int ZEQFlushWindowAPCs(HWND window) {
+  CallState& state = State();
+  {
+    // Marked first, under the lock every post takes: nothing posted after
+    // the flush can reach the window's queue.
+    ZEQLockGuard guard(&state.closingLock);
+    for (auto gone = state.closing.begin(); gone != state.closing.end();)
+      gone = IsWindow(*gone) ? std::next(gone) : state.closing.erase(gone);
+    if (window) state.closing.insert(window);
+  }
   MSG message;
   while (PeekMessageA(&message, window, CMSG_ZEQINVOKEINTERFACE, CMSG_ZEQINVOKEINTERFACE, PM_REMOVE | PM_NOYIELD)) {
     ZEQApcItemHolder item(ZEQPacketFromValue(static_cast<uintptr_t>(message.lParam)));
@@ -417,7 +478,6 @@ int ZEQFlushWindowAPCs(HWND window) {
     ZEQCancelDelayedAPC(item);
     ReleaseWaiter(item.Get(), ZEQERROR_NOTFOUND);
   }
-  CallState& state = State();
   ZEQLockGuard guard(&state.frozenLock);
   for (auto& entry : state.frozen) {
     if (!entry.second) continue;
@@ -484,6 +544,8 @@ LRESULT ZEQReceiveInvokeMessage(HWND window, LPARAM lParam) {
       ZEQPostAPCToWindow(window, item);
       return 0;
     }
+    // A caller that gave up waiting cancelled the call: it never runs.
+    if (InterlockedCompareExchange(&record->runClaim, 1, 0) == 2) return 0;
     uint32_t code = ExecuteHere(item);
     InterlockedExchange(&record->resultCode, static_cast<LONG>(code));
     CompleteWaiter(record);

@@ -186,3 +186,33 @@ uint32_t TextBufferToUtf8(char** buffer, size_t* size) {
 uint32_t TextBufferToAnsi(char** buffer, size_t* size) {
   return NormaliseTextBuffer(buffer, size, CP_ACP);
 }
+
+uint32_t DecodeTextBuffer(char** buffer, size_t* size) {
+  if (!buffer || !*buffer || !size) return 0;
+  auto* bytes = reinterpret_cast<unsigned char*>(*buffer);
+  const size_t n = *size;
+  wchar_t* made = nullptr;
+  size_t characters = 0;
+  uint32_t result = 0;
+  if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    result = kTextHadMark | kTextUtf8;
+    made = zeqtext::MultiToWide(CP_UTF8, *buffer + 3, ptrdiff_t(n - 3), 0, &characters);
+  } else if (n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+    return 0;  // big-endian UTF-16 is left as it is
+  } else if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    memmove(bytes, bytes + 2, n - 2);
+    memset(bytes + n - 2, 0, 2);
+    *size = n - 2;
+    return kTextHadMark | kTextUtf16;
+  } else if (n >= 2 && n <= INT_MAX && IsTextUnicode(bytes, static_cast<int>(n), nullptr)) {
+    return kTextUtf16;
+  } else {
+    made = zeqtext::MultiToWide(CP_ACP, *buffer, ptrdiff_t(n), 0, &characters);
+  }
+  if (made) {
+    HeapFreeZ(*buffer);
+    *buffer = reinterpret_cast<char*>(made);
+    *size = characters * sizeof(wchar_t);
+  }
+  return result;
+}

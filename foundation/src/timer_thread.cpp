@@ -293,8 +293,9 @@ BOOL ZEQKillTimer(ZEQTimer* volatile* slot) {
     // record that is gone.
     Entry* entry = timer ? FindEntry(state, timer) : nullptr;
     if (!entry || !IsTimerRecord(timer) || !timer->listed) {
-      ZEQLogPrintf("ZEQKillTimer: [FAILED] Id: %08X",
-                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(timer)));
+      // The record's whole address: eight digits on 32 bits, sixteen on 64.
+      ZEQLogPrintf("ZEQKillTimer: [FAILED] Id: %0*llX", static_cast<int>(2 * sizeof(void*)),
+                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(timer)));
       return FALSE;
     }
     InterlockedExchange(&timer->listed, 0);

@@ -1,9 +1,11 @@
 // Contexts of window and thread timers, one process-wide table under its own
-// lock. The lock never covers SetTimer or KillTimer.
+// lock. The lock never covers SetTimer or KillTimer. The system numbers
+// thread timers per thread, so a thread timer's key holds its thread too:
+// two threads arming thread timers at once may well get the same id.
 #include "foundation/window_timers.h"
 
 #include <map>
-#include <utility>
+#include <tuple>
 
 #include "foundation/lock_guard.h"
 
@@ -15,7 +17,11 @@ struct TimerRecord {
   TIMERPROC procedure;
 };
 
-using TimerKey = std::pair<HWND, UINT_PTR>;
+// (window, thread of a thread timer or 0, id).
+using TimerKey = std::tuple<HWND, DWORD, UINT_PTR>;
+
+TimerKey KeyOf(HWND window, DWORD thread, UINT_PTR id) { return TimerKey(window, window ? 0 : thread, id); }
+TimerKey KeyHere(HWND window, UINT_PTR id) { return KeyOf(window, GetCurrentThreadId(), id); }
 
 struct TimerTable {
   CRITICAL_SECTION lock;
@@ -36,7 +42,7 @@ UINT_PTR SetTimerExt(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure,
   if (!armed) return 0;
   TimerTable& table = Table();
   ZEQLockGuard guard(&table.lock);
-  table.records[TimerKey(window, armed)] = TimerRecord{context, elapse, procedure};
+  table.records[KeyHere(window, armed)] = TimerRecord{context, elapse, procedure};
   return armed;
 }
 
@@ -45,7 +51,7 @@ BOOL KillTimerExt(HWND window, UINT_PTR id) {
   {
     TimerTable& table = Table();
     ZEQLockGuard guard(&table.lock);
-    table.records.erase(TimerKey(window, id));
+    table.records.erase(KeyHere(window, id));
   }
   return KillTimer(window, id);
 }
@@ -60,6 +66,16 @@ BOOL KillTimerExtSlot(UINT_PTR* slot, HWND window) {
 uintptr_t GetTimerExtContext(HWND window, UINT_PTR id) {
   TimerTable& table = Table();
   ZEQLockGuard guard(&table.lock);
-  auto found = table.records.find(TimerKey(window, id));
+  auto found = table.records.find(KeyHere(window, id));
   return found == table.records.end() ? 0 : found->second.context;
+}
+
+uintptr_t TakeTimerExtContext(HWND window, DWORD thread, UINT_PTR id) {
+  TimerTable& table = Table();
+  ZEQLockGuard guard(&table.lock);
+  auto found = table.records.find(KeyOf(window, thread, id));
+  if (found == table.records.end()) return 0;
+  uintptr_t context = found->second.context;
+  table.records.erase(found);
+  return context;
 }

@@ -39,6 +39,35 @@ TEST(PointerToken, RoundTripAndUnknownTokens) {
 #endif
 }
 
+#if defined(_WIN64)
+// Records placed where an address's low half misleads: above 4 GiB (the low
+// half names some other address) and inside the token range (the address
+// itself looks like a token). Each is reached only through its own token.
+TEST(PointerToken, PlacedRecordsAreReachedOnlyThroughTheirTokens) {
+  void* high = nullptr;
+  for (uintptr_t at = 0x500000000ull; !high && at < 0x50000000000ull; at += 0x100010000ull)
+    high = VirtualAlloc(reinterpret_cast<void*>(at), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  void* low = nullptr;
+  for (uintptr_t at = 0x30000000u; !low && at < 0x70000000u; at += 0x01010000u)
+    low = VirtualAlloc(reinterpret_cast<void*>(at), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_NE(nullptr, high);
+  ASSERT_NE(nullptr, low);
+  ASSERT_GT(reinterpret_cast<uintptr_t>(high), 0xFFFFFFFFull);
+  for (void* record : {high, low}) {
+    const uint32_t token = ZEQPointerToToken(record);
+    const uint32_t lowHalf = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record));
+    EXPECT_GE(token, kZEQFirstPointerToken);
+    EXPECT_EQ(record, ZEQTokenToPointer(token));
+    // The address's own number is no way back to the record.
+    if (lowHalf != token) EXPECT_NE(record, ZEQTokenToPointer(lowHalf));
+    ZEQReleasePointerToken(record);
+    EXPECT_EQ(nullptr, ZEQTokenToPointer(token));
+  }
+  VirtualFree(high, 0, MEM_RELEASE);
+  VirtualFree(low, 0, MEM_RELEASE);
+}
+#endif
+
 TEST(PointerToken, ConcurrentRegistrationsStayDistinct) {
   constexpr int kThreads = 8;
   constexpr int kEach = 500;

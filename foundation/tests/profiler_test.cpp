@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/heap.h"
+#include "foundation/named_lock.h"
 #include "foundation/profiler.h"
 
 namespace {
@@ -54,6 +55,30 @@ TEST_F(Profiler, ReadingWithAgreeingClocksCountsALap) {
   FakeClock::Advance(0.2, 200);
   EXPECT_NEAR(0.5, profiler->Elapsed(false), 1e-9);
   ExpectStats(2, 0.8, 0.5, 0.4);
+}
+
+TEST_F(Profiler, AutoRestartMakesTheNextReadingRestartFirst) {
+  EXPECT_EQ(0u, profiler->autoRestart);
+  EXPECT_EQ(0u, profiler->restartPending);
+  profiler->autoRestart = 1;
+  profiler->Reset();
+  EXPECT_EQ(1u, profiler->restartPending);
+  FakeClock::Advance(0.3, 300);
+  // Restarted first: nothing has elapsed since.
+  EXPECT_NEAR(0.0, profiler->Elapsed(false), 1e-9);
+  EXPECT_EQ(0u, profiler->restartPending);
+  FakeClock::Advance(0.2, 200);
+  EXPECT_NEAR(0.2, profiler->Elapsed(false), 1e-9);
+}
+
+TEST(ProfilersLock, OneNamedLockServesEveryCaller) {
+  ZEQNamedLock* lock = ZEQProfilersLock();
+  ASSERT_NE(nullptr, lock);
+  EXPECT_EQ(lock, ZEQProfilersLock());
+  EXPECT_STREQ("KESTOPROFIERS", lock->name);
+  EXPECT_EQ(kZEQNamedLockSpinCount, lock->spinCount);
+  lock->Enter();
+  lock->Leave();
 }
 
 TEST_F(Profiler, ReadingWhoseClocksDisagreeIsReturnedButNotCounted) {

@@ -17,7 +17,8 @@ const wchar_t kWide[] = L"Configura\x00E7\x00E3o da liga\x00E7\x00E3o \x00E0 red
 bool AnsiIsWestern() { return GetACP() == 1252; }
 
 char* HeapBytes(const std::string& bytes) {
-  char* block = static_cast<char*>(HeapAllocZ(bytes.size()));
+  // Two zero bytes beyond the text, as a loaded file has.
+  char* block = static_cast<char*>(HeapAllocZ(bytes.size() + 2));
   memcpy(block, bytes.data(), bytes.size());
   return block;
 }
@@ -133,6 +134,34 @@ TEST(CodePages, TextBuffersByByteOrderMark) {
     size = c.input.size();
     EXPECT_EQ(c.toAnsi, TextBufferToAnsi(&buffer, &size));
     EXPECT_EQ(c.ansi, std::string(buffer, size));
+    HeapFreeZ(buffer);
+  }
+}
+
+TEST(CodePages, TextBuffersDecodedToUtf16) {
+  if (!AnsiIsWestern()) GTEST_SKIP() << "ANSI code page " << GetACP();
+  const std::string bigEndian("\xFE\xFF\x00\x41", 4);
+  const struct {
+    const char* name;
+    std::string input;
+    uint32_t code;
+    std::string output;  // bytes of the buffer afterwards
+  } cases[] = {
+      {"UTF-8 mark", "\xEF\xBB\xBF" + std::string(kUtf8), 0x80000002, WideBytes(kWide)},
+      {"UTF-16LE mark", "\xFF\xFE" + WideBytes(kWide), 0x80000004, WideBytes(kWide)},
+      {"UTF-16LE without mark", WideBytes(kWide), 4, WideBytes(kWide)},
+      {"ANSI", kAnsi, 0, WideBytes(kWide)},
+      {"plain ASCII", "A", 0, WideBytes(L"A")},
+      {"UTF-16BE mark", bigEndian, 0, bigEndian},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    char* buffer = HeapBytes(c.input);
+    size_t size = c.input.size();
+    EXPECT_EQ(c.code, DecodeTextBuffer(&buffer, &size));
+    EXPECT_EQ(c.output, std::string(buffer, size));
+    EXPECT_EQ(0, buffer[size]);
+    EXPECT_EQ(0, buffer[size + 1]);
     HeapFreeZ(buffer);
   }
 }

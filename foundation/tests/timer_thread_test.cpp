@@ -7,6 +7,7 @@
 
 #include "foundation/registered_messages.h"
 #include "foundation/timer_thread.h"
+#include "test_threads.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ struct Firings {
   CRITICAL_SECTION lock;
   std::vector<LONGLONG> stamps;
   volatile LONG count = 0;
+  volatile DWORD thread = 0;  // that of the last firing
   Firings() { InitializeCriticalSection(&lock); }
   ~Firings() { DeleteCriticalSection(&lock); }
 };
@@ -35,6 +37,7 @@ unsigned __stdcall Record(void* argument) {
   auto* firings = reinterpret_cast<Firings*>(timer->context);
   EnterCriticalSection(&firings->lock);
   firings->stamps.push_back(Now());
+  firings->thread = GetCurrentThreadId();
   LeaveCriticalSection(&firings->lock);
   InterlockedIncrement(&firings->count);
   return 0;
@@ -45,6 +48,8 @@ unsigned __stdcall RecordOnThread(void* argument) {
   ZEQTimerRelease(static_cast<ZEQTimer*>(argument));
   return 0;
 }
+
+unsigned __stdcall DoNothing(void*) { return 0; }
 
 bool WaitFor(volatile LONG* counter, LONG wanted, DWORD timeoutMs) {
   DWORD start = GetTickCount();
@@ -125,23 +130,75 @@ LRESULT CALLBACK TimerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-TEST_F(TimerThreadTest, WindowTimersFireOnTheWindowsThread) {
+HWND MakeTimerWindow() {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = TimerWindowProc;
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = "ZEQTimerTestWindow";
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "ZEQTimerTestWindow", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, "ZEQTimerTestWindow", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST_F(TimerThreadTest, WindowTimersFireOnTheWindowsThread) {
+  HWND window = MakeTimerWindow();
   ASSERT_TRUE(window);
   Firings firings;
   ZEQTimer* slot = nullptr;
   ZEQSetTimer(window, &slot, 20, Record, nullptr, reinterpret_cast<uintptr_t>(&firings), 0);
   ASSERT_TRUE(WaitFor(&firings.count, 3, 10000));
+  EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), firings.thread);
+  EXPECT_NE(ZEQTimerThreadId(), firings.thread);
   EXPECT_TRUE(ZEQKillTimer(&slot));
   // Firings still queued are handled and release their references.
   WaitFor(&firings.count, firings.count, 100);
   DestroyWindow(window);
+}
+
+TEST_F(TimerThreadTest, FiringQueuedBeforeAResetIsIgnored) {
+  HWND window = MakeTimerWindow();
+  ASSERT_TRUE(window);
+  Firings firings;
+  ZEQTimer* slot = nullptr;
+  ZEQSetTimer(window, &slot, 20, Record, nullptr, reinterpret_cast<uintptr_t>(&firings), 0);
+  // Not pumping: firings pile up in this thread's queue.
+  DWORD start = GetTickCount();
+  while (slot->fireCount == 0 && GetTickCount() - start < 10000) Sleep(10);
+  ASSERT_LT(0, slot->fireCount);
+  EXPECT_EQ(slot, ZEQResetTimer(slot, 600000));
+  WaitFor(&firings.count, 1, 300);
+  EXPECT_EQ(0, firings.count);
+  // The ignored firings dropped their references: the list's one is left.
+  EXPECT_EQ(1, slot->references);
+  EXPECT_TRUE(ZEQKillTimer(&slot));
+  DestroyWindow(window);
+}
+
+TEST_F(TimerThreadTest, ResetOfATimerNotInTheListGivesNull) {
+  ZEQTimer* slot = nullptr;
+  ZEQTimer* timer = ZEQSetTimer(nullptr, &slot, 600000, Record, nullptr, 0, kZEQTimerOnTimerThread);
+  EXPECT_EQ(timer, ZEQResetTimer(timer, 1000));
+  EXPECT_TRUE(ZEQKillTimer(&slot));
+  EXPECT_EQ(nullptr, ZEQResetTimer(timer, 1000));
+}
+
+// The counts are changed by setters, the timer thread and receivers at
+// once: no increment or decrement may be lost.
+TEST_F(TimerThreadTest, ReferenceCountsSurviveConcurrentChanges) {
+  ZEQTimer* slot = nullptr;
+  ZEQTimer* timer = ZEQSetTimer(nullptr, &slot, 0, DoNothing, nullptr, 0, kZEQTimerOnTimerThread);
+  ASSERT_TRUE(RunOnThreads(8, [timer](int) {
+    for (int i = 0; i < 20000; ++i) {
+      ZEQTimerAddRef(timer);
+      ZEQTimerRelease(timer);
+    }
+  }));
+  // The timer thread's own firings come and go meanwhile.
+  Sleep(50);
+  ZEQResetTimer(timer, 600000);
+  Sleep(50);
+  EXPECT_EQ(1, timer->references);
+  EXPECT_TRUE(ZEQKillTimer(&slot));
 }
 
 TEST_F(TimerThreadTest, ManyTimersKeepOneWakeUpInFlight) {
@@ -202,6 +259,31 @@ TEST_F(TimerThreadTest, BlinkPhaseFlipsAndReachesBehaviors) {
   WaitFor(&behavior.blinks, behavior.blinks + 1, 600);  // one may still be queued
   EXPECT_EQ(1, behavior.references);
   DestroyWindow(window);
+}
+
+struct RegisteredMessage {
+  const char* name;
+  const UINT* value;
+};
+
+TEST(RegisteredMessages, EveryRuntimeMessageIsRegisteredUnderItsName) {
+  const RegisteredMessage messages[] = {
+      {"CMSG_KESTOASYNCHLOG", &CMSG_KESTOASYNCHLOG},
+      {"CMSG_SLEEPWML", &CMSG_SLEEPWML},
+      {"CMSG_ZEQTIMER", &CMSG_ZEQTIMER},
+      {"CMSG_ZEQBLINK", &CMSG_ZEQBLINK},
+      {"CMSG_ZEQTIMERTHREADMSG", &CMSG_ZEQTIMERTHREADMSG},
+      {"CMSG_ZEQDESTROYTIMER", &CMSG_ZEQDESTROYTIMER},
+      {"CMSG_ATTACHZEQCONTAINER", &CMSG_ATTACHZEQCONTAINER},
+      {"CMSG_ATTACHEDZEQCONTAINER", &CMSG_ATTACHEDZEQCONTAINER},
+      {"CMSG_ZEQINVOKEINTERFACE", &CMSG_ZEQINVOKEINTERFACE},
+      {"CMSG_ZEQINTERFACETHREAD", &CMSG_ZEQINTERFACETHREAD},
+      {"CMSG_ZEQINVOKEEX", &CMSG_ZEQINVOKEEX},
+  };
+  for (const auto& message : messages) {
+    EXPECT_NE(0u, *message.value) << message.name;
+    EXPECT_EQ(RegisterWindowMessageA(message.name), *message.value) << message.name;
+  }
 }
 
 TEST(TimerKill, UnknownSlotFails) {

@@ -20,7 +20,23 @@ NameSet& Names() {
   return *set;
 }
 
+// The host's mark on the VARIANTs of its cookie names: the three reserved
+// words, which script engines leave zero and VariantCopy carries along.
+constexpr WORD kMark[3] = {0x5A51, 0x474B, 0x4954};
+
 }  // namespace
+
+void ZEQMarkCookieName(VARIANT* value) {
+  if (!value || V_VT(value) != VT_BSTR) return;
+  value->wReserved1 = kMark[0];
+  value->wReserved2 = kMark[1];
+  value->wReserved3 = kMark[2];
+}
+
+bool ZEQIsMarkedCookieName(const VARIANT* value) {
+  return value && V_VT(value) == VT_BSTR && value->wReserved1 == kMark[0] &&
+         value->wReserved2 == kMark[1] && value->wReserved3 == kMark[2];
+}
 
 DWORD ZEQMakeCookieName(IUnknown* object, wchar_t* buffer, size_t size) {
   if (buffer && size) buffer[0] = 0;

@@ -7,10 +7,10 @@
 
 namespace {
 
-// The element's object when it is a cookie name of a parked object, with a
-// reference for the caller; null otherwise.
+// The element's object when it is a cookie name the host marked, of a
+// parked object, with a reference for the caller; null otherwise.
 IDispatch* CookieNameObject(const VARIANT* element) {
-  if (V_VT(element) != VT_BSTR) return nullptr;
+  if (!ZEQIsMarkedCookieName(element)) return nullptr;
   const DWORD cookie = ZEQCookieNameToCookie(V_BSTR(element));
   return cookie ? GetGITDispatch(cookie) : nullptr;
 }

@@ -39,8 +39,8 @@ UINT ArgumentCount(const DISPPARAMS* params) { return params ? params->cArgs : 0
 // under the qualified name.
 HRESULT InvokeExpando(CZEQDispatchEx* object, ZEQList* list, const wchar_t* name, WORD flags, DISPPARAMS* params,
                       VARIANT* result) {
-  wchar_t qualified[kQualifiedNameSize];
-  QualifiedName(qualified, object->className, list, name);
+  const std::wstring key = QualifiedName(object->className, list, name);
+  const wchar_t* qualified = key.c_str();
   // An expando is never called.
   if (flags & DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
   if (flags & kPut) {

@@ -81,9 +81,7 @@ void ZEQMarkMemberDeleted(CZEQDispatchEx* object, ZEQList* list, ZEQListItem* it
   if (!expando) return;
   // What script stored under the name goes with it.
   const wchar_t* name = reinterpret_cast<const wchar_t*>(item->key);
-  wchar_t qualified[kQualifiedNameSize];
-  QualifiedName(qualified, object->className, list, name);
-  NamedVariantList::Remove(qualified, list);
+  NamedVariantList::Remove(QualifiedName(object->className, list, name).c_str(), list);
 }
 
 HRESULT CZEQDispatchEx::GetDispID(BSTR name, DWORD nameFlags, DISPID* id) {

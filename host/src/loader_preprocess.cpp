@@ -214,10 +214,14 @@ ImportResult ApplyImport(const char* path, char** text, size_t* length, size_t h
     haveIncluded = true;
   }
 
+  // The page fetches what it imports by address: a file of this machine or
+  // of the mounted package is served by the zeq: scheme (a plain drive path
+  // would be looked for on disk, where a mounted file is not).
   std::string urlPath = resolved;
   for (char& c : urlPath) {
     if (c == '\\') c = '/';
   }
+  if (!urlPath.empty() && IsFileSystemPath(resolved.c_str())) urlPath = "zeq:" + urlPath;
   const std::string deferText = d.defer ? "defer" : "";
   bool replace = false;
   std::string replacement;

@@ -96,10 +96,10 @@ ZEQListItem* ReturnDataEntry(ZEQList* list, DISPID id) {
       static_cast<uint32_t>(id));
 }
 
-void QualifiedName(wchar_t* buffer, const wchar_t* className, ZEQList* list, const wchar_t* name) {
-  _snwprintf(buffer, kQualifiedNameSize - 1, L"KESTO.%ls.%08X.%ls", className ? className : L"",
-             ZEQPointerToToken(list), name ? name : L"");
-  buffer[kQualifiedNameSize - 1] = 0;
+std::wstring QualifiedName(const wchar_t* className, ZEQList* list, const wchar_t* name) {
+  wchar_t token[16];
+  swprintf(token, 16, L".%08X.", ZEQPointerToToken(list));
+  return std::wstring(L"KESTO.") + (className ? className : L"") + token + (name ? name : L"");
 }
 
 }  // namespace zeqmembers
@@ -178,7 +178,9 @@ HRESULT ZEQLookupMember(CZEQDispatchEx* object, const wchar_t* name, DISPID* id)
     at = FindName(list, name);
   }
   ZEQListItem* item = at >= 0 ? list->GetItemAt(at) : nullptr;
-  if (item && !IsDeleted(item)) {
+  // A stored value is no member: its word is the address of its record,
+  // which must never reach script as a number.
+  if (item && !IsDeleted(item) && LiveKind(item) != kZEQMemberStoredValue) {
     if (id) *id = static_cast<DISPID>(static_cast<uint32_t>(item->value1));
     return S_OK;
   }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/list.h"
 
@@ -35,9 +36,9 @@ ZEQListItem* ExpandoEntry(ZEQList* list, DISPID id);
 ZEQListItem* ReturnDataEntry(ZEQList* list, DISPID id);
 
 // The qualified key of an expando's stored value: "KESTO.%s.%08X.%s" (class
-// name, the member list's token, the name), in a buffer of 513 characters.
-constexpr size_t kQualifiedNameSize = 513;
-void QualifiedName(wchar_t* buffer, const wchar_t* className, ZEQList* list, const wchar_t* name);
+// name, the member list's token, the name). Never cut: names that differ
+// only far along keep values of their own.
+std::wstring QualifiedName(const wchar_t* className, ZEQList* list, const wchar_t* name);
 
 }  // namespace zeqmembers
 

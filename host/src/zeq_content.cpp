@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "foundation/builtin_key.h"
 #include "foundation/counted_text.h"
@@ -210,6 +211,22 @@ void ApplyFontVariables(const char* url, Content* content) {
   }
 }
 
+// Content of this machine or of the application (the local-content rule,
+// with or without the "zeq:" prefix). Text that came from the network is
+// never pre-processed: an import in it could pull the application's files
+// into it, and its macros would hand out the application's values.
+bool IsLocalContent(const char* url) {
+  const char* body = SkipVirtualPrefix(url);
+  wchar_t* wide = AnsiToWideDup(body, 4);
+  if (!wide) return false;
+  const size_t n = wcslen(wide);
+  wmemmove(wide + 4, wide, n + 1);
+  wmemcpy(wide, L"zeq:", 4);
+  const bool local = ZEQAddressIsLocalContent(wide);
+  HeapFreeZ(wide);
+  return local;
+}
+
 bool PreParse(const char* url, IInternetProtocolSink* sink, Content* content) {
   const char* relative = GetPackageRelativePath(url);
   if (relative && _strnicmp(relative, kLoaderMedia, kLoaderMediaLength) == 0) {
@@ -223,6 +240,7 @@ bool PreParse(const char* url, IInternetProtocolSink* sink, Content* content) {
     return false;
   }
   if (IsPackageEncoded(*content) && !DecodePackageFile(url, content)) return false;
+  if (!IsLocalContent(url)) return true;
   PreprocessDocument(url, content);
   if (HasHtmlExtension(url)) InsertLoaderStyleSheet(sink, content);
   if (relative && TakeLastLoaderScriptIfMatches(url)) {

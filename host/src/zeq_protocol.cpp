@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/process_state.h"
 #include "foundation/text.h"
@@ -39,7 +40,7 @@ CZEQAPP::~CZEQAPP() {
   if (sink_) sink_->Release();
 }
 
-HRESULT CZEQAPP::QueryInterface(REFIID iid, void** out) {
+HRESULT CZEQAPP::QueryInterface(REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IInternetProtocolRoot || iid == IID_IInternetProtocol) {
@@ -53,7 +54,7 @@ HRESULT CZEQAPP::QueryInterface(REFIID iid, void** out) {
   }
   AddRef();
   return S_OK;
-}
+} ZEQ_COM_CATCH("CZEQAPP::QueryInterface")
 
 ULONG CZEQAPP::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
 
@@ -63,7 +64,7 @@ ULONG CZEQAPP::Release() {
   return static_cast<ULONG>(count);
 }
 
-HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindInfo*, DWORD flags, HANDLE_PTR) {
+HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindInfo*, DWORD flags, HANDLE_PTR) try {
   if (flags & PI_PARSE_URL) return S_OK;
   if (!sink) return E_POINTER;
   sink->AddRef();
@@ -105,9 +106,9 @@ HRESULT CZEQAPP::Start(LPCWSTR url, IInternetProtocolSink* sink, IInternetBindIn
   sink->ReportData(BSCF_DATAFULLYAVAILABLE, contentSize_, contentSize_);
   sink->ReportResult(S_OK, 0, nullptr);
   return S_OK;
-}
+} ZEQ_COM_CATCH("CZEQAPP::Start")
 
-HRESULT CZEQAPP::Continue(PROTOCOLDATA*) {
+HRESULT CZEQAPP::Continue(PROTOCOLDATA*) try {
   HWND container = ZEQFindDownloadContainer(sink_);
   ZEQWindowContainer record = {};
   if (container && ZEQGetWindowContainer(container, &record) && (record.options & kContainerAllowsHost)) {
@@ -125,11 +126,11 @@ HRESULT CZEQAPP::Continue(PROTOCOLDATA*) {
   }
   if (sink_) sink_->ReportResult(S_FALSE, 0, nullptr);
   return S_OK;
-}
+} ZEQ_COM_CATCH("CZEQAPP::Continue")
 
 HRESULT CZEQAPP::Abort(HRESULT, DWORD) { return S_OK; }
 
-HRESULT CZEQAPP::Terminate(DWORD) {
+HRESULT CZEQAPP::Terminate(DWORD) try {
   // The sink is given back once; a second Terminate has nothing to release.
   if (sink_) {
     IInternetProtocolSink* sink = sink_;
@@ -137,7 +138,7 @@ HRESULT CZEQAPP::Terminate(DWORD) {
     sink->Release();
   }
   return S_OK;
-}
+} ZEQ_COM_CATCH("CZEQAPP::Terminate")
 
 HRESULT CZEQAPP::Suspend() { return E_NOTIMPL; }
 HRESULT CZEQAPP::Resume() { return E_NOTIMPL; }

@@ -1,5 +1,6 @@
 // The class object of the "zeq:" protocol and its registration as a
 // name-space handler of the process's internet session.
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "host/zeq_protocol.h"
 
@@ -25,7 +26,7 @@ ULONG CZEQAPPFactory::Release() {
   return static_cast<ULONG>(count);
 }
 
-HRESULT CZEQAPPFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
+HRESULT CZEQAPPFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) try {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (outer && iid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
@@ -39,7 +40,7 @@ HRESULT CZEQAPPFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) 
   const HRESULT hr = protocol->QueryInterface(iid, out);
   protocol->Release();
   return hr;
-}
+} ZEQ_COM_CATCH("CZEQAPPFactory::CreateInstance")
 
 HRESULT CZEQAPPFactory::LockServer(BOOL) { return S_OK; }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
 #include "host/zeq_protocol.h"
@@ -135,15 +136,21 @@ bool ZEQAddressIsLocalContent(const wchar_t* url) {
   return IsDriveForm(body);
 }
 
+HRESULT ZEQMapAddressToZone(const wchar_t* url, DWORD* zone) {
+  if (!zone) return E_POINTER;
+  if (!ZEQAddressIsLocalContent(url)) return INET_E_DEFAULT_ACTION;
+  *zone = URLZONE_LOCAL_MACHINE;
+  return S_OK;
+}
+
 HRESULT CZEQAPP::ParseUrl(LPCWSTR url, PARSEACTION action, DWORD, LPWSTR result, DWORD size, DWORD* length,
-                          DWORD) {
+                          DWORD) try {
   if (action != PARSE_SECURITY_URL || !url || _wcsnicmp(url, kScheme, kSchemeLength) != 0) {
     return INET_E_DEFAULT_ACTION;
   }
-  // The body is what follows the scheme written in lower case; an address
-  // whose scheme is written otherwise gets the browser's own answer, so the
-  // body examined is always the one the address begins with.
-  if (wcsncmp(url, kScheme, kSchemeLength) != 0) return INET_E_DEFAULT_ACTION;
+  // The body is what follows the scheme, in whatever case it is written:
+  // the same body the local-content rule examines, so that the security URL
+  // and the zone mapping never disagree about an address.
   const wchar_t* body = url + kSchemeLength;
   const AddressKind kind = KindOfBody(body);
   if (kind == AddressKind::kNeither) return INET_E_DEFAULT_ACTION;
@@ -152,10 +159,10 @@ HRESULT CZEQAPP::ParseUrl(LPCWSTR url, PARSEACTION action, DWORD, LPWSTR result,
   const wchar_t* prefix = kind == AddressKind::kLocal ? kLocalPrefix : kWebPrefix;
   const size_t need = wcslen(prefix) + bodyLength + 2;
   return Answer(prefix, SecurityUrlRest(body, kind), need, result, size, length);
-}
+} ZEQ_COM_CATCH("CZEQAPP::ParseUrl")
 
 HRESULT CZEQAPP::CombineUrl(LPCWSTR base, LPCWSTR relative, DWORD, LPWSTR result, DWORD size, DWORD* length,
-                            DWORD) {
+                            DWORD) try {
   if (!relative || !*relative) return INET_E_DEFAULT_ACTION;
   if (!base) base = L"";
   if (relative[0] == L'#') {
@@ -171,4 +178,4 @@ HRESULT CZEQAPP::CombineUrl(LPCWSTR base, LPCWSTR relative, DWORD, LPWSTR result
     hr = E_OUTOFMEMORY;
   }
   return hr;
-}
+} ZEQ_COM_CATCH("CZEQAPP::CombineUrl")

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../../foundation/tests/log_capture.h"
+#include "log_capture.h"
 #include "foundation/heap.h"
 #include "foundation/lock_guard.h"
 #include "foundation/text.h"
@@ -373,6 +373,39 @@ TEST_F(StartupDefinitions, ScriptPathsAreResolvedNormalisedAndCut) {
   EXPECT_EQ(longPath.substr(0, 260), s->debugScript);
   EXPECT_STREQ("", s->releaseScript);
   EXPECT_STREQ("", s->coreScript);
+}
+
+using StartupOptions = Definitions;
+
+TEST_F(StartupOptions, CommandLineGivesTheOptionAndLosesIt) {
+  DefinitionsList* previous = GetStartupDefinitions();
+  SetStartupDefinitions(nullptr);
+  char commandLine[] = "-debug id( Sales Desk ) size(3)";
+  char value[kStartupOptionSize];
+  GetStartupOption("id", value, commandLine);
+  EXPECT_STREQ("Sales Desk", value);
+  EXPECT_STREQ("-debug  size(3)", commandLine);
+  GetStartupOption("id", value, commandLine);
+  EXPECT_STREQ("", value);
+
+  // A value longer than the buffer is cut, and nothing is overrun.
+  std::string longLine = "id(" + std::string(400, 'n') + ")";
+  GetStartupOption("id", value, &longLine[0]);
+  EXPECT_EQ(std::string(kStartupOptionSize - 1, 'n'), value);
+  SetStartupDefinitions(previous);
+}
+
+TEST_F(StartupOptions, StartupDefinitionsOverrideTheCommandLine) {
+  DefinitionsList* previous = GetStartupDefinitions();
+  SetStartupDefinitions(Parse("arguments\n\tid:Front Office\n"));
+  char commandLine[] = "id(Back Office)";
+  char value[kStartupOptionSize];
+  GetStartupOption("id", value, commandLine);
+  EXPECT_STREQ("Front Office", value);
+  EXPECT_STREQ("", commandLine);
+  GetStartupOption("ipcid", value, nullptr);
+  EXPECT_STREQ("", value);
+  SetStartupDefinitions(previous);
 }
 
 }  // namespace

@@ -36,6 +36,13 @@ VARIANT Text(const wchar_t* text) {
   return v;
 }
 
+// A cookie name as the host hands it out: a text with the host's mark.
+VARIANT Marked(const wchar_t* name) {
+  VARIANT v = Text(name);
+  ZEQMarkCookieName(&v);
+  return v;
+}
+
 VARIANT Number(int n) {
   VARIANT v;
   VariantInitInt(&v, n);
@@ -85,31 +92,36 @@ TEST_F(CrossThread, CookieNamesAreTheHostsOwn) {
 
 TEST_F(CrossThread, ArgumentArraysBecomeDispParams) {
   const std::wstring lower = L"{8e4d2f61-5a3c-47b2-b1d8-39f07a6c2e15}.KESTOGIT." + std::to_wstring(cookie_);
-  VARIANT name = Text(name_), lowerName = Text(lower.c_str()), first = Text(L"first"), five = Number(5);
-  SAFEARRAY* arguments = Arguments({first, name, lowerName, five});
+  // The same text without the mark, as a page or the network could send it.
+  VARIANT name = Marked(name_), lowerName = Marked(lower.c_str()), first = Text(L"first"), five = Number(5),
+          copied = Text(name_);
+  SAFEARRAY* arguments = Arguments({first, name, lowerName, five, copied});
   CZEQDispatchEx* leading = NewTestObject();
   CZEQDispatchEx* trailing = NewTestObject();
   DISPPARAMS* block = ZEQUnmarshalArguments(leading, arguments, trailing);
   ASSERT_TRUE(block);
-  ASSERT_EQ(6u, block->cArgs);
+  ASSERT_EQ(7u, block->cArgs);
   EXPECT_EQ(0u, block->cNamedArgs);
   // DISPPARAMS order: the callee's first argument is the last slot.
-  EXPECT_EQ(static_cast<IDispatch*>(trailing), V_DISPATCH(&block->rgvarg[5]));
-  EXPECT_STREQ(L"first", V_BSTR(&block->rgvarg[4]));
-  EXPECT_TRUE(IsObject(block->rgvarg[3]));
-  EXPECT_EQ(VT_BSTR, V_VT(&block->rgvarg[2]));  // other letters: a text
-  EXPECT_EQ(5, V_I4(&block->rgvarg[1]));
+  EXPECT_EQ(static_cast<IDispatch*>(trailing), V_DISPATCH(&block->rgvarg[6]));
+  EXPECT_STREQ(L"first", V_BSTR(&block->rgvarg[5]));
+  EXPECT_TRUE(IsObject(block->rgvarg[4]));
+  EXPECT_EQ(VT_BSTR, V_VT(&block->rgvarg[3]));  // other letters: a text
+  EXPECT_EQ(5, V_I4(&block->rgvarg[2]));
+  // A live name without the host's mark: a text.
+  ASSERT_EQ(VT_BSTR, V_VT(&block->rgvarg[1]));
+  EXPECT_STREQ(name_, V_BSTR(&block->rgvarg[1]));
   EXPECT_EQ(static_cast<IDispatch*>(leading), V_DISPATCH(&block->rgvarg[0]));
   ZEQVariantArray::Delete(block);
   // Without extra objects the elements alone, first argument last.
   block = ZEQUnmarshalArguments(nullptr, arguments, nullptr);
-  ASSERT_EQ(4u, block->cArgs);
-  EXPECT_STREQ(L"first", V_BSTR(&block->rgvarg[3]));
+  ASSERT_EQ(5u, block->cArgs);
+  EXPECT_STREQ(L"first", V_BSTR(&block->rgvarg[4]));
   ZEQVariantArray::Delete(block);
   // A revoked name stays a text.
   ZEQRevokeCookieName(cookie_);
   block = ZEQUnmarshalArguments(nullptr, arguments, nullptr);
-  EXPECT_EQ(VT_BSTR, V_VT(&block->rgvarg[2]));
+  EXPECT_EQ(VT_BSTR, V_VT(&block->rgvarg[3]));
   ZEQVariantArray::Delete(block);
   cookie_ = 0;
   EXPECT_EQ(nullptr, ZEQUnmarshalArguments(nullptr, nullptr, nullptr));
@@ -119,11 +131,12 @@ TEST_F(CrossThread, ArgumentArraysBecomeDispParams) {
   VariantClear(&name);
   VariantClear(&lowerName);
   VariantClear(&first);
+  VariantClear(&copied);
 }
 
 TEST_F(CrossThread, DocumentFunctionsTakeMarshalledArguments) {
   ASSERT_TRUE(host_.Run(L"function Describe(a, b, c) { return a + ':' + typeof b + ':' + b.Echo(c); }"));
-  VARIANT name = Text(name_), text = Text(L"x"), seven = Number(7);
+  VARIANT name = Marked(name_), text = Text(L"x"), seven = Number(7);
   SAFEARRAY* arguments = Arguments({text, name, seven});
   VARIANT result;
   ASSERT_EQ(S_OK, ZEQCallDocumentFunction(host_.Browser().Doc(), L"Describe", arguments, &result));

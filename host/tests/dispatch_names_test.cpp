@@ -197,6 +197,71 @@ TEST(DispatchNames, DeletingAnExpandoDropsItsValueAndEnsureRevivesIt) {
   EXPECT_EQ(DISP_E_MEMBERNOTFOUND, GetProperty(o.p, id, &value));
 }
 
+TEST(DispatchNames, LongExpandoNamesThatDifferAtTheEndKeepTheirOwnValues) {
+  Object o(kZEQDispInstance);
+  const std::wstring stem(600, L'n');
+  const std::wstring first = stem + L"1", second = stem + L"2";
+  DISPID firstId = 0, secondId = 0;
+  ASSERT_EQ(S_OK, DispIdOf(o.p, first.c_str(), &firstId, fdexNameEnsure));
+  ASSERT_EQ(S_OK, DispIdOf(o.p, second.c_str(), &secondId, fdexNameEnsure));
+  VARIANT one, two, value;
+  VariantInitInt(&one, 1);
+  VariantInitInt(&two, 2);
+  ASSERT_EQ(S_OK, PutProperty(o.p, firstId, one));
+  ASSERT_EQ(S_OK, PutProperty(o.p, secondId, two));
+  ASSERT_EQ(S_OK, GetProperty(o.p, firstId, &value));
+  EXPECT_EQ(1, VariantToInt(&value));
+  // Deleting one leaves the other's value.
+  ASSERT_EQ(S_OK, o.p->DeleteMemberByDispID(secondId));
+  ASSERT_EQ(S_OK, GetProperty(o.p, firstId, &value));
+  EXPECT_EQ(1, VariantToInt(&value));
+}
+
+// An expando's DISPID is its entry's token; the entry's address, cut to 32
+// bits, names nothing.
+TEST(DispatchNames, AnExpandoIsReachedOnlyThroughItsToken) {
+  Object o(kZEQDispInstance);
+  DISPID id;
+  ASSERT_EQ(S_OK, DispIdOf(o.p, L"placed", &id, fdexNameEnsure));
+  VARIANT one, value;
+  VariantInitInt(&one, 1);
+  ASSERT_EQ(S_OK, PutProperty(o.p, id, one));
+  const auto address = reinterpret_cast<uintptr_t>(ZEQTokenToPointer(static_cast<uint32_t>(id)));
+  ASSERT_NE(0u, address);
+  const DISPID lowHalf = static_cast<DISPID>(static_cast<uint32_t>(address));
+  if (lowHalf != id) {
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, GetProperty(o.p, lowHalf, &value));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, PutProperty(o.p, lowHalf, one));
+  }
+  ASSERT_EQ(S_OK, GetProperty(o.p, id, &value));
+  EXPECT_EQ(1, VariantToInt(&value));
+}
+
+// A stored value's word is its record's address: looked up by its stored
+// key it must not come back as a DISPID.
+TEST(DispatchNames, StoredValuesAnswerNoDispid) {
+  Object o(kZEQDispInstance);
+  DISPID id;
+  ASSERT_EQ(S_OK, DispIdOf(o.p, L"held", &id, fdexNameEnsure));
+  VARIANT one;
+  VariantInitInt(&one, 1);
+  ASSERT_EQ(S_OK, PutProperty(o.p, id, one));
+  BSTR key = nullptr;
+  for (DISPID at = DISPID_STARTENUM; !key && o.p->GetNextDispID(0, at, &at) == S_OK;) {
+    BSTR name = nullptr;
+    ASSERT_EQ(S_OK, o.p->GetMemberName(at, &name));
+    if (wcsncmp(name, L"KESTO.", 6) == 0)
+      key = name;
+    else
+      SysFreeString(name);
+  }
+  ASSERT_NE(nullptr, key);
+  DISPID found = 12345;
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, DispIdOf(o.p, key, &found));
+  EXPECT_EQ(DISPID_UNKNOWN, found);
+  SysFreeString(key);
+}
+
 TEST(DispatchNames, EnumerationGivesPropertiesAndStoredValuesOnly) {
   CZEQDispatchEx* methods = CZEQDispatchEx::Create(L"M", nullptr, ZEQLookupMemberCallback, NoMembers, kZEQDispInstance);
   ZEQRegisterMember(methods, 1, kZEQMemberMethod, L"One");

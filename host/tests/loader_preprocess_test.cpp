@@ -13,12 +13,14 @@
 
 namespace {
 
-// The path with forward slashes, as the pre-processor writes import paths.
-std::string Slashed(std::string path) {
+// The zeq: address of a file with forward slashes, as the pre-processor
+// writes import paths: the page fetches them through the zeq: scheme, which
+// also serves mounted files.
+std::string Address(std::string path) {
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  return path;
+  return "zeq:" + path;
 }
 
 using filetest::ScratchFolder;
@@ -91,7 +93,7 @@ class LoaderImports : public ::testing::Test {
 };
 
 TEST_F(LoaderImports, ScriptDirectives) {
-  const std::string include = "ZEQInclude( \"" + Slashed(util) + "\", \"JScript\", ";
+  const std::string include = "ZEQInclude( \"" + Address(util) + "\", \"JScript\", ";
   const struct {
     std::string line;
     std::string expected;
@@ -118,8 +120,8 @@ TEST_F(LoaderImports, ScriptDirectives) {
 
 TEST_F(LoaderImports, PageDirectives) {
   const std::string tag = "<script language=\"javascript\" type=\"text/javascript\" ";
-  const std::string src = tag + "src=\"" + Slashed(util) + "\" ";
-  const std::string missing = tag + "src=\"" + Slashed(folder / "missing.js") + "\" ";
+  const std::string src = tag + "src=\"" + Address(util) + "\" ";
+  const std::string missing = tag + "src=\"" + Address(folder / "missing.js") + "\" ";
   const struct {
     std::string line;
     std::string expected;
@@ -140,7 +142,7 @@ TEST_F(LoaderImports, PageDirectives) {
 TEST_F(LoaderImports, AsHtmlAndAsJsChangeTheContext) {
   // In a script, "as html" makes this and every later directive markup.
   const std::string src = "<script language=\"javascript\" type=\"text/javascript\" src=\"" +
-                          Slashed(util) + "\" ></script>";
+                          Address(util) + "\" ></script>";
   EXPECT_EQ(src + "\r\n" + src, Script("@import lib\\util.js, as html\r\n@import lib\\util.js"));
   // The flag reaches the imported file: its own imports become markup too.
   folder.Write("outer.js", "@import lib\\util.js");
@@ -159,6 +161,10 @@ TEST_F(LoaderImports, ImportedFilesArePreprocessed) {
   ASSERT_TRUE(VFSMountFile(mounted.c_str(), "mounted();", 10));
   EXPECT_EQ("mounted();", Script("@import pkg\\mounted.js, inline"));
   EXPECT_EQ("mounted();", Script("@import zeq:" + mounted + ", inline"));
+  // Not inline, the page fetches it by an address the zeq: scheme serves.
+  EXPECT_EQ("<script language=\"javascript\" type=\"text/javascript\" src=\"" + Address(mounted) +
+                "\" ></script>",
+            Page("@import pkg\\mounted.js"));
   VFSClearMounts();
   // A file read from its path is imported against its own folder.
   const std::string reader = folder.Write("lib\\reader.js", "@import util.js, inline");

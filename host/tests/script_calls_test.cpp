@@ -53,17 +53,35 @@ unsigned __stdcall WorkerMain(void* argument) {
   OleInitialize(nullptr);
   context->body();
   OleUninitialize();
+  delete context;
   return 0;
+}
+
+// Starts body on a new thread with OLE; the thread's handle or null. The
+// body's context is freed by the thread itself.
+HANDLE StartWorker(std::function<void()> body) {
+  auto* context = new WorkerContext{std::move(body)};
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerMain, context, 0, nullptr));
+  if (!thread) delete context;
+  return thread;
 }
 
 // Runs body on a new thread with OLE; false when it did not end in time.
 bool OnWorker(std::function<void()> body, DWORD timeoutMs = 20000) {
-  auto* context = new WorkerContext{std::move(body)};
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerMain, context, 0, nullptr));
+  HANDLE thread = StartWorker(std::move(body));
   if (!thread) return false;
   bool ended = host_test::PumpWait(thread, timeoutMs);
   CloseHandle(thread);
-  if (ended) delete context;
+  return ended;
+}
+
+// Waits (bounded) for every thread, then closes them; false on time-out.
+bool JoinWorkers(std::initializer_list<HANDLE> threads, DWORD timeoutMs = 20000) {
+  bool ended = true;
+  for (HANDLE thread : threads) {
+    ended = thread && host_test::PumpWait(thread, timeoutMs) && ended;
+    if (thread) CloseHandle(thread);
+  }
   return ended;
 }
 
@@ -258,6 +276,51 @@ TEST_F(ScriptCalls, NamedDelayedCallIsReplacedByTheNewerOne) {
   EXPECT_EQ(L"2", Eval(L"seen.join()"));
 }
 
+// The system numbers thread timers per thread, so two threads that delay
+// calls at once commonly get the same timer id.
+TEST_F(ScriptCalls, TwoThreadsDelayingCallsAtOnceBothRun) {
+  const LONG liveBefore = ZEQLiveApcItems();
+  HANDLE both = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  volatile LONG waiting = 0;
+  auto delayFrom = [&](int value) {
+    return [&, value] {
+      if (InterlockedIncrement(&waiting) == 2) SetEvent(both);
+      WaitForSingleObject(both, 5000);
+      VARIANT argument = Int(value);
+      ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, nullptr, kZEQApcCoalesce, nullptr, 100, nullptr);
+      // The delay timer belongs to this thread: pump until it fired.
+      host_test::PumpWait(GetCurrentThread(), 500);
+    };
+  };
+  ASSERT_TRUE(JoinWorkers({StartWorker(delayFrom(1)), StartWorker(delayFrom(2))}));
+  CloseHandle(both);
+  ASSERT_TRUE(PageReaches(L"seen.sort().join()", L"1,2"));
+  EXPECT_EQ(liveBefore, ZEQLiveApcItems());
+}
+
+TEST_F(ScriptCalls, NamedDelayedCallReplacedFromAnotherThreadRunsOnlyTheNewerOne) {
+  const LONG liveBefore = ZEQLiveApcItems();
+  HANDLE scheduled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE first = StartWorker([&] {
+    VARIANT argument = Int(1);
+    ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, nullptr, kZEQApcCoalesce, nullptr, 200,
+                  L"across");
+    SetEvent(scheduled);
+    // Pumps well past the first call's delay: its timer must not post.
+    host_test::PumpWait(GetCurrentThread(), 700);
+  });
+  ASSERT_TRUE(host_test::PumpWait(scheduled, 5000));
+  HANDLE second = StartWorker([&] {
+    VARIANT argument = Int(2);
+    ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, nullptr, kZEQApcCoalesce, nullptr, 50, L"across");
+    host_test::PumpWait(GetCurrentThread(), 300);
+  });
+  ASSERT_TRUE(JoinWorkers({first, second}));
+  CloseHandle(scheduled);
+  EXPECT_TRUE(PageReaches(L"seen.join()", L"2"));
+  EXPECT_EQ(liveBefore, ZEQLiveApcItems());
+}
+
 TEST_F(ScriptCalls, FrozenInterfaceKeepsOnlyTheNewestCall) {
   const LONG liveBefore = ZEQLiveApcItems();
   ZEQFreezeAPC(L"note", owner_);
@@ -401,6 +464,85 @@ TEST_F(ScriptCalls, CallerWaitingAtShutdownGetsCancel) {
   ASSERT_TRUE(ended);
   CloseHandle(caller.thread);
   EXPECT_EQ(ZEQACTION_CANCEL, caller.code);
+}
+
+// A window whose destruction lets a caller post a call after the queued
+// calls were dropped at WM_DESTROY.
+struct LateCaller {
+  WaitingCaller caller;
+  std::pair<WaitingCaller*, HWND> context;
+};
+LateCaller* lateCaller = nullptr;
+
+LRESULT CALLBACK DyingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (ZEQHandleRuntimeMessage(window, message, wParam, lParam, &result)) return result;
+  if (message == WM_DESTROY && lateCaller) {
+    lateCaller->context = std::make_pair(&lateCaller->caller, window);
+    lateCaller->caller.thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, CallAndWait, &lateCaller->context, 0, nullptr));
+    // The caller posts while the window is still being destroyed.
+    Sleep(300);
+    ZEQRemoveWindowContainer(window);
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(ScriptCalls, CallPostedToAWindowBeingDestroyedReleasesItsCallerWithNotFound) {
+  ZEQInstallScriptCalls();
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DyingWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"ZEQDyingWindow";
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowExW(0, L"ZEQDyingWindow", L"dying", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(window);
+  ZEQSetWindowContainer(window, ZEQWindowContainer{0, false, 0, true, true, nullptr, 0});
+  LateCaller late;
+  lateCaller = &late;
+  DestroyWindow(window);
+  lateCaller = nullptr;
+  ASSERT_TRUE(late.caller.thread);
+  ASSERT_TRUE(host_test::PumpWait(late.caller.thread, 5000));
+  CloseHandle(late.caller.thread);
+  EXPECT_EQ(ZEQERROR_NOTFOUND, late.caller.code);
+  UnregisterClassW(L"ZEQDyingWindow", GetModuleHandleW(nullptr));
+}
+
+TEST_F(ScriptCalls, CallerThatMeetsAQuitCancelsItsCallSoItNeverRuns) {
+  HANDLE busy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // The page's thread is held busy, so the call stays queued.
+  HANDLE holder = StartWorker([&] {
+    page_->Call(
+        [&](ScriptHost&) {
+          SetEvent(busy);
+          WaitForSingleObject(release, 10000);
+        },
+        15000);
+  });
+  ASSERT_TRUE(host_test::PumpWait(busy, 5000));
+  volatile DWORD callerId = 0;
+  uint32_t code = 99;
+  HANDLE caller = StartWorker([&] {
+    callerId = GetCurrentThreadId();
+    VARIANT argument = Int(42);
+    code = ZEQDeliverAPC(owner_, L"note", nullptr, nullptr, &argument, nullptr, 0, nullptr, 0, nullptr);
+  });
+  Sleep(300);  // the call is queued and its caller waits
+  ASSERT_NE(0u, callerId);
+  PostThreadMessageW(callerId, WM_QUIT, 0, 0);
+  bool callerEnded = host_test::PumpWait(caller, 5000);
+  SetEvent(release);
+  ASSERT_TRUE(JoinWorkers({holder}));
+  ASSERT_TRUE(callerEnded);
+  CloseHandle(caller);
+  CloseHandle(busy);
+  CloseHandle(release);
+  EXPECT_EQ(ZEQACTION_CANCEL, code);
+  // Handled after everything queued before it.
+  EXPECT_EQ(L"", Eval(L"seen.join()"));
 }
 
 TEST_F(ScriptCalls, CallToAPageThatNeverGetsReadyIsDroppedWithNotFound) {

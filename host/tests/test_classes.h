@@ -2,7 +2,7 @@
 // program is: a name resolver over its own member table and a member
 // dispatcher that registers, constructs, serves and destroys.
 #pragma once
-#include "../../foundation/tests/log_capture.h"
+#include "log_capture.h"
 #include <windows.h>
 
 #include <string>

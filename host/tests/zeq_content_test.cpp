@@ -281,8 +281,16 @@ TEST_F(ZeqContent, RemoteAddressesAreReadOverHttpAndFollowThePolicy) {
   const std::string name = "remote-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + ".js";
   filetest::WriteTextFile(server.folder() / name, "var r = %zeqsystemfontsize%;");
   const std::string url = "zeq:" + server.Url(name);
-  const std::string size = std::to_string(atoi(CurrentSystemFontDefaults().height));
-  EXPECT_EQ(PreParse(url), "var r = " + size + ";" + kBlockOpen + "01" + kBlockClose);
+  // Text from the network is served as it came: its macros are not the
+  // application's to fill.
+  EXPECT_EQ(PreParse(url), "var r = %zeqsystemfontsize%;");
+  // Nor are its imports: a remote script cannot pull the application's own
+  // files into itself.
+  Mount("content\\secret.js", "var secret = 1;");
+  const std::string importer = "import-" + name;
+  const std::string directive = "@import " + (std::string(zeq_test::kRoot) + "\\content\\secret.js") + ", inline\r\n";
+  filetest::WriteTextFile(server.folder() / importer, directive);
+  EXPECT_EQ(PreParse("zeq:" + server.Url(importer)), directive);
   // With an application key a remote script is a loose file like any other.
   SetApplicationKey("remote test key");
   EXPECT_EQ(PreParse(url), "<failed>");

@@ -266,12 +266,19 @@ TEST_P(ZeqSecurityUrl, MapsAddressesToTheirZoneOfOrigin) {
     ASSERT_EQ(hr, S_OK) << c.address;
     EXPECT_STREQ(result, c.securityUrl);
   }
-  // The classifier the zone mapping uses agrees: what it trusts as local
-  // content has a file:/// security URL (ParseUrl answers only for the
-  // scheme in lower case).
-  if (ZEQAddressIsLocalContent(c.address) && wcsncmp(c.address, L"zeq:", 4) == 0) {
+  // The zone mapping agrees, in every letter case: what it puts in the local
+  // machine's zone has a file:/// security URL; everything else is left to
+  // the zone of its security URL.
+  DWORD zone = 99;
+  const HRESULT mapped = ZEQMapAddressToZone(c.address, &zone);
+  if (ZEQAddressIsLocalContent(c.address)) {
+    EXPECT_EQ(mapped, S_OK) << c.address;
+    EXPECT_EQ(zone, DWORD(URLZONE_LOCAL_MACHINE)) << c.address;
     EXPECT_EQ(hr, S_OK) << c.address;
     EXPECT_EQ(wcsncmp(result, L"file:///", 8), 0) << c.address;
+  } else {
+    EXPECT_EQ(mapped, INET_E_DEFAULT_ACTION) << c.address;
+    EXPECT_EQ(zone, 99u) << c.address;
   }
   object->Release();
 }
@@ -296,9 +303,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SecurityCase{L"zeq:file:", L"file:///"}, SecurityCase{L"zeq:http", nullptr},
                       SecurityCase{L"zeq:", nullptr}, SecurityCase{L"zeq:app\\main.htm", nullptr},
                       SecurityCase{L"http://server/p", nullptr}, SecurityCase{L"file:///C:/x.htm", nullptr},
-                      // The scheme in upper case and no lower-case "zeq:" anywhere.
-                      SecurityCase{L"ZEQ:C:\\app\\main.htm", nullptr},
-                      SecurityCase{L"ZEQ:http://a/zeq:C:\\x.htm", nullptr}));
+                      // The scheme in any case; the body is what follows it.
+                      SecurityCase{L"ZEQ:C:\\app\\main.htm", L"file:///C:\\app\\main.htm"},
+                      SecurityCase{L"Zeq:c:/app/main.htm", L"file:///c:/app/main.htm"},
+                      SecurityCase{L"ZEQ:http://a/zeq:C:\\x.htm", L"http://a/zeq:C:\\x.htm"}));
 
 TEST(ZeqSecurityUrlAnswer, OtherActionsAndBufferSizes) {
   IInternetProtocolInfo* object = NewInfo();

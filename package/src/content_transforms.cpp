@@ -13,10 +13,8 @@ namespace {
 
 constexpr int kCompressionLevel = 8;
 constexpr size_t kLengthBytes = 4;
-// Deflate cannot expand data more than 1032 times (a 258-byte match in two
-// bits); the slack covers headers and a last partial block.
-constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kInflateSlack = 4096;
+// First output block of an inflation; it doubles while the stream goes on.
+constexpr uint64_t kInitialInflateBlock = 64 * 1024;
 // Largest block a transform asks for: lengths travel in 32 bits, and a few
 // bytes of room above the content must not wrap on a 32-bit build.
 constexpr uint64_t kMaxBlock = 0xFFFFFFFFu - 64;
@@ -71,28 +69,43 @@ uint8_t* ZEQPackageCompressData(const char* packagePath, uint8_t* buffer, size_t
 
 uint8_t* ZEQPackageDecompressData(const char* packagePath, uint8_t* buffer, size_t* length) {
   const size_t n = *length;
-  if (!buffer || n < kLengthBytes) {
+  if (!buffer || n < kLengthBytes || uint64_t(n - kLengthBytes) > kMaxBlock) {
     if (packagePath)
       PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Unable to decompress", packagePath);
     return Fail(buffer, length);
   }
   const uint32_t announced = LoadLE32(buffer);
-  const size_t packed = n - kLengthBytes;
-  // The announced length comes from the data: never allocate more than the
-  // stream could possibly inflate to.
-  const uint64_t room = std::min<uint64_t>(announced, packed * kMaxInflateRatio + kInflateSlack);
+  // The announced length comes from the data: the output starts small and
+  // grows with what the stream really produces, never past the announced
+  // length (a stream that makes more is refused, as it always was).
+  // The block never passes the largest one a transform asks for, so its
+  // size plus the terminator cannot wrap on a 32-bit build.
+  const uint64_t limit = std::min<uint64_t>(announced, kMaxBlock);
+  uint64_t capacity = std::min<uint64_t>(limit, kInitialInflateBlock);
   uint8_t* out = nullptr;
+  z_stream stream{};
+  stream.next_in = buffer + kLengthBytes;
+  stream.avail_in = uInt(n - kLengthBytes);
+  bool ok = inflateInit(&stream) == Z_OK;
+  int status = Z_OK;
   try {
-    if (room > kMaxBlock) throw ZEQOutOfMemory();
-    out = static_cast<uint8_t*>(HeapAllocZ(size_t(room) + 1));
+    while (ok) {
+      out = static_cast<uint8_t*>(out ? HeapReAllocZ(out, size_t(capacity) + 1) : HeapAllocZ(size_t(capacity) + 1));
+      stream.next_out = out + stream.total_out;
+      stream.avail_out = uInt(capacity - stream.total_out);
+      status = inflate(&stream, Z_FINISH);
+      if (status == Z_STREAM_END) break;
+      // More output than the room: grow unless the announced length is
+      // reached; anything else is a damaged stream.
+      ok = (status == Z_BUF_ERROR || status == Z_OK) && stream.avail_out == 0 && capacity < limit;
+      capacity = std::min<uint64_t>(limit, capacity * 2);
+    }
   } catch (...) {
-    if (packagePath)
-      PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Invalid size", packagePath);
-    return Fail(buffer, length);
+    ok = false;
   }
-  uLongf produced = uLongf(room);
-  if (uint64_t(packed) > kMaxBlock ||
-      uncompress(out, &produced, buffer + kLengthBytes, uLong(packed)) != Z_OK) {
+  const size_t produced = stream.total_out;
+  inflateEnd(&stream);
+  if (!ok) {
     if (packagePath)
       PackageLogPrintf("ZEQPackageDecompressData: [FAILED] \"%s\" - Unable to decompress", packagePath);
     return Fail(buffer, length, out);

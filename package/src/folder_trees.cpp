@@ -87,17 +87,21 @@ bool GetFolderStatistics(const char* folder, double* totalBytes, uint32_t* folde
 uint32_t ConvertTextBuffer(uint32_t flags, char** buffer, size_t* size) {
   if (flags & 0x1) return TextBufferToAnsi(buffer, size);
   if (flags & 0x2) return TextBufferToUtf8(buffer, size);
+  if (flags & 0x8) return 0;
+  if (flags & 0x4) return DecodeTextBuffer(buffer, size);
   return 0;
 }
 
 bool GetFileLastWriteTimeExt(const char* path, FILETIME* time) {
   if (!path || !time) return false;
-  HANDLE file = CreateFileA(path, 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Through the file layer, so mounted and URL paths open too (a mounted
+  // file has no time: the query fails).
+  HANDLE file = CreateFileExt(path, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
   FILETIME utc;
   const BOOL ok = GetFileTime(file, nullptr, nullptr, &utc);
   if (ok && !FileTimeToLocalFileTime(&utc, time)) *time = utc;
-  CloseHandle(file);
+  CloseHandleExt(&file);
   return ok != FALSE;
 }
 

@@ -75,6 +75,14 @@ int ChangeNested(ZEQPackageDATA* outer, const PackageEntryView& entry, const cha
   return result;
 }
 
+// An entry's path as matched: normalised, its macros expanded.
+std::string EntryPath(const PackageEntryView& entry) {
+  char* normal = ProcessMacros(PackageNormaliseEntryPath(entry.path, entry.pathLength), nullptr, nullptr, 0);
+  const std::string text(normal);
+  HeapFreeZ(normal);
+  return text;
+}
+
 }  // namespace
 
 int ZEQPackageChangeEntry(ZEQPackageDATA* package, const char* path, const void* bytes, uint32_t length,
@@ -89,16 +97,34 @@ int ZEQPackageChangeEntry(ZEQPackageDATA* package, const char* path, const void*
       bool more = false;
       const int error = PackageReadEntry(package->content, package->length, &offset, tagged, &entry, &more);
       if (error) {
-        const char* what = error == ZEQPKG_EXTRACT_ERROR_OPENTAG ? "Unable to read Open TAG"
-                           : error == ZEQPKG_EXTRACT_ERROR_CLOSETAG ? "Unable to read Close TAG"
-                                                                    : "Unable to get entry info";
+        const char* what = "Unable to read Close TAG";
+        int result = error;
+        if (error == ZEQPKG_EXTRACT_ERROR_OPENTAG) {
+          what = "Unable to read Open TAG";
+        } else if (error == ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH) {
+          // The entry's path was read: a matching entry is one whose data
+          // cannot be taken; any other could not be passed over.
+          if (entry.path && WildcardMatchList(path, EntryPath(entry).c_str(), 0))
+            what = "Unable to get entry info";
+          else if (!entry.dataLengthRead)
+            what = "Unable to read Content Length";
+          else
+            what = "Unable to Skip File Data", result = ZEQPKG_EXTRACT_ERROR_SKIPDATA;
+        }
         PackageLogPrintf("ZEQPackageChangeEntry: [FAILED] %s - Package: \"%s\"", what, package->path);
-        return error;
+        return result;
       }
-      if (!more) return 0;
-      char* normal = ProcessMacros(PackageNormaliseEntryPath(entry.path, entry.pathLength), nullptr, nullptr, 0);
-      const std::string entryPath(normal);
-      HeapFreeZ(normal);
+      if (!more) {
+        // Locating inside an untagged stream: its end is where no path
+        // record can be read.
+        if (!tagged && (options & ZEQPKG_CHANGE_NESTED)) {
+          PackageLogPrintf("ZEQPackageChangeEntry: [FAILED] Unable to read relative path - Package: \"%s\"",
+                           package->path);
+          return ZEQPKG_EXTRACT_ERROR_RELATIVEPATH;
+        }
+        return 0;
+      }
+      const std::string entryPath = EntryPath(entry);
       if (WildcardMatchList(path, entryPath.c_str(), 0)) {
         RemoveBytes(package, entry);
         if (bytes && !ZEQPackageAddData(package, path, "1", bytes, length)) {

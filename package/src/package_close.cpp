@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "foundation/list.h"
 #include "foundation/process_state.h"
+#include "package/file_retry.h"
 #include "package/package.h"
 #include "package/package_log.h"
 #include "package/vfs.h"
@@ -84,6 +86,26 @@ bool CloseMemory(ZEQPackageDATA* package, HANDLE given) {
   return ok;
 }
 
+// Deletes what extraction wrote provisionally, in the order it was written.
+void DeleteTemporaryFiles(ZEQPackageDATA* package) {
+  ZEQList* list = package->temporaryFiles;
+  if (!list) return;
+  list->Lock();
+  for (int i = 0; i < list->count; ++i) {
+    ZEQListItem* item = list->GetItemAt(i);
+    if (!item || !item->key) continue;
+    const char* path = item->KeyText();
+    if (_strnicmp(path, "zeq:", 4) == 0) path += 4;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      RemoveDirectoryExt(path);
+    else
+      DeleteFileExt(path);
+  }
+  list->Clear(false);
+  list->Unlock();
+}
+
 }  // namespace
 
 bool ZEQPackageClose(ZEQPackageDATA* package, HANDLE handle, uint32_t flags) {
@@ -94,12 +116,19 @@ bool ZEQPackageClose(ZEQPackageDATA* package, HANDLE handle, uint32_t flags) {
       ZEQPackageUnload(package);
       if (ZEQGetApplicationState() == 0) return true;
     }
+    DeleteTemporaryFiles(package);
     if (!package->changed && !(flags & 0x1)) {
       PackageLogPrintf("ZEQPackageClose: %s \"%s\"", "[OK]", package->path);
       return true;
     }
-    ok = HasHandle(package->handle) ? CloseFileBacked(package) : CloseMemory(package, handle);
-    if (ok) package->changed = 0;
+    if (PackagePathIsExecutable(package->path)) {
+      // A package goes into an executable only as its signed resource;
+      // writing the file image over the executable would destroy it.
+      PackageLogPrintf("ZEQPackageClose: [FAILED] \"%s\" - Embeded Package Failed", package->path);
+    } else {
+      ok = HasHandle(package->handle) ? CloseFileBacked(package) : CloseMemory(package, handle);
+      if (ok) package->changed = 0;
+    }
   } catch (...) {
     PackageLogPrintf("!ZEQPackageClose: Unexpected exception...");
     ok = false;

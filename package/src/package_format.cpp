@@ -119,6 +119,8 @@ int PackageReadEntry(const uint8_t* stream, size_t length, size_t* offset, bool 
   if (entry->type == ZEQPKG_CONTENT_TYPE_FILE) {
     uint32_t dataLength = 0;
     if (!TakeLength(stream, length, &at, &dataLength)) return ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH;
+    entry->dataLengthRead = true;
+    entry->dataLength = dataLength;
     if (tagged && !TakeTag(stream, length, &at, kPackageDataOpenTag)) return ZEQPKG_EXTRACT_ERROR_CLOSETAG;
     if (dataLength > length - at) return ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH;
     entry->data = stream + at;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/heap.h"
+#include "foundation/list.h"
 #include "foundation/process_state.h"
 #include "package/package.h"
 #include "package/package_log.h"
@@ -35,10 +36,6 @@ void NewUuidText(char* field) {
                 uuid.Data4[2], uuid.Data4[3], uuid.Data4[4], uuid.Data4[5], uuid.Data4[6], uuid.Data4[7]);
 }
 
-bool HasExeExtension(const char* path) {
-  const size_t n = std::strlen(path);
-  return n >= 4 && _stricmp(path + n - 4, ".exe") == 0;
-}
 
 int DoNothingProgress(ZEQPackageDATA*, const char*, uintptr_t) { return 1; }
 
@@ -57,6 +54,26 @@ void AdoptContent(ZEQPackageDATA* package, uint8_t* buffer, uint32_t length) {
 
 }  // namespace
 
+bool PackagePathIsExecutable(const char* path) {
+  const size_t n = path ? std::strlen(path) : 0;
+  return n >= 4 && _stricmp(path + n - 4, ".exe") == 0;
+}
+
+bool ZEQPackageAddTemporaryFile(ZEQPackageDATA* package, const char* path) {
+  if (!package || !package->temporaryFiles || !path || !*path) return false;
+  ZEQList* list = package->temporaryFiles;
+  list->Lock();
+  ZEQListItem* item = nullptr;
+  try {
+    item = list->InsertNamed(path, list->count, 0, 0, 0);
+  } catch (...) {
+    list->Unlock();
+    throw;
+  }
+  list->Unlock();
+  return item != nullptr;
+}
+
 ZEQPackageDATA* ZEQGetApplicationPackage() { return g_applicationPackage; }
 void ZEQSetApplicationPackage(ZEQPackageDATA* package) { g_applicationPackage = package; }
 
@@ -72,7 +89,9 @@ ZEQPackageDATA* ZEQPackageNew(uint32_t type, uint32_t flags) {
   package->handle = INVALID_HANDLE_VALUE;
   try {
     package->content = static_cast<uint8_t*>(HeapAllocZ(1));
+    ZEQList::Create(&package->temporaryFiles);
   } catch (...) {
+    HeapFreeZ(package->content);
     HeapFreeZ(package);
     throw;
   }
@@ -81,6 +100,7 @@ ZEQPackageDATA* ZEQPackageNew(uint32_t type, uint32_t flags) {
 
 void ZEQPackageFree(ZEQPackageDATA* package) {
   if (!package) return;
+  ZEQList::DeleteAt(&package->temporaryFiles);
   HeapFreeSecure(package->extracted, package->extractedLength, true);
   package->extracted = nullptr;
   package->extractedLength = 0;
@@ -108,6 +128,7 @@ void ZEQPackageUnload(ZEQPackageDATA* package) {
   SecureZeroMemory(package->key, kPackageTextField);
   package->progress = nullptr;
   package->owner = nullptr;
+  ZEQList::DeleteAt(&package->temporaryFiles);
   HeapFreeSecure(package->extracted, package->extractedLength, true);
   package->extracted = nullptr;
   package->extractedLength = 0;
@@ -123,7 +144,11 @@ ZEQPackageDATA* ZEQPackageCreate(uint32_t flags, const char* path, uint32_t type
     SetPath(package, path);
     package->progress = DoNothingProgress;
     ok = true;
-    if (flags & ZEQPKG_FILE_BACKED) {
+    if ((flags & ZEQPKG_FILE_BACKED) && PackagePathIsExecutable(path)) {
+      // Creating the file anew would truncate the executable.
+      PackageLogPrintf("ZEQPackageCreate: [FAILED] Unable to create file \"%s\"", Shown(path));
+      ok = false;
+    } else if (flags & ZEQPKG_FILE_BACKED) {
       package->handle = CreateFileExt(Shown(path), GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, kCreateFileRetry);
       if (IsVFSHandleRecord(package->handle)) {
@@ -233,8 +258,9 @@ ZEQPackageDATA* ZEQPackageOpen(const char* path, const char* password, ZEQPackag
   HANDLE file = INVALID_HANDLE_VALUE;
   bool ok = false;
   try {
-    if (HasExeExtension(path)) {
-      // Packages inside executables are read by the executable signer.
+    if (PackagePathIsExecutable(path)) {
+      // Packages inside executables are signed resources, not package
+      // files: reading the executable as one would only fail obscurely.
       PackageLogPrintf("ZEQPackageOpen: [FAILED] \"%s\" - Unable to retieve embeded package", path);
     } else if ((file = CreateFileExt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                      0)) == INVALID_HANDLE_VALUE) {

@@ -6,7 +6,7 @@
 
 #include "package/file_retry.h"
 #include "package/vfs.h"
-#include "../../foundation/tests/log_capture.h"
+#include "log_capture.h"
 #include "file_test_support.h"
 
 namespace {

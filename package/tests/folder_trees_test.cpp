@@ -69,6 +69,11 @@ TEST_F(FolderTrees, FileTimesAndAccess) {
   EXPECT_TRUE(GetFileLastWriteTimeExt((src_ + "\\a.txt").c_str(), &time));
   EXPECT_NE(time.dwHighDateTime, 0u);
   EXPECT_FALSE(GetFileLastWriteTimeExt((src_ + "\\none").c_str(), &time));
+  // The zeq: form of a file of this machine goes through the file layer.
+  FILETIME viaZeq = {};
+  EXPECT_TRUE(GetFileLastWriteTimeExt(("zeq:" + src_ + "\\a.txt").c_str(), &viaZeq));
+  EXPECT_EQ(time.dwLowDateTime, viaZeq.dwLowDateTime);
+  EXPECT_EQ(time.dwHighDateTime, viaZeq.dwHighDateTime);
   EXPECT_TRUE(CheckFileAccessExt((src_ + "\\a.txt").c_str(), 1));
   EXPECT_FALSE(CheckFileAccessExt((src_ + "\\a.txt").c_str(), 4));
   EXPECT_FALSE(CheckFileAccessExt("", 1));

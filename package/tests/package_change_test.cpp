@@ -79,6 +79,33 @@ TEST(PackageChange, BrokenStreamsAndFileBackedPackagesAreRefused) {
   DeleteFileA(path.c_str());
 }
 
+struct DamagedWalk {
+  const char* name;
+  uint32_t cut;  // bytes taken off the end of an untagged three-entry stream
+  const char* path;
+  uint32_t options;
+  int result;
+};
+
+TEST(PackageChange, UntaggedWalkFailuresGiveTheStepThatFailed) {
+  // The last entry ends with its 4-byte data length and 1 byte of data.
+  const DamagedWalk cases[] = {
+      {"locating to the end of the stream", 0, "\\zzz.zpk\\a.txt", ZEQPKG_CHANGE_NESTED,
+       ZEQPKG_EXTRACT_ERROR_RELATIVEPATH},
+      {"plain search to the end of the stream", 0, "\\zzz.txt", 0, 0},
+      {"data cut, entry passed over", 1, "\\zzz.txt", 0, ZEQPKG_EXTRACT_ERROR_SKIPDATA},
+      {"data cut, entry matched", 1, "\\c.txt", 0, ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH},
+      {"data length cut", 3, "\\zzz.txt", 0, ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH},
+  };
+  for (const auto& walk : cases) {
+    SCOPED_TRACE(walk.name);
+    ZEQPackageDATA* package = ThreeEntries(0);
+    package->length -= walk.cut;
+    EXPECT_EQ(ZEQPackageChangeEntry(package, walk.path, nullptr, 0, walk.options), walk.result);
+    ZEQPackageRelease(package);
+  }
+}
+
 TEST(PackageChange, NestedPackagesAreChangedInside) {
   // The inner package's file image, made as at close.
   ZEQPackageDATA* inner = ThreeEntries(ZEQPKG_TAGGED | ZEQPKG_COMPRESS | ZEQPKG_ENCRYPT);

@@ -4,7 +4,10 @@
 
 #include <cstring>
 
+#include <algorithm>
+
 #include "foundation/heap.h"
+#include "log_capture.h"
 #include "package_test_support.h"
 
 namespace {
@@ -125,36 +128,143 @@ TEST(PackageEntries, HostileLengthsStopTheWalk) {
 }
 
 // A compressed and enciphered package and a plain tagged one, cut and with
-// flipped bytes: opening refuses them or gives back a content whose walk
-// reports the damage; nothing reads past the bytes present.
-TEST_F(PackageFiles, DamagedPackagesAreRefusedCleanly) {
-  for (uint32_t flags : {0xEu, 0x8u}) {
+// flipped bytes. Each damage has one outcome: the package is refused, or it
+// opens and the walk of its content gives the entries still intact and the
+// error of the step that found the damage. Nothing reads past the bytes
+// present.
+struct Damage {
+  const char* name;
+  bool cut;      // cut at the offset, else the byte there flipped
+  long offset;   // from the start, or (negative) from the end
+  bool opens;
+  size_t entries;
+  int error;
+};
+
+TEST_F(PackageFiles, DamagedPackagesGiveTheirOwnOutcome) {
+  // The plain body: "//{" len "1\a.txt" len "//(" "hello" ")//" "}//", and
+  // the same for "world!": 32 and 33 bytes after the 176-byte header.
+  const Damage plain[] = {
+      {"empty file", true, 0, false, 0, 0},
+      {"cut in the header", true, 10, false, 0, 0},
+      {"header one byte short", true, 175, false, 0, 0},
+      {"body of one byte", true, 177, true, 0, 0},
+      {"cut in the first path length", true, 180, true, 0, ZEQPKG_EXTRACT_ERROR_CLOSETAG},
+      {"last close tag short", true, -1, true, 1, ZEQPKG_EXTRACT_ERROR_CLOSETAG},
+      {"magic", false, 0, false, 0, 0},
+      {"identifier", false, 40, true, 2, 0},
+      {"Custom text (not enciphered, not checked)", false, 80, true, 2, 0},
+      {"flags (now enciphered)", false, 160, false, 0, 0},
+      {"first open tag", false, 176, true, 0, ZEQPKG_EXTRACT_ERROR_OPENTAG},
+      {"first open tag's brace", false, 178, true, 0, ZEQPKG_EXTRACT_ERROR_OPENTAG},
+      {"first data length", false, 190, true, 0, ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH},
+      {"last close tag", false, -1, true, 1, ZEQPKG_EXTRACT_ERROR_CLOSETAG},
+  };
+  // The sealed body: the plain length, then the enciphered, compressed
+  // stream; any damage to it fails the decoding.
+  const Damage sealed[] = {
+      {"empty file", true, 0, false, 0, 0},
+      {"cut in the header", true, 10, false, 0, 0},
+      {"header one byte short", true, 175, false, 0, 0},
+      {"body of one byte", true, 177, false, 0, 0},
+      {"body of four bytes", true, 180, false, 0, 0},
+      {"last byte missing", true, -1, false, 0, 0},
+      {"magic", false, 0, false, 0, 0},
+      {"identifier", false, 40, true, 2, 0},
+      {"enciphered Custom text", false, 80, false, 0, 0},
+      {"plain length", false, 176, false, 0, 0},
+      {"plain length's high byte", false, 179, false, 0, 0},
+      {"enciphered stream", false, 190, false, 0, 0},
+      {"last enciphered byte", false, -1, false, 0, 0},
+  };
+  const struct {
+    uint32_t flags;
+    const Damage* damages;
+    size_t count;
+  } kinds[] = {{0x8u, plain, sizeof(plain) / sizeof(plain[0])}, {0xEu, sealed, sizeof(sealed) / sizeof(sealed[0])}};
+  for (const auto& kind : kinds) {
     const std::string good = Path("good.zpk");
-    ZEQPackageDATA* package = ZEQPackageCreate(flags, good.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+    ZEQPackageDATA* package = ZEQPackageCreate(kind.flags, good.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
     ASSERT_TRUE(ZEQPackageAddData(package, "\\a.txt", "1", "hello", 5));
     ASSERT_TRUE(ZEQPackageAddData(package, "\\b.txt", "1", "world!", 6));
     ASSERT_TRUE(ZEQPackageClose(package, INVALID_HANDLE_VALUE, 0));
     ZEQPackageRelease(package);
     const std::vector<uint8_t> image = ReadWholeFile(good);
-    std::vector<std::vector<uint8_t>> damaged;
-    for (size_t cut : {size_t(0), size_t(10), size_t(175), size_t(177), size_t(180), image.size() - 1})
-      damaged.emplace_back(image.begin(), image.begin() + cut);
-    for (size_t at : {size_t(0), size_t(80), size_t(160), size_t(176), size_t(178), size_t(190), image.size() - 1}) {
-      damaged.push_back(image);
-      damaged.back()[at] ^= 0xFF;
+    if (kind.flags == 0x8u) {
+      ASSERT_EQ(image.size(), kPackageHeaderSize + 65);
     }
-    for (size_t i = 0; i < damaged.size(); ++i) {
-      SCOPED_TRACE(testing::Message() << "flags " << flags << " case " << i);
+    for (size_t i = 0; i < kind.count; ++i) {
+      const Damage& d = kind.damages[i];
+      SCOPED_TRACE(testing::Message() << "flags " << kind.flags << ": " << d.name);
+      const size_t at = d.offset < 0 ? image.size() + d.offset : size_t(d.offset);
+      std::vector<uint8_t> damaged = image;
+      if (d.cut)
+        damaged.resize(at);
+      else
+        damaged[at] ^= 0xFF;
       const std::string path = Path("bad.zpk");
-      WriteWholeFile(path, damaged[i]);
+      WriteWholeFile(path, damaged);
       ZEQPackageDATA* opened = ZEQPackageOpen(path.c_str(), "pw", nullptr, 0);
+      EXPECT_EQ(d.opens, opened != nullptr);
       if (!opened) continue;
-      int error = 0;
+      int error = -1;
       const auto entries = WalkEntries(opened->content, opened->length, opened->header.Flags & ZEQPKG_TAGGED, &error);
-      EXPECT_TRUE(error != 0 || entries.size() <= 2);
+      EXPECT_EQ(d.error, error);
+      ASSERT_EQ(d.entries, entries.size());
+      // What is read is what was written.
+      const std::vector<WalkedEntry> written = {{'1', "\\a.txt", Bytes("hello", 5)}, {'1', "\\b.txt", Bytes("world!", 6)}};
+      for (size_t e = 0; e < entries.size(); ++e) EXPECT_EQ(written[e], entries[e]);
       ZEQPackageRelease(opened);
     }
   }
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& wanted) {
+  return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+}
+
+// 0xC7 is no letter of the texts a Custom field may hold: deciphered with
+// the right key it still means a wrong password.
+TEST_F(PackageFiles, CustomTextWithAForeignByteReadsAsAWrongPassword) {
+  const std::string path = Path("c7.zpk");
+  ZEQPackageDATA* package = ZEQPackageCreate(ZEQPKG_ENCRYPT, path.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+  ASSERT_TRUE(ZEQPackageSetCustom(package, "Ola"));
+  ASSERT_TRUE(ZEQPackageAddData(package, "\\a.txt", "1", "x", 1));
+  ASSERT_TRUE(ZEQPackageClose(package, INVALID_HANDLE_VALUE, 0));
+  ZEQPackageRelease(package);
+  std::vector<uint8_t> image = ReadWholeFile(path);
+  ASSERT_GE(image.size(), kPackageHeaderSize);
+  // The key an opening with "pw" derives, to re-encipher the edited field.
+  ZEQPackageDATA* probe = ZEQPackageNew(0, 0);
+  SetPackageKey(probe->key, "pw", 0);
+  ZEQPackageHeader header;
+  std::memcpy(&header, image.data(), sizeof(header));
+  ASSERT_TRUE(PackageDecipherCustom(header.Custom, probe->key));
+  ASSERT_STREQ("Ola", header.Custom);
+  header.Custom[1] = char(0xC7);
+  ASSERT_TRUE(PackageEncipherCustom(header.Custom, probe->key));
+  ZEQPackageRelease(probe);
+  std::memcpy(image.data(), &header, sizeof(header));
+  WriteWholeFile(path, image);
+
+  logtest::CapturedGlobalLog log;
+  EXPECT_EQ(ZEQPackageOpen(path.c_str(), "pw", nullptr, 0), nullptr);
+  EXPECT_TRUE(HasLine(log.Texts(), "ZEQPackageCheckHeader: [FAILED] \"" + path + "\" - Invalid Password"))
+      << log.Contents();
+}
+
+TEST_F(PackageFiles, TextFileWithoutTheUtf8MarkIsRefusedUnderTheRules) {
+  const std::string css = Path("plain.css");
+  WriteWholeFile(css, {'a', '{', '}'});
+  const std::string path = Path("rules.zpk");
+  ZEQPackageDATA* package = ZEQPackageCreate(ZEQPKG_ENSUREZEQRULES, path.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+  logtest::CapturedGlobalLog log;
+  EXPECT_FALSE(ZEQPackageAddFile(package, "\\plain.css", css.c_str()));
+  EXPECT_TRUE(HasLine(log.Texts(), "ZEQPackageAddFile: [FAILED] \"" + path + "\" - \"" + css +
+                                       "\" - Due to ZEQ Rules - UTF-8 File Code Page Expected"))
+      << log.Contents();
+  EXPECT_EQ(package->length, 0u);
+  ZEQPackageRelease(package);
 }
 
 TEST_F(PackageFiles, WrongPasswordIsRefusedBeforeTheBody) {

@@ -141,4 +141,49 @@ TEST_F(PackageObject, UnloadWipesTheContentAndKey) {
   EXPECT_EQ(ZEQPackageOpen("", "pw", nullptr, 0), ZEQGetApplicationPackage());
 }
 
+// A package inside an executable is a signed resource of it: the package
+// object neither reads the executable's bytes as a package nor writes its
+// image over them.
+TEST_F(PackageObject, ExecutablesAreNeitherOpenedNorOverwritten) {
+  const std::string exe = Path("app.exe");
+  const std::vector<uint8_t> program = {'M', 'Z', 0x90, 0, 3, 0, 0, 0};
+  WriteWholeFile(exe, program);
+
+  ZEQPackageDATA* memory = ZEQPackageCreate(ZEQPKG_TAGGED, exe.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+  ASSERT_NE(memory, nullptr);
+  ASSERT_TRUE(ZEQPackageAddData(memory, "\\a.txt", "1", "abc", 3));
+  EXPECT_FALSE(ZEQPackageClose(memory, INVALID_HANDLE_VALUE, 0));
+  ZEQPackageRelease(memory);
+  EXPECT_EQ(ReadWholeFile(exe), program);
+
+  EXPECT_EQ(ZEQPackageCreate(ZEQPKG_FILE_BACKED, exe.c_str(), ZEQPKG_TYPE_MULTIPLE, "pw"), nullptr);
+  EXPECT_EQ(ReadWholeFile(exe), program);
+  EXPECT_EQ(Reopen(exe), nullptr);
+  DeleteFileA(exe.c_str());
+}
+
+TEST_F(PackageObject, ProvisionalFilesAreDeletedAtClose) {
+  const std::string file = Path("provisional.txt");
+  const std::string viaZeq = Path("provisional-zeq.txt");
+  const std::string folder = Path("provisional-folder");
+  const std::string kept = Path("kept.txt");
+  WriteWholeFile(file, {'a'});
+  WriteWholeFile(viaZeq, {'b'});
+  WriteWholeFile(kept, {'c'});
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ZEQPackageDATA* package = ZEQPackageCreate(ZEQPKG_TAGGED, Path("temp.zpk").c_str(), ZEQPKG_TYPE_MULTIPLE, "pw");
+  ASSERT_TRUE(ZEQPackageAddTemporaryFile(package, file.c_str()));
+  ASSERT_TRUE(ZEQPackageAddTemporaryFile(package, ("ZEQ:" + viaZeq).c_str()));
+  ASSERT_TRUE(ZEQPackageAddTemporaryFile(package, folder.c_str()));
+  EXPECT_FALSE(ZEQPackageAddTemporaryFile(package, ""));
+  // Unchanged: nothing is written, but the provisional files still go.
+  EXPECT_TRUE(ZEQPackageClose(package, INVALID_HANDLE_VALUE, 0));
+  EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(viaZeq.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
+  ZEQPackageRelease(package);
+  DeleteFileA(kept.c_str());
+}
+
 }  // namespace

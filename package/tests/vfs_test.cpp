@@ -8,7 +8,7 @@
 #include "package/paths.h"
 #include "package/vfs.h"
 #include "file_test_support.h"
-#include "../../foundation/tests/test_threads.h"
+#include "test_threads.h"
 
 namespace {
 

@@ -58,6 +58,11 @@ struct ZEQProfiler {
   ZEQRollingAverage* average;
   uint32_t tickStamp;         // tick counter at the last restart
   uint32_t restartTick;       // tick counter at the last Reset
+  // With autoRestart set, every restart arms restartPending, and the next
+  // reading then restarts first (so each reading measures from the one
+  // before). Both 0 after Init.
+  uint32_t autoRestart;
+  uint32_t restartPending;
   _RTL_CRITICAL_SECTION* lock;
   const ZEQProfilerClock* clock;
 
@@ -74,3 +79,8 @@ struct ZEQProfiler {
   // Releases the lock and the rolling average; the record is its owner's.
   void Free();
 };
+
+struct ZEQNamedLock;
+// The process-wide named lock "KESTOPROFIERS" that serialises the work on
+// the named profilers of page script; made on first use, never deleted.
+ZEQNamedLock* ZEQProfilersLock();

@@ -6,6 +6,8 @@
 // A log line of another thread for the main window (lParam: the posted
 // record, see ZEQLogHandlePostedLine).
 extern const UINT CMSG_KESTOASYNCHLOG;
+// Registered for other instances and plug-ins that look for it; no sender.
+extern const UINT CMSG_SLEEPWML;
 // A timer of the timer thread fired at a window (lParam: the ZEQTimer,
 // carrying one reference for the receiver).
 extern const UINT CMSG_ZEQTIMER;
@@ -14,6 +16,14 @@ extern const UINT CMSG_ZEQBLINK;
 // The timer thread's own tick and its stop.
 extern const UINT CMSG_ZEQTIMERTHREADMSG;
 extern const UINT CMSG_ZEQDESTROYTIMER;
+// Handled by container windows (no sender), and a UI thread's container is
+// ready.
+extern const UINT CMSG_ATTACHZEQCONTAINER;
+extern const UINT CMSG_ATTACHEDZEQCONTAINER;
+// Registered, no user.
+extern const UINT CMSG_ZEQINTERFACETHREAD;
+// A call of a script interface registered by another thread.
+extern const UINT CMSG_ZEQINVOKEEX;
 // A cross-thread script call for the window's page (lParam: an auto-free
 // marshal packet of the call item).
 extern const UINT CMSG_ZEQINVOKEINTERFACE;

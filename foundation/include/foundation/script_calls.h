@@ -46,6 +46,7 @@ struct ZEQApcItem {
   HWND sourceWindow;
   DWORD sourceThread;
   UINT_PTR timerId;
+  DWORD timerThread;       // thread whose thread timer timerId is
   wchar_t* interfaceName;  // heap text, trimmed
   wchar_t* callbackName;   // heap text or null
   HWND sourceContainer;    // window of the caller's container, or 0
@@ -60,6 +61,9 @@ struct ZEQApcItem {
   volatile LONG resultCode;
   volatile LONG inProgress;
   volatile LONG completed;
+  // 0 until the target first starts the call (1) or a caller that gave up
+  // waiting cancels it (2): a cancelled call never runs.
+  volatile LONG runClaim;
 };
 
 void ZEQApcItemDelete(ZEQApcItem* item);
@@ -106,7 +110,8 @@ void ZEQPostAPCToWindow(HWND window, ZEQApcItemHolder& item);
 // Disarms an item's delay timer.
 int ZEQCancelDelayedAPC(ZEQApcItemHolder& item);
 // Drops every call still queued for a window being destroyed (none runs;
-// a caller waiting for one gets 104).
+// a caller waiting for one gets 104). From then on calls posted to the
+// window are refused the same way, until the window is gone.
 int ZEQFlushWindowAPCs(HWND window);
 bool ZEQIsValidAPCRecord(const ZEQApcItemHolder& item);
 

@@ -51,6 +51,11 @@ constexpr uint32_t kTextUtf8 = 2;
 constexpr uint32_t kTextUtf16 = 4;
 uint32_t TextBufferToUtf8(char** buffer, size_t* size);
 uint32_t TextBufferToAnsi(char** buffer, size_t* size);
+// The same buffer turned into UTF-16 text (terminated): after a UTF-8 mark
+// converted from UTF-8, after FF FE the mark removed, unmarked UTF-16 left
+// as it is, big-endian UTF-16 left unchanged (0), anything else converted
+// from the ANSI code page (0). *size becomes the text's size in bytes.
+uint32_t DecodeTextBuffer(char** buffer, size_t* size);
 
 // ---------------------------------------------------------------------------
 // Parameter texts and specifications.

@@ -1,6 +1,8 @@
 // Window and thread timers that remember a caller's context: a timer
 // procedure or a WM_TIMER handler finds its data from the window and the
-// timer id alone. Thread timers use window 0.
+// timer id alone. Thread timers use window 0 and belong to the thread that
+// armed them: the calls below that take no thread mean the calling thread's
+// own thread timers.
 #pragma once
 #include <windows.h>
 
@@ -18,3 +20,9 @@ BOOL KillTimerExt(HWND window, UINT_PTR id);
 BOOL KillTimerExtSlot(UINT_PTR* slot, HWND window);
 // The context recorded for (window, id), or 0.
 uintptr_t GetTimerExtContext(HWND window, UINT_PTR id);
+// Removes the record of (window, id) and returns its context (0 when there
+// is none), without killing the timer; for window 0 the thread timer of the
+// given thread. Whoever takes a context owns it: a thread timer of another
+// thread cannot be killed from here, and its procedure finds no context
+// when it next fires.
+uintptr_t TakeTimerExtContext(HWND window, DWORD thread, UINT_PTR id);

@@ -10,6 +10,7 @@
 // definitions) and returns 1. They run on the start-up thread and on the
 // thread that adjusts the loader.
 #pragma once
+#include <cstddef>
 
 class DefinitionsList;
 
@@ -31,6 +32,14 @@ int ReadStartupDefinitions(DefinitionsList* definitions);
 // executable's base name and the version "0.0.0000.0000 en-US (DEBUG)";
 // nothing else changes.
 int ReadApplicationDefinitions(DefinitionsList* definitions);
+
+// A start-up option into buffer (kStartupOptionSize bytes, cleared first):
+// the value of "name(value)" on the command line, which loses the option
+// (several such options join with one blank); the start-up definitions'
+// key "arguments.<name>", when present, overrides it. Values are cut to the
+// buffer. The option "id" names the instance explicitly.
+constexpr size_t kStartupOptionSize = 260;
+void GetStartupOption(const char* name, char* buffer, char* commandLine);
 
 // Each key "protocols.<name>" with a value becomes the path alias <name>:
 // the value's macros expanded, trimmed and unquoted, resolved against the

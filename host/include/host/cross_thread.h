@@ -31,6 +31,13 @@ int ZEQRevokeCookieName(DWORD cookie);
 // The cookie of a text that is exactly a name made by ZEQMakeCookieName and
 // not yet revoked (the prefix compared case-sensitively); 0 otherwise.
 DWORD ZEQCookieNameToCookie(const wchar_t* text);
+// A cookie name reaches an argument array as a text VARIANT that carries the
+// host's mark (in its reserved words, which script never sets and copies
+// keep): only marked elements are turned back into objects, so a text from
+// the network that equals a live name stays a text. Marking a VARIANT that
+// holds no text does nothing.
+void ZEQMarkCookieName(VARIANT* value);
+bool ZEQIsMarkedCookieName(const VARIANT* value);
 
 // Stores a value (an interface pointer) into an out slot; a null slot is
 // ignored.
@@ -43,8 +50,9 @@ void SetOutValue(T** slot, T* value) {
 // the marshalled argument array's elements (script order: first argument
 // first) in DISPPARAMS order; freed with ZEQVariantArray::Delete. A leading
 // object becomes the callee's last argument, a trailing one its first. An
-// element that is a cookie name becomes the object parked under it (a name
-// whose object is gone stays a text). Null when the array cannot be read.
+// element that is a marked cookie name becomes the object parked under it (a name
+// whose object is gone stays a text, as does an unmarked text). Null when the
+// array cannot be read.
 DISPPARAMS* ZEQUnmarshalArguments(IDispatch* leading, SAFEARRAY* arguments, IDispatch* trailing);
 
 // Calls a global function of a document's script with the marshalled

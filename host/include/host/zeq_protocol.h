@@ -108,14 +108,22 @@ HRESULT ZEQRegisterProtocol();
 void ZEQUnregisterProtocol();
 
 // The one rule on which "zeq:" addresses stand for content of this machine
-// (a file of the mounted application package, a loader text, a local or
-// UNC file) and may therefore be trusted as local-machine content: after
-// the "zeq:" prefix (any case), a drive letter and colon, two backslashes,
-// or "file:". An address that stands for a remote URL ("zeq:http:",
+// (a file of the mounted application package, a loader text, a file of this
+// machine) and may therefore be trusted as local-machine content: after the
+// "zeq:" prefix (any case), a drive letter and colon, also as a file URL
+// without a host ("file:C:\...", "file:///C:/..."). A share of another
+// machine ("zeq:\\server\share", "zeq:file://server/...") is a network
+// file, not local; an address that stands for a remote URL ("zeq:http:",
 // "zeq:https:", "zeq:www.", "zeq://host/...") is not local, nor is any
-// address without the prefix. The security manager's zone mapping and
-// ParseUrl's security URL both follow it.
+// address without the prefix. The zone mapping (ZEQMapAddressToZone), the
+// pre-processing of served content and ParseUrl's security URL all follow it.
 bool ZEQAddressIsLocalContent(const wchar_t* url);
+
+// The zone mapping of a security manager for "zeq:" addresses: local
+// content is of the local machine (S_OK); every other address answers
+// INET_E_DEFAULT_ACTION, so that remote content keeps the zone of its own
+// security URL (ParseUrl) and other schemes the browser's own zones.
+HRESULT ZEQMapAddressToZone(const wchar_t* url, DWORD* zone);
 
 // The content of a "zeq:" address (ANSI text), produced whole: the loader
 // text of an in-memory "\load\mm\" address, a mounted file or any file the

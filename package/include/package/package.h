@@ -14,6 +14,7 @@
 #include "package/package_format.h"
 
 struct ZEQPackageDATA;
+class ZEQList;
 typedef int (*ZEQPackageProgress)(ZEQPackageDATA* package, const char* text, uintptr_t reserved);
 
 struct ZEQPackageDATA {
@@ -32,6 +33,9 @@ struct ZEQPackageDATA {
   uint32_t extractedLength;
   uint32_t errorHandlerCookie;
   uint32_t changed;
+  // Paths that extraction wrote provisionally (created with the package;
+  // the list's own lock guards it): deleted again when the package closes.
+  ZEQList* temporaryFiles;
 };
 
 // Seek origins of ZEQPackageSeek.
@@ -41,6 +45,10 @@ constexpr int kPackageSeekEnd = 2;
 
 // Result of ZEQPackageChangeEntry on a file-backed package.
 constexpr int ZEQPKG_CHANGE_FILE_BACKED = 21;
+
+// Records a file or folder written provisionally, deleted at close (a
+// leading "zeq:" is skipped then).
+bool ZEQPackageAddTemporaryFile(ZEQPackageDATA* package, const char* path);
 
 // Making, opening and releasing.
 ZEQPackageDATA* ZEQPackageNew(uint32_t type, uint32_t flags);

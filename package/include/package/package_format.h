@@ -29,6 +29,7 @@ constexpr int ZEQPKG_EXTRACT_ERROR_OPENTAG = 1;
 constexpr int ZEQPKG_EXTRACT_ERROR_CLOSETAG = 2;
 constexpr int ZEQPKG_EXTRACT_ERROR_RELATIVEPATH = 3;
 constexpr int ZEQPKG_EXTRACT_ERROR_CONTENTLENGTH = 6;
+constexpr int ZEQPKG_EXTRACT_ERROR_SKIPDATA = 10;
 
 #pragma pack(push, 1)
 struct ZEQPackageHeader {
@@ -67,6 +68,9 @@ bool PackageCustomByteAllowed(uint8_t byte);
 bool PackageCustomFieldIsText(const uint8_t* field, size_t length);
 // A text the setter accepts: at most 64 bytes, each allowed.
 bool PackageCustomTextAcceptable(const char* text);
+// A path with the extension "exe": its package lives in a resource of the
+// executable, never in the file's bytes.
+bool PackagePathIsExecutable(const char* path);
 
 // Enciphers/deciphers the 64-byte Custom field in place (Blowfish CBC, zero
 // initial block, no length prefix). False when the key cannot be used.
@@ -85,6 +89,7 @@ struct PackageEntryView {
   uint32_t pathLength;
   const uint8_t* data;    // file entries only
   uint32_t dataLength;
+  bool dataLengthRead;    // a file entry's data length field was present
   size_t start;           // offset of the entry in the stream
   size_t end;             // offset just after it
 };

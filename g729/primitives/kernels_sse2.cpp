@@ -1,0 +1,103 @@
+// The SSE2 build of the hot primitives. Same results as the generic build:
+// the sums are exact (64-bit, or 32-bit where the caller has shown that no
+// sum can leave 32 bits).
+#include <emmintrin.h>
+
+#include "dispatch.h"
+
+#define G729_SSE2 __attribute__((target("sse2")))
+
+namespace g729 {
+namespace {
+
+// Sum of the four 32-bit pair sums of pmaddwd, widened to 64 bits. A pair
+// sum reads as -2^31 only when both products were 2^30 (the true sum is
+// +2^31, the one value pmaddwd cannot hold): such lanes are counted in fix
+// and corrected at the end.
+G729_SSE2 inline void Accumulate(__m128i m, __m128i& acc, __m128i& fix) {
+  const __m128i sign = _mm_srai_epi32(m, 31);
+  acc = _mm_add_epi64(acc, _mm_unpacklo_epi32(m, sign));
+  acc = _mm_add_epi64(acc, _mm_unpackhi_epi32(m, sign));
+  fix = _mm_sub_epi32(fix, _mm_cmpeq_epi32(m, _mm_set1_epi32((int)0x80000000u)));
+}
+
+G729_SSE2 inline int64_t Total(__m128i acc, __m128i fix) {
+  alignas(16) int64_t a[2];
+  alignas(16) int32_t f[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(a), acc);
+  _mm_store_si128(reinterpret_cast<__m128i*>(f), fix);
+  return a[0] + a[1] + ((int64_t)(f[0] + f[1] + f[2] + f[3]) << 32);
+}
+
+G729_SSE2 int64_t DotSse2(const Word16* x, const Word16* y, int n) {
+  __m128i acc = _mm_setzero_si128(), fix = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + i));
+    Accumulate(_mm_madd_epi16(a, b), acc, fix);
+  }
+  int64_t s = Total(acc, fix);
+  for (; i < n; i++) s += (int32_t)x[i] * y[i];
+  return s;
+}
+
+G729_SSE2 int64_t EnergySse2(const Word16* x, int n) { return DotSse2(x, x, n); }
+
+// Packs two 16-bit coefficients for pmaddwd against (first, second) pairs.
+G729_SSE2 inline __m128i Pair(Word16 first, Word16 second) {
+  return _mm_set1_epi32((int)(((uint32_t)(uint16_t)second << 16) | (uint16_t)first));
+}
+
+G729_SSE2 inline __m128i Load4(const Word16* p) {
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
+G729_SSE2 void ResidualSse2(const Word16* a, const Word16* x, Word16* r, int n) {
+  int32_t mag = 0;
+  for (int j = 0; j <= 10; j++) mag += a[j] < 0 ? -a[j] : a[j];
+  if (mag > 32767 || (n & 3)) {
+    GenericResidual(a, x, r, n);
+    return;
+  }
+  // With the coefficients' magnitudes below 2^15 the sums are exact in 32
+  // bits; taps are taken in pairs (x[i-j], x[i-j-1]).
+  const __m128i c01 = Pair(a[0], a[1]), c23 = Pair(a[2], a[3]), c45 = Pair(a[4], a[5]);
+  const __m128i c67 = Pair(a[6], a[7]), c89 = Pair(a[8], a[9]), c10 = Pair(a[10], 0);
+  for (int i = 0; i < n; i += 4) {
+    const Word16* p = x + i;
+    __m128i s = _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p), Load4(p - 1)), c01);
+    s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - 2), Load4(p - 3)), c23));
+    s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - 4), Load4(p - 5)), c45));
+    s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - 6), Load4(p - 7)), c67));
+    s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - 8), Load4(p - 9)), c89));
+    s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - 10), _mm_setzero_si128()), c10));
+    alignas(16) int32_t v[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(v), s);
+    for (int k = 0; k < 4; k++) r[i + k] = Round(LShl(v[k], 4));
+  }
+}
+
+G729_SSE2 void InterpolateSse2(const Word16* x0, const Word16* c1, const Word16* c2, Word16* out, int n) {
+  if (n & 3) {
+    GenericInterpolate(x0, c1, c2, out, n);
+    return;
+  }
+  __m128i c[10];
+  for (int i = 0; i < 10; i++) c[i] = Pair(c1[3 * i], c2[3 * i]);
+  for (int j = 0; j < n; j += 4) {
+    const Word16* p = x0 + j;
+    __m128i s = _mm_setzero_si128();
+    for (int i = 0; i < 10; i++)
+      s = _mm_add_epi32(s, _mm_madd_epi16(_mm_unpacklo_epi16(Load4(p - i), Load4(p + 1 + i)), c[i]));
+    alignas(16) int32_t v[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(v), s);
+    for (int k = 0; k < 4; k++) out[j + k] = Round(v[k] * 2);
+  }
+}
+
+}  // namespace
+
+const Kernels kSse2Kernels = {GenericSynthesis, ResidualSse2, DotSse2, EnergySse2, InterpolateSse2};
+
+}  // namespace g729

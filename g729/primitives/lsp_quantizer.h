@@ -1,0 +1,27 @@
+// The switched MA-predictive two-stage LSP quantiser and its decoder.
+#pragma once
+#include "fixed_point.h"
+
+namespace g729 {
+
+// MA predictor memory: four past quantiser output vectors, newest first.
+struct LspPredictor {
+  Word16 freq_prev[4][10];
+};
+void LspPredictorReset(LspPredictor* p);
+
+// LSP (Q15 cosines) <-> LSF (Q13 radians) through the cosine table.
+void LspToLsf(const Word16* lsp, Word16* lsf);
+void LsfToLsp(const Word16* lsf, Word16* lsp);
+
+// Quantises lsp; writes the quantised LSP and the two code words
+// (mode << 7 | L1, L2 << 5 | L3); updates the predictor.
+void LspQuantize(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* code);
+
+// Decoder side: decodes the two code words into quantised LSF (Q13),
+// updating the predictor; for an erased frame repeats prev_lsf and updates
+// the predictor with it. prev_lsf and prev_mode are the decoder's memory.
+void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_lsf,
+               Word16* prev_mode, Word16* lsp_q);
+
+}  // namespace g729
