@@ -12,7 +12,7 @@ packages=(
   libz-mingw-w64-dev googletest python3 python3-pycryptodome icoutils
   wine64 xvfb xauth sqlite3
   clang libclang-rt-14-dev llvm zlib1g-dev libbenchmark-dev libbcg729-dev
-  pkg-config libsofia-sip-ua-dev libosip2-dev
+  baresip pulseaudio pulseaudio-utils
 )
 # The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
 # the same bytes (native build only).
@@ -25,7 +25,7 @@ done
 # Source package and the suite it is taken from. gumbo-parser comes from
 # trixie: the mirror serves no source files of bookworm's version.
 sources=(sqlite3/bookworm libpng1.6/bookworm libjsoncpp/bookworm opus/bookworm gumbo-parser/trixie
-         benchmark/bookworm bcg729/bookworm)
+         benchmark/bookworm bcg729/bookworm speexdsp/bookworm)
 srcs_present=1
 for entry in "${sources[@]}"; do
   [ -f "$deps/src/${entry%/*}.stamp" ] || srcs_present=0

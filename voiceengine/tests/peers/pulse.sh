@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Starts or stops the PulseAudio daemon that gives the voice engine's tests
+# real wave devices under Wine: two null sinks, in a folder of its own (its
+# own HOME and XDG_RUNTIME_DIR, never the machine's). Clients reach it with
+# PULSE_SERVER=unix:<folder>/run/pulse/native.
+#   pulse.sh start <folder>    waits (bounded) until the socket is there
+#   pulse.sh stop <folder>     ends the daemon by its own pid
+set -euo pipefail
+action=$1
+folder=$2
+case "$action" in
+  start)
+    "$0" stop "$folder" || true
+    rm -rf "$folder"
+    mkdir -p "$folder/run" "$folder/home"
+    chmod 700 "$folder/run"
+    (
+      export HOME="$folder/home" XDG_RUNTIME_DIR="$folder/run"
+      exec pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=no \
+        --log-target=file:"$folder/pulse.log" \
+        -L module-native-protocol-unix \
+        -L "module-null-sink sink_name=nullA sink_properties=device.description=nullA" \
+        -L "module-null-sink sink_name=nullB sink_properties=device.description=nullB"
+    ) </dev/null >/dev/null 2>&1 &
+    echo $! > "$folder/pid"
+    for _ in $(seq 1 250); do
+      [ -S "$folder/run/pulse/native" ] && exit 0
+      sleep 0.02
+    done
+    echo "pulseaudio did not start; see $folder/pulse.log" >&2
+    exit 1
+    ;;
+  stop)
+    [ -f "$folder/pid" ] || exit 0
+    pid=$(cat "$folder/pid")
+    rm -f "$folder/pid"
+    kill -TERM "$pid" 2>/dev/null || exit 0
+    for _ in $(seq 1 100); do
+      kill -0 "$pid" 2>/dev/null || exit 0
+      sleep 0.02
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    ;;
+  *)
+    echo "usage: pulse.sh start|stop <folder>" >&2
+    exit 2
+    ;;
+esac
