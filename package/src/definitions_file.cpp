@@ -17,6 +17,20 @@
 #include "open_files.h"
 #include "text_builder.h"
 
+char* ResolveImportedPath(char* path, const char* importer) {
+  ExpandLoaderRelativePath(&path, strlen(path) + 1, nullptr);
+  if (IsUnresolvedRelativePath(path)) {
+    char parent[513] = "";
+    if (GetParentPath(importer, parent, sizeof parent)) {
+      char* joined = HeapPrintf(0, "%s%s", parent, path);
+      HeapFreeZ(path);
+      path = joined;
+    }
+  }
+  TrimBlanks(path);
+  return path;
+}
+
 namespace {
 
 // Lists read with the cache flag, keyed by normalised path (case ignored);
@@ -87,20 +101,7 @@ class FileSource : public DefinitionsSource {
  private:
   // Environment strings and loader-relative forms expanded; a path still
   // relative is taken from the folder of the file being read.
-  char* Resolve(const char* argument) {
-    char* path = StrDupExtra(argument, 0);
-    ExpandLoaderRelativePath(&path, strlen(path) + 1, nullptr);
-    if (IsUnresolvedRelativePath(path)) {
-      char parent[513] = "";
-      if (GetParentPath(path_, parent, sizeof parent)) {
-        char* joined = HeapPrintf(0, "%s%s", parent, path);
-        HeapFreeZ(path);
-        path = joined;
-      }
-    }
-    TrimBlanks(path);
-    return path;
-  }
+  char* Resolve(const char* argument) { return ResolveImportedPath(StrDupExtra(argument, 0), path_); }
 
   uintptr_t context_;
   const char* path_;

@@ -4,6 +4,11 @@
 #pragma once
 #include "ascii_text.h"
 
+// The path an import names, taking over the heap text `path`: loader-relative
+// forms expanded, a path still relative taken from the folder of the
+// importing file, blanks trimmed. Returns the (possibly new) heap text.
+char* ResolveImportedPath(char* path, const char* importer);
+
 template <typename Tag>
 class OpenFileScope {
  public:

@@ -46,17 +46,7 @@ class TemplateFileSource : public TemplateSource {
 
   bool Import(const char* argument) override {
     char* path = StrDupExtra(argument, 0);
-    path = ProcessMacros(path, nullptr, nullptr, kMacroSystemOnly);
-    ExpandLoaderRelativePath(&path, strlen(path) + 1, nullptr);
-    if (IsUnresolvedRelativePath(path)) {
-      char parent[513] = "";
-      if (GetParentPath(path_, parent, sizeof parent)) {
-        char* joined = HeapPrintf(0, "%s%s", parent, path);
-        HeapFreeZ(path);
-        path = joined;
-      }
-    }
-    TrimBlanks(path);
+    path = ResolveImportedPath(ProcessMacros(path, nullptr, nullptr, kMacroSystemOnly), path_);
     HeapText held(path);
     return ParseTemplateFile(context_, held.text, nullptr) != 0;
   }
