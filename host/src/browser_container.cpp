@@ -38,7 +38,7 @@ void RegisterForScriptObjects(HWND host, const ZEQContainerHolder& container, CZ
   IWebBrowser2* browser = ready && site ? site->GetWebBrowser2() : nullptr;
   ZEQWindowContainer view = {container->options, site != nullptr,
                              site ? static_cast<int32_t>(site->DownloadControl()) : 0,
-                             ready, false, browser, 0};
+                             ready, false, browser, 0, site ? site->BrowserCookie() : 0};
   ZEQSetWindowContainer(host, view);
   // The container record holds the browser; the view borrows it.
   if (browser) browser->Release();

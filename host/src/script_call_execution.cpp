@@ -298,6 +298,42 @@ uint32_t ZEQInvokeAPCTarget(HWND sourceWindow, HWND targetWindow, const wchar_t*
   return code;
 }
 
+uint32_t ZEQMarshalInterfaceName(ZEQApcItemHolder& item) {
+  if (!ZEQIsValidAPCRecord(item)) return 1;
+  ZEQApcItem* record = item.Get();
+  const wchar_t* name = record->interfaceName;
+  HWND target = record->targetWindow;
+  if (!name || !*name || iswdigit(name[0]) || !target || !IsWindow(target) ||
+      GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId())
+    return 1;
+  ZEQWindowContainer container{};
+  if (!ZEQGetWindowContainer(target, &container) || !container.ready || !container.browserCookie) return 1;
+  // The browser comes from the table, never as the owner thread's pointer,
+  // so every call below goes through this apartment's proxies.
+  const size_t size = wcslen(name) + 16;
+  wchar_t* marshalled = HeapAllocArray<wchar_t>(size);
+  DWORD cookie = 0;
+  if (IWebBrowser2* browser = GetGITWebBrowser2(container.browserCookie)) {
+    if (IDispatchEx* script = DocumentScript(browser)) {
+      cookie = ZEQGITRegister(script);
+      script->Release();
+    }
+    browser->Release();
+  }
+  if (!cookie) {
+    HeapFreeZ(marshalled);
+    return 1;
+  }
+  swprintf(marshalled, size, L"%u:%ls", static_cast<unsigned>(cookie), name);
+  wchar_t* old = static_cast<wchar_t*>(
+      InterlockedExchangePointer(reinterpret_cast<PVOID*>(&record->interfaceName), marshalled));
+  HeapFreeZ(old);
+  // This cookie is the item's own, whatever the caller said of its name:
+  // freeing the item revokes it.
+  record->flags &= ~kZEQApcKeepInterfaceCookie;
+  return 1;
+}
+
 uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item) {
   if (!ZEQIsValidAPCRecord(item)) return ZEQERROR_NOTFOUND;
   ZEQApcItem* record = item.Get();
@@ -305,6 +341,7 @@ uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item) {
   InterlockedExchange(&record->inProgress, 1);
   uint32_t code = ZEQERROR_NOTFOUND;
   try {
+    ZEQMarshalInterfaceName(item);
     if (record->sourceContainer && !ZEQGetWindowContainer(record->sourceContainer, nullptr)) {
       code = ZEQERROR_GENERALFAILURE;
     } else {

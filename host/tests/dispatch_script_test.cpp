@@ -217,7 +217,7 @@ TEST_F(DispatchScript, ProcessGlobalsRefuseObjectsInContainersThatMayNotStoreThe
   EXPECT_TRUE(log.Has("/}}"));
   EXPECT_FALSE(log.Has("KESTO.KESTOGlobal."));
   // A root or main container may.
-  ZEQSetWindowContainer(host_.Owner(), ZEQWindowContainer{WB_ROOTWINDOW, true, 0, false, false, nullptr, 0});
+  ZEQSetWindowContainer(host_.Owner(), ZEQWindowContainer{WB_ROOTWINDOW, true, 0, false, false, nullptr, 0, 0});
   EXPECT_TRUE(host_.Run(L"g.callback = function() { return 'ok'; };")) << host_.LastError();
   EXPECT_EQ(L"ok", host_.Eval(L"(new KESTOGlobal()).callback.call()"));
   ASSERT_TRUE(host_.Run(L"delete g.callback; delete g.number;"));

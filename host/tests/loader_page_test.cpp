@@ -56,7 +56,7 @@ class ContainerWindow {
  public:
   explicit ContainerWindow(uint32_t options) {
     window_ = CreateWindowA("STATIC", "loader", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    ZEQSetWindowContainer(window_, ZEQWindowContainer{options, false, 0, true, false, nullptr, 0});
+    ZEQSetWindowContainer(window_, ZEQWindowContainer{options, false, 0, true, false, nullptr, 0, 0});
   }
   ~ContainerWindow() {
     ZEQRemoveWindowContainer(window_);

@@ -403,7 +403,7 @@ class StalledWindow {
     WNDPROC old = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(me->window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProgramWindowProc)));
     if (old != ProgramWindowProc) previousProc = old;
-    ZEQSetWindowContainer(me->window_, ZEQWindowContainer{0, false, 0, true, !me->pumping_, nullptr, 0});
+    ZEQSetWindowContainer(me->window_, ZEQWindowContainer{0, false, 0, true, !me->pumping_, nullptr, 0, 0});
     SetEvent(me->created_);
     if (me->pumping_)
       host_test::PumpWait(me->go_, 30000);
@@ -498,7 +498,7 @@ TEST_F(ScriptCalls, CallPostedToAWindowBeingDestroyedReleasesItsCallerWithNotFou
   HWND window = CreateWindowExW(0, L"ZEQDyingWindow", L"dying", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
   ASSERT_TRUE(window);
-  ZEQSetWindowContainer(window, ZEQWindowContainer{0, false, 0, true, true, nullptr, 0});
+  ZEQSetWindowContainer(window, ZEQWindowContainer{0, false, 0, true, true, nullptr, 0, 0});
   LateCaller late;
   lateCaller = &late;
   DestroyWindow(window);
@@ -618,6 +618,112 @@ TEST_F(ScriptCalls, ThinFormsBuildTheirArguments) {
     EXPECT_EQ(ZEQERROR_NOTFOUND, ZEQDeliverAPCToContainer(owner_, L"noSuchFunction", nullptr, 0));
   }));
   EXPECT_EQ(L"text,true", Eval(L"seen.join()"));
+}
+
+// Items caught where the page's thread would run them, to be run elsewhere.
+ZEQApcItemHolder* caughtItem = nullptr;
+
+uint32_t CatchItem(ZEQApcItemHolder& item) {
+  if (caughtItem) *caughtItem = item;
+  return ZEQERROR_NOERROR;
+}
+
+bool FindTestContainer(HWND window, ZEQCallContainer* found) {
+  ZEQWindowContainer container{};
+  if (!ZEQGetWindowContainer(window, &container)) return false;
+  *found = ZEQCallContainer{window, container.id, container.ready, container.interfaceReady};
+  return true;
+}
+
+// The item that a call made on the page's own thread would run (unset when
+// the delivery never reached execution).
+ZEQApcItemHolder CatchCall(ScriptThread* page, HWND target, const wchar_t* name, int argument, uint32_t flags) {
+  ZEQApcItemHolder item;
+  page->Call([&](ScriptHost&) {
+    caughtItem = &item;
+    ZEQSetScriptCallHooks(ZEQScriptCallHooks{FindTestContainer, CatchItem});
+    VARIANT value = Int(argument);
+    ZEQDeliverAPC(target, name, nullptr, nullptr, &value, nullptr, flags, nullptr, 0, nullptr);
+    VariantClear(&value);
+    ZEQInstallScriptCalls();
+    caughtItem = nullptr;
+  });
+  return item;
+}
+
+// The page's browser is parked in the interface table, as a container's is,
+// while the fixture lives.
+class ForeignThreadCalls : public ScriptCalls {
+ protected:
+  void SetUp() override {
+    ScriptCalls::SetUp();
+    ASSERT_TRUE(page_->Call([](ScriptHost& host) {
+      ZEQWindowContainer view{};
+      ZEQGetWindowContainer(owner_, &view);
+      view.browserCookie = ZEQGITRegister(host.Browser().browser);
+      ZEQSetWindowContainer(owner_, view);
+    }));
+  }
+  void TearDown() override {
+    page_->Call([](ScriptHost&) {
+      ZEQWindowContainer view{};
+      ZEQGetWindowContainer(owner_, &view);
+      RevokeGITCookie(view.browserCookie);
+      view.browserCookie = 0;
+      ZEQSetWindowContainer(owner_, view);
+    });
+  }
+  static std::wstring NameOf(const ZEQApcItemHolder& item) { return item.Get()->interfaceName; }
+};
+
+TEST_F(ForeignThreadCalls, ItemRunOffThePageThreadReachesThePageThroughAnItemOwnedCookie) {
+  // Whatever the caller says of its own name's cookie, the one made here
+  // belongs to the item.
+  for (uint32_t flags : {0u, kZEQApcKeepInterfaceCookie}) {
+    ASSERT_TRUE(page_->Call([](ScriptHost& host) { host.Run(L"calls = 0;"); }));
+    ZEQApcItemHolder item = CatchCall(page_, owner_, L"add", 41, flags);
+    ASSERT_TRUE(item.IsSet());
+    EXPECT_EQ(L"add", NameOf(item)) << "the page's own thread leaves the name alone";
+    uint32_t code = 1234;
+    DWORD cookie = 0;
+    ASSERT_TRUE(OnWorker([&] {
+      code = ZEQExecuteAPC(item);
+      cookie = static_cast<DWORD>(wcstoul(item.Get()->interfaceName, nullptr, 10));
+    }));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(42, VariantToInt(&item.Get()->result));
+    EXPECT_EQ(std::to_wstring(cookie) + L":add", NameOf(item));
+    EXPECT_EQ(L"1", Eval(L"calls"));
+
+    // The cookie is the item's: freeing the item revokes it even when the
+    // caller kept its own name's cookie.
+    if (flags & kZEQApcKeepInterfaceCookie) {
+      EXPECT_FALSE(item.Get()->flags & kZEQApcKeepInterfaceCookie);
+    }
+    item.Release();
+    // A name whose cookie yields nothing gives 311 and runs nothing.
+    uint32_t stale = 1234;
+    std::wstring name = std::to_wstring(cookie) + L":add";
+    ASSERT_TRUE(OnWorker([&] {
+      stale = ZEQDeliverAPC(owner_, name.c_str(), nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, nullptr);
+    }));
+    EXPECT_EQ(ZEQERROR_UNEXPECTED, stale);
+    EXPECT_EQ(L"1", Eval(L"calls"));
+  }
+}
+
+TEST_F(ForeignThreadCalls, EmptyNamesAndCookieNamesStayAsTheyAre) {
+  // The cookie names' numbers are kept from revocation: they name nothing.
+  for (const wchar_t* name : {L"", L"7:add", L"12"}) {
+    ZEQApcItemHolder item = CatchCall(page_, owner_, name, 1, kZEQApcKeepInterfaceCookie);
+    ASSERT_TRUE(item.IsSet()) << name;
+    const wchar_t* before = item.Get()->interfaceName;
+    ASSERT_TRUE(OnWorker([&] { EXPECT_EQ(1u, ZEQMarshalInterfaceName(item)); }));
+    EXPECT_EQ(before, item.Get()->interfaceName) << name;
+    EXPECT_EQ(std::wstring(name), NameOf(item));
+    EXPECT_TRUE(item.Get()->flags & kZEQApcKeepInterfaceCookie) << name;
+    item.Release();
+  }
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ struct ZEQWindowContainer {
   // reference is held here: the container owns it).
   IWebBrowser2* browser;
   uint32_t id;              // given at registration, unique per container
+  // The browser's Global Interface Table cookie, through which other
+  // threads reach it (0: none; owned by whoever registered the browser).
+  DWORD browserCookie;
 };
 
 // Registers (or updates) the container of a window. A new container gets a

@@ -130,6 +130,8 @@ class CZEQRenderer final : public IOleClientSite,
 
   DWORD HostFlags() const { return hostFlags_; }
   DWORD DownloadControl() const { return downloadControl_; }
+  // The browser's Global Interface Table cookie (0: none).
+  DWORD BrowserCookie() const { return browserCookie_; }
   const ZEQContainerHolder& Container() const { return container_; }
   IDispatch* HostDispatch() const { return hostDispatch_; }
 

@@ -21,6 +21,13 @@ void ZEQInstallScriptCalls();
 
 // Runs the item on the current thread (the owner of its target window).
 uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item);
+// Readies an item for a run on a thread other than its target window's: a
+// plain interface name becomes "cookie:name", the cookie naming the target
+// page's script object in the Global Interface Table (revoked when the item
+// is freed). Empty names, names that start with a digit, items run on the
+// target's own thread and targets whose browser is not in the table are left
+// as they are. Returns 1.
+uint32_t ZEQMarshalInterfaceName(ZEQApcItemHolder& item);
 // Calls the interface in the target container's page and delivers the
 // callback. argument: the item's argument (flag 0x2: a plain copy, else a
 // marshalled record); hr: receives the call's HRESULT when given.

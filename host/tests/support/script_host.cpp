@@ -67,7 +67,7 @@ ScriptHost::ScriptHost(uint32_t containerOptions) {
   RegisterDispatchExClassFactory();
   owner_ = MakeOwnerWindow();
   if (!owner_) return;
-  ZEQSetWindowContainer(owner_, ZEQWindowContainer{containerOptions, true, 0x44070, false, false, nullptr, 0});
+  ZEQSetWindowContainer(owner_, ZEQWindowContainer{containerOptions, true, 0x44070, false, false, nullptr, 0, 0});
   harness_ = std::make_unique<dochost_test::Harness>(owner_);
   std::wstring page = folder_.Write(L"host.html",
                                     "<html><body><script>var __zeqHostError = 0, "
