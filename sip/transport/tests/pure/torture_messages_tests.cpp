@@ -127,7 +127,7 @@ const MessageCase kMessages[] = {
      [](SIPRecord* r) { EXPECT_STREQ(r->msg.callId, "baddate.239423mnsadf3j23lj42--sedfnm234"); }},
     {"torture/regbadct.sip", kSIPParseBadHeader, nullptr},
     // Liberal in what is accepted: blanks inside the angle brackets.
-    {"torture/badaspec.sip", kSIPParsed,
+    {"torture/badaddress.sip", kSIPParsed,
      [](SIPRecord* r) {
        EXPECT_STREQ(r->msg.to.uri.displayName, "Watson, Thomas");
        EXPECT_STREQ(r->msg.to.uri.user, "t.watson");
