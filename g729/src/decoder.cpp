@@ -82,7 +82,8 @@ void DecodeSilenceFrame(DecoderState* s, const Word16* sid, bool take_gain, int1
 
   Word16* exc = s->old_exc + kPitMax + kInterpol;
   NoiseExcitation(s->noise_gain, exc, &s->noise_seed);
-  Word16 A_t[22];
+  ScratchFrame frame(&s->scratch);
+  Word16* A_t = frame.Take<Word16>(22);
   InterpolateLpc(s->lsp_old, s->sid_lsp, A_t);
   for (int i = 0; i < kOrder; i++) s->lsp_old[i] = s->sid_lsp[i];
   SynthesizeSubframe(s, &A_t[0], 0);
@@ -100,16 +101,20 @@ void DecodeFrame(DecoderState* s, const Word16* prm, int16_t* out) {
     return;
   }
   s->noise_seed = kNoiseSeed;
-  Word16 parm[kParametersDecoded];
+  ScratchFrame frame(&s->scratch);
+  Word16* parm = frame.Take<Word16>(kParametersDecoded, 2);
   if (!bfi) {
     for (int i = 0; i < kParametersDecoded; i++) parm[i] = prm[i];
     // Parity error: the received bit against the bits of the first lag.
     parm[3] = (Word16)(PitchParity(parm[2]) ^ (parm[3] & 1));
   } else {
-    for (Word16& v : parm) v = 0;
+    for (int i = 0; i < kParametersDecoded; i++) parm[i] = 0;
   }
   Word16* exc = s->old_exc + kPitMax + kInterpol;
-  Word16 A_t[22], T2[2], lsp_new[kOrder], code[kSubframe];
+  Word16* A_t = frame.Take<Word16>(22);
+  Word16* lsp_new = frame.Take<Word16>(kOrder);
+  Word16* code = frame.Take<Word16>(kSubframe);
+  Word16 T2[2];
 
   DecodeLsp(&s->lsp_predictor, parm, bfi, s->prev_lsf, &s->prev_mode, lsp_new);
   InterpolateLpc(s->lsp_old, lsp_new, A_t);

@@ -5,10 +5,12 @@
 #include "gains.h"
 #include "lsp_quantizer.h"
 #include "postfilter.h"
+#include "scratch.h"
 
 namespace g729 {
 
 struct DecoderState {
+  ScratchBank scratch;  // this frame's work buffers
   Word16 old_exc[kFrame + 143 + 11];
   Word16 lsp_old[kOrder];
   Word16 mem_syn[kOrder];
@@ -35,6 +37,7 @@ struct DecoderState {
 };
 
 const int kParametersDecoded = 11;
+// Keeps the scratch bank set before it.
 void DecoderInit(DecoderState* s);
 // prm: the eleven parameters as received (the parity parameter is the
 // received bit); null for an erased frame. Writes 80 samples. An erasure

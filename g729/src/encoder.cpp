@@ -24,11 +24,12 @@ void ShiftHistories(EncoderState* s) {
 // A frame without speech: the silence description (or nothing) and the
 // comfort-noise excitation the decoder will build, with the weighting and
 // target filters run on it so that their memories stay in step.
-int EncodeNoiseFrame(EncoderState* s, Word16* sid) {
+int EncodeNoiseFrame(EncoderState* s, ScratchFrame& frame, Word16* sid) {
   Word16* speech = s->old_speech + 240 - kFrame - 40;
   Word16* wsp = s->old_wsp + kPitMax;
   Word16* exc = s->old_exc + kPitMax + kInterpol;
-  Word16 Aq_t[22], gp[2], lags[2];
+  Word16* Aq_t = frame.Take<Word16>(22);
+  Word16 gp[2], lags[2];
   int type = NoiseEncode(&s->noise, s->prev_voice, exc, s->lsp_old_q, Aq_t, sid, &s->lsp_predictor,
                          &s->noise_seed, s->old_a, s->old_rc, gp, lags);
   s->pprev_voice = s->prev_voice;
@@ -36,7 +37,9 @@ int EncodeNoiseFrame(EncoderState* s, Word16* sid) {
   for (int sub = 0; sub < 2; sub++) {
     const int i_subfr = sub * kSubframe;
     TamingUpdate(s->exc_err, gp[sub], lags[sub]);
-    Word16 xn[kSubframe], Ap_t[11], Ap1[11];
+    Word16* xn = frame.Take<Word16>(kSubframe);
+    Word16* Ap_t = frame.Take<Word16>(11, 2);
+    Word16* Ap1 = frame.Take<Word16>(11, 2);
     ResidualFilter(&Aq_t[11 * sub], &speech[i_subfr], xn, kSubframe);
     WeightCoefficients(&Aq_t[11 * sub], 24576, Ap_t);
     Ap1[0] = 4096;
@@ -85,24 +88,31 @@ int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
   for (int i = 0; i < kFrame; i++) new_speech[i] = pcm[i];
   PreProcess(&s->pre, new_speech, kFrame);
 
-  Word16 Aq_t[22], Ap_t[22];
+  ScratchFrame frame(&s->scratch);
+  Word16* Aq_t = frame.Take<Word16>(22);
+  Word16* Ap_t = frame.Take<Word16>(22);
   {
-    Word16 r_l[13], r_h[13], rc[kOrder], lsp_new[kOrder], lsp_new_q[kOrder], exp_r0;
+    Word16* r_l = frame.Take<Word16>(13);
+    Word16* r_h = frame.Take<Word16>(13);
+    Word16* rc = frame.Take<Word16>(kOrder, 2);
+    Word16* lsp_new = frame.Take<Word16>(kOrder);
+    Word16* lsp_new_q = frame.Take<Word16>(kOrder);
+    Word16 exp_r0;
     s->frame = s->frame == 32767 ? 256 : (Word16)(s->frame + 1);
     Autocorrelation(p_window, s->vad ? 12 : kOrder, r_h, r_l, &exp_r0);
-    Word16 r_h_unwindowed[kOrder + 1];
+    Word16* r_h_unwindowed = frame.Take<Word16>(kOrder + 1, 2);
     for (int i = 0; i <= kOrder; i++) r_h_unwindowed[i] = r_h[i];
     LagWindow(kOrder, r_h, r_l);
     LevinsonDurbin(r_h, r_l, Ap_t, rc, s->old_a, s->old_rc);
     LpcToLsp(Ap_t, lsp_new, s->lsp_old);
     if (s->vad) {
-      Word16 lsf[kOrder];
+      Word16* lsf = frame.Take<Word16>(kOrder);
       LspToLsfNormalized(lsp_new, lsf);
       VoiceActivityInput in = {rc[1], lsf, r_h, r_l, exp_r0, p_window, s->frame, s->prev_voice, s->pprev_voice};
       const bool voice = VoiceActivity(&s->activity, in);
       NoiseHistoryUpdate(&s->noise, r_h_unwindowed, exp_r0, voice);
       if (!voice) {
-        int type = EncodeNoiseFrame(s, ana);
+        int type = EncodeNoiseFrame(s, frame, ana);
         for (int i = 0; i < kOrder; i++) s->lsp_old[i] = lsp_new[i];
         return type;
       }
@@ -124,7 +134,7 @@ int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
   ResidualFilter(&Aq_t[0], &speech[0], &exc[0], kSubframe);
   ResidualFilter(&Aq_t[11], &speech[kSubframe], &exc[kSubframe], kSubframe);
   {
-    Word16 Ap1[11];
+    Word16* Ap1 = frame.Take<Word16>(11, 2);
     for (int sub = 0; sub < 2; sub++) {
       const Word16* Ap = Ap_t + 11 * sub;
       Ap1[0] = 4096;
@@ -145,13 +155,19 @@ int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
   for (int sub = 0; sub < 2; sub++) {
     const int i_subfr = sub * kSubframe;
     const Word16* Ap = Ap_t + 11 * sub;
-    Word16 h1[kSubframe], xn[kSubframe], xn2[kSubframe], code[kSubframe], y1[kSubframe], y2[kSubframe];
+    Word16* h1 = frame.Take<Word16>(kSubframe);
+    Word16* xn = frame.Take<Word16>(kSubframe);
+    Word16* xn2 = frame.Take<Word16>(kSubframe);
+    Word16* code = frame.Take<Word16>(kSubframe);
+    Word16* y1 = frame.Take<Word16>(kSubframe);
+    Word16* y2 = frame.Take<Word16>(kSubframe);
     Word16 g_coeff[4], g_coeff_cs[5], exp_g_coeff_cs[5];
 
     h1[0] = 4096;
     for (int i = 1; i < kSubframe; i++) h1[i] = 0;
     {
-      Word16 zero[kOrder] = {0};
+      Word16* zero = frame.Take<Word16>(kOrder, 2);
+      for (int i = 0; i < kOrder; i++) zero[i] = 0;
       SynthesisFilter(Ap, h1, h1, kSubframe, zero, false);
     }
     SynthesisFilter(Ap, &exc[i_subfr], xn, kSubframe, s->mem_w0, false);

@@ -5,6 +5,7 @@
 #include "gains.h"
 #include "lsp_quantizer.h"
 #include "noise_encoder.h"
+#include "scratch.h"
 #include "voice_activity.h"
 
 namespace g729 {
@@ -12,6 +13,7 @@ namespace g729 {
 const int kParameters = 11;
 
 struct EncoderState {
+  ScratchBank scratch;  // this frame's work buffers
   Word16 old_speech[240];
   Word16 old_wsp[kFrame + 143];
   Word16 old_exc[kFrame + 143 + 11];
@@ -32,6 +34,7 @@ struct EncoderState {
   NoiseEncoderState noise;
 };
 
+// Keeps the scratch bank set before it.
 void EncoderInit(EncoderState* s, bool vad = false);
 // Codes one frame. Returns the frame type: 3 with the eleven parameters of
 // a speech frame in prm; with vad, 1 with the four fields of a silence

@@ -28,7 +28,6 @@ struct EncoderHandle {
   uint32_t tag;
   int32_t codec_type;
   int32_t vad;
-  void* scratch;
   EncoderState core;
 };
 struct DecoderHandle {
@@ -36,7 +35,6 @@ struct DecoderHandle {
   int32_t size;
   uint32_t tag;
   int32_t codec_type;
-  void* scratch;
   DecoderState core;
 };
 static_assert(sizeof(EncoderHandle) <= kEncoderBankSize, "encoder state exceeds its bank");
@@ -54,7 +52,7 @@ void EncoderCoreInit(EncoderHandle* h, int32_t vad, void* scratch) {
   h->tag = kEncoderTag;
   h->codec_type = kCodecTypeA;
   h->vad = vad;
-  h->scratch = scratch;
+  ScratchInit(&h->core.scratch, scratch);
   EncoderInit(&h->core, vad != 0);
 }
 
@@ -62,7 +60,7 @@ void DecoderCoreInit(DecoderHandle* h, void* scratch) {
   h->size = (int32_t)sizeof(DecoderState);
   h->tag = kDecoderTag;
   h->codec_type = kCodecTypeA;
-  h->scratch = scratch;
+  ScratchInit(&h->core.scratch, scratch);
   DecoderInit(&h->core);
 }
 
@@ -70,7 +68,7 @@ void DecoderCoreInit(DecoderHandle* h, void* scratch) {
 // -5 wrong tag.
 int EncodeCore(EncoderHandle* h, const int16_t* pcm, uint8_t* out, int32_t* frame_type) {
   if (!pcm || !out) return -3;
-  if (h->size <= 0 || !h->scratch) return -4;
+  if (h->size <= 0 || !h->core.scratch.begin) return -4;
   if (h->tag != kEncoderTag) return -5;
   h->core.vad = h->vad != 0;  // control may have changed it between frames
   Word16 prm[kParameters];
@@ -86,7 +84,7 @@ int EncodeCore(EncoderHandle* h, const int16_t* pcm, uint8_t* out, int32_t* fram
 // 1, and type 5 whose gain applies at once) and untransmitted frames (0).
 int DecodeCore(DecoderHandle* h, const uint8_t* in, int32_t frame_type, int16_t* out) {
   if (!in || !out) return -3;
-  if (h->size <= 0 || !h->scratch) return -4;
+  if (h->size <= 0 || !h->core.scratch.begin) return -4;
   if (h->tag != kDecoderTag) return -5;
   switch (frame_type) {
     case -1:
@@ -216,10 +214,10 @@ int Reinit(const ModeWords* modes, void* handle) {
   h->bit_rate = modes->bit_rate;
   if (h->direction == 0) {
     EncoderHandle* e = static_cast<EncoderHandle*>(handle);
-    EncoderCoreInit(e, h->vad, e->scratch);
+    EncoderCoreInit(e, h->vad, e->core.scratch.begin);
   } else {
     DecoderHandle* d = static_cast<DecoderHandle*>(handle);
-    DecoderCoreInit(d, d->scratch);
+    DecoderCoreInit(d, d->core.scratch.begin);
   }
   return 0;
 }

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "scratch.h"
+
 namespace g729 {
 
 struct ModeWords {
@@ -73,6 +75,5 @@ int32_t FrameBytes(int32_t frame_type);
 
 const int32_t kEncoderBankSize = 4432;
 const int32_t kDecoderBankSize = 2328;
-const int32_t kScratchBankSize = 10280;
 
 }  // namespace g729
