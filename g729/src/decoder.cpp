@@ -63,6 +63,7 @@ void DecoderInit(DecoderState* s) {
   s->sid_gain = tab::tab_Sidgain[0];
   s->noise_gain = 0;
   s->noise_seed = kNoiseSeed;
+  G729HistoryRecordReset(&s->history);
 }
 
 void DecodeSilenceFrame(DecoderState* s, const Word16* sid, bool take_gain, int16_t* out) {

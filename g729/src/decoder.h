@@ -5,6 +5,7 @@
 #include "gains.h"
 #include "lsp_quantizer.h"
 #include "postfilter.h"
+#include "primitive_entries.h"
 #include "scratch.h"
 
 namespace g729 {
@@ -34,6 +35,8 @@ struct DecoderState {
   Word16 sid_lsp[kOrder];
   Word16 sid_gain, noise_gain;
   Word16 noise_seed;
+  // Kept cleared for the codec family's other members; nothing here reads it.
+  G729HistoryRecord history;
 };
 
 const int kParametersDecoded = 11;
