@@ -7,9 +7,8 @@
 namespace g729 {
 namespace {
 
-void Predict(const GainPredictor* p, const Word16* code, Word16* gcode0, Word16* exp_gcode0) {
-  // The code vector's energy cannot saturate (four pulses, sharpened).
-  Word32 tmp = Sat32(2 * GetKernels().energy(code, kSubframe));
+// The predicted code gain from the code vector's doubled energy.
+void PredictFromEnergy(const GainPredictor* p, Word32 tmp, Word16* gcode0, Word16* exp_gcode0) {
   Word16 exp, frac;
   Log2(tmp, exp, frac);
   tmp = Mpy32by16(exp, frac, -24660);
@@ -22,6 +21,11 @@ void Predict(const GainPredictor* p, const Word16* code, Word16* gcode0, Word16*
   LExtract(tmp, exp, frac);
   *gcode0 = ExtractL(Pow2(14, frac));
   *exp_gcode0 = (Word16)(14 - exp);
+}
+
+void Predict(const GainPredictor* p, const Word16* code, Word16* gcode0, Word16* exp_gcode0) {
+  // The code vector's energy cannot saturate (four pulses, sharpened).
+  PredictFromEnergy(p, Sat32(2 * GetKernels().energy(code, kSubframe)), gcode0, exp_gcode0);
 }
 
 void Update(GainPredictor* p, Word32 gbk12) {
@@ -135,8 +139,12 @@ void GainPredictorReset(GainPredictor* p) {
   for (int i = 0; i < 4; i++) p->past_qua_en[i] = -14336;
 }
 
-void CodeCorrelations(const Word16* xn, const Word16* y1, const Word16* y2, Word16* g_coeff,
-                      Word16* exp_g_coeff) {
+void CodeCorrelations(const Word16* pitch_corr, const Word16* xn, const Word16* y1, const Word16* y2,
+                      Word16* g_coeff, Word16* exp_g_coeff) {
+  g_coeff[0] = pitch_corr[0];
+  exp_g_coeff[0] = Negate(pitch_corr[1]);
+  g_coeff[1] = Negate(pitch_corr[2]);
+  exp_g_coeff[1] = Negate(Add(pitch_corr[3], 1));
   Word16 scaled_y2[kSubframe];
   for (int i = 0; i < kSubframe; i++) scaled_y2[i] = (Word16)(y2[i] >> 3);
   Word32 acc = 1;
@@ -249,6 +257,12 @@ Word16 QuantizeGains(GainPredictor* p, const Word16* code, const Word16* g_coeff
 
 void DecodeGains(GainPredictor* p, Word16 index, const Word16* code, bool erased, Word16* gain_pit,
                  Word16* gain_cod) {
+  DecodeGainsFromEnergy(p, index, erased ? 0 : Sat32(2 * GetKernels().energy(code, kSubframe)), erased,
+                        gain_pit, gain_cod);
+}
+
+void DecodeGainsFromEnergy(GainPredictor* p, Word16 index, Word32 energy, bool erased, Word16* gain_pit,
+                           Word16* gain_cod) {
   if (erased) {
     *gain_pit = Mult(*gain_pit, 29491);
     if (*gain_pit > 29491) *gain_pit = 29491;
@@ -260,7 +274,7 @@ void DecodeGains(GainPredictor* p, Word16 index, const Word16* code, bool erased
   int index2 = tab::imap2[index & 15];
   *gain_pit = Add(tab::gbk1[index1][0], tab::gbk2[index2][0]);
   Word16 gcode0, exp_gcode0;
-  Predict(p, code, &gcode0, &exp_gcode0);
+  PredictFromEnergy(p, energy, &gcode0, &exp_gcode0);
   Word32 gbk12 = (Word32)tab::gbk1[index1][1] + tab::gbk2[index2][1];
   *gain_cod = CodeGain(gbk12, gcode0, exp_gcode0);
   Update(p, gbk12);

@@ -39,7 +39,7 @@ void LagWindow(int m, Word16* r_h, Word16* r_l) {
   }
 }
 
-void LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, Word16* old_a,
+bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, Word16* old_a,
                     Word16* old_rc, Word16* err) {
   Word16 hi, lo, Kh, Kl, alp_h, alp_l;
   Word16 Ah[11], Al[11], Anh[11], Anl[11];
@@ -82,7 +82,7 @@ void LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
       for (int j = 0; j <= kOrder; j++) A[j] = old_a[j];
       rc[0] = old_rc[0];
       rc[1] = old_rc[1];
-      return;
+      return false;
     }
 
     for (int j = 1; j < i; j++) {
@@ -118,6 +118,7 @@ void LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
   old_rc[0] = rc[0];
   old_rc[1] = rc[1];
   if (err) *err = Shr(alp_h, alp_exp);
+  return true;
 }
 
 namespace {

@@ -15,7 +15,7 @@ void LagWindow(int m, Word16* r_h, Word16* r_l);
 // Levinson-Durbin to order 10. When the filter is unstable the previous
 // frame's coefficients (old_a, old_rc) are used; otherwise they are updated.
 // err (when given) receives the prediction error energy of a stable filter.
-void LevinsonDurbin(const Word16* r_h, const Word16* r_l, Word16* a, Word16* rc, Word16* old_a,
+bool LevinsonDurbin(const Word16* r_h, const Word16* r_l, Word16* a, Word16* rc, Word16* old_a,
                     Word16* old_rc, Word16* err = nullptr);
 
 // LP coefficients to LSP by the Chebyshev root search on a 50-point grid;

@@ -46,7 +46,10 @@ void PrevUpdate(LspPredictor* p, const Word16* ele) {
   for (int j = 0; j < kOrder; j++) p->freq_prev[0][j] = ele[j];
 }
 
-void Stability(Word16* buf) {
+// Orders and spaces the LSFs and keeps them inside the limits; returns bit
+// 0 when the lower limit was applied and bit 1 for the upper one.
+int Stability(Word16* buf) {
+  int limits = 0;
   for (int j = 0; j < kOrder - 1; j++) {
     if ((Word32)buf[j + 1] - buf[j] < 0) {
       Word16 t = buf[j + 1];
@@ -54,13 +57,20 @@ void Stability(Word16* buf) {
       buf[j] = t;
     }
   }
-  if (buf[0] < kLowLimit) buf[0] = kLowLimit;
+  if (buf[0] < kLowLimit) {
+    buf[0] = kLowLimit;
+    limits |= 1;
+  }
   for (int j = 0; j < kOrder - 1; j++)
     if ((Word32)buf[j + 1] - buf[j] < kGap3) buf[j + 1] = Add(buf[j], kGap3);
-  if (buf[kOrder - 1] > kHighLimit) buf[kOrder - 1] = kHighLimit;
+  if (buf[kOrder - 1] > kHighLimit) {
+    buf[kOrder - 1] = kHighLimit;
+    limits |= 2;
+  }
+  return limits;
 }
 
-void GetQuant(LspPredictor* p, int code0, int code1, int code2, int mode, Word16* lsfq) {
+int GetQuant(LspPredictor* p, int code0, int code1, int code2, int mode, Word16* lsfq) {
   Word16 buf[kOrder];
   for (int j = 0; j < 5; j++) buf[j] = Add(tab::lspcb1[code0][j], tab::lspcb2[code1][j]);
   for (int j = 5; j < kOrder; j++) buf[j] = Add(tab::lspcb1[code0][j], tab::lspcb2[code2][j]);
@@ -68,7 +78,7 @@ void GetQuant(LspPredictor* p, int code0, int code1, int code2, int mode, Word16
   Expand(buf, kGap2, 1, kOrder);
   PrevCompose(buf, lsfq, tab::fg[mode], p->freq_prev, tab::fg_sum[mode]);
   PrevUpdate(p, buf);
-  Stability(lsfq);
+  return Stability(lsfq);
 }
 
 // The silence description's predictor for mode 1 mixes the speech
@@ -235,12 +245,20 @@ void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_ls
     for (int j = 0; j < kOrder; j++) prev_lsf[j] = lsf_q[j];
     *prev_mode = (Word16)mode;
   } else {
-    Word16 buf[kOrder];
     for (int j = 0; j < kOrder; j++) lsf_q[j] = prev_lsf[j];
-    PrevExtract(prev_lsf, buf, tab::fg[*prev_mode], p->freq_prev, tab::fg_sum_inv[*prev_mode]);
-    PrevUpdate(p, buf);
+    LsfErasureUpdate(p, *prev_mode, prev_lsf);
   }
   LsfToLsp(lsf_q, lsp_q);
+}
+
+int DecodeLsf(LspPredictor* p, int mode, int l1, int l2, int l3, Word16* lsf) {
+  return GetQuant(p, l1, l2, l3, mode, lsf);
+}
+
+void LsfErasureUpdate(LspPredictor* p, int mode, const Word16* lsf) {
+  Word16 buf[kOrder];
+  PrevExtract(lsf, buf, tab::fg[mode], p->freq_prev, tab::fg_sum_inv[mode]);
+  PrevUpdate(p, buf);
 }
 
 void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {

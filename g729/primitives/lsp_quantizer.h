@@ -26,6 +26,13 @@ void DecodeLsp(LspPredictor* p, const Word16* code, bool erased, Word16* prev_ls
 
 // Decodes a silence description's LSF indices (predictor switch, first and
 // second stage) into quantised LSPs, updating the predictor.
+// The LSFs (Q13) of a speech frame's code (predictor mode 0 or 1, stage
+// indices), the predictor memory moved on; returns bit 0 when the lower
+// and bit 1 when the upper limit was applied.
+int DecodeLsf(LspPredictor* p, int mode, int l1, int l2, int l3, Word16* lsf);
+// An erased frame repeats lsf: the memory takes the residual that
+// reproduces it under predictor mode (0 or 1).
+void LsfErasureUpdate(LspPredictor* p, int mode, const Word16* lsf);
 void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q);
 // Quantises the LSPs of a silence description into those three indices
 // and the quantised LSPs (as the decoder will decode them), updating the

@@ -184,18 +184,18 @@ void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n) {
   }
 }
 
-void BackwardFilterTarget(const Word16* h, const Word16* X, Word16* D) {
+void BackwardFilterTarget(const Word16* h, const Word16* X, Word16* D, int n) {
   Word32 y32[kSubframe];
   Word32 max = 0;
   const Kernels& k = GetKernels();
-  bool exact = 2 * k.energy(h, kSubframe) <= kMax32 && 2 * k.energy(X, kSubframe) <= kMax32;
-  for (int i = 0; i < kSubframe; i++) {
+  bool exact = 2 * k.energy(h, n) <= kMax32 && 2 * k.energy(X, n) <= kMax32;
+  for (int i = 0; i < n; i++) {
     Word32 s;
     if (exact) {
-      s = 2 * BoundedDot(X + i, h, kSubframe - i);
+      s = 2 * BoundedDot(X + i, h, n - i);
     } else {
       bool ovf = false;
-      s = SatDotSlow(X + i, h, kSubframe - i, 1, ovf);
+      s = SatDotSlow(X + i, h, n - i, 1, ovf);
     }
     y32[i] = s;
     s = LAbs(s);
@@ -204,7 +204,7 @@ void BackwardFilterTarget(const Word16* h, const Word16* X, Word16* D) {
   int j = NormL(max);
   if (j > 16) j = 16;
   j = 18 - j;
-  for (int i = 0; i < kSubframe; i++) D[i] = ExtractL(LShr(y32[i], j));
+  for (int i = 0; i < n; i++) D[i] = ExtractL(LShr(y32[i], j));
 }
 
 Word16 ClosedLoopPitch(Word16* exc, const Word16* xn, const Word16* h, Word16 t0_min, Word16 t0_max,

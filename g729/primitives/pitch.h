@@ -1,6 +1,7 @@
 // Pitch analysis: open-loop lag, closed-loop fractional lag with the
 // adaptive-codebook vector, pitch gain, and the lag's index coding.
 #pragma once
+#include "filters.h"
 #include "fixed_point.h"
 
 namespace g729 {
@@ -16,8 +17,9 @@ Word16 OpenLoopPitch(const Word16* wsp);
 // Adaptive-codebook vector at lag (t0, frac): exc[0..n-1] from exc[-t0...].
 void AdaptiveCodebookVector(Word16* exc, Word16 t0, Word16 frac, int n);
 
-// Backward-filtered target: d[i] = sum x[j] h[j-i], scaled to 13 bits.
-void BackwardFilterTarget(const Word16* h, const Word16* x, Word16* d);
+// Backward-filtered target: d[i] = sum x[j] h[j-i], scaled to 13 bits;
+// n up to 40 samples.
+void BackwardFilterTarget(const Word16* h, const Word16* x, Word16* d, int n = kSubframe);
 
 // Closed-loop search in t0_min..t0_max; leaves the chosen adaptive vector in
 // exc[0..39] and returns the lag, with its fraction in *frac.

@@ -84,8 +84,45 @@ struct G729HistoryRecord {
   X(73, G729ImpulseResponse, (const int16_t* c, int16_t* h, int32_t n, int32_t sf), (c, h, n, sf))        \
   X(52, G729GaussNoise, (int16_t * seed, int16_t* out, int32_t n), (seed, out, n))                        \
   X(75, G729HistoryRecordSize, (int32_t * out), (out))                                                   \
-  X(89, G729HistoryRecordReset, (G729HistoryRecord * record), (record))
+  X(89, G729HistoryRecordReset, (G729HistoryRecord * record), (record))                                 \
+  X(46, G729Autocorrelation, (const int16_t* x, int32_t n, int32_t* r, int32_t m, int32_t* norm),        \
+    (x, n, r, m, norm))                                                                                   \
+  X(45, G729LagWindow, (int32_t * r, int32_t count), (r, count))                                         \
+  X(44, G729LevinsonDurbin, (const int32_t* r, int16_t* a, int16_t* rc, int16_t* error), (r, a, rc, error)) \
+  X(57, G729LpcToLsp50, (const int16_t* a, const int16_t* previous, int16_t* lsp), (a, previous, lsp))   \
+  X(40, G729LspToLpc, (const int16_t* lsp, int16_t* a), (lsp, a))                                        \
+  X(39, G729LspToLsfNormalized, (const int16_t* lsp, int16_t* lsf), (lsp, lsf))                          \
+  X(56, G729LspToLsf, (const int16_t* lsp, int16_t* lsf), (lsp, lsf))                                    \
+  X(54, G729LsfToLsp, (const int16_t* lsf, int16_t* lsp), (lsf, lsp))                                    \
+  X(42, G729LspQuantize, (const int16_t* lsp, int16_t* memory, int16_t* lsp_q, int16_t* code),           \
+    (lsp, memory, lsp_q, code))                                                                           \
+  X(87, G729DecodeLsf, (const int16_t* code, int16_t* memory, int16_t* lsf), (code, memory, lsf))        \
+  X(86, G729LsfErasureUpdate, (int32_t mode, int16_t* memory, const int16_t* lsf), (mode, memory, lsf))  \
+  X(58, G729AutocorrRounded, (const int16_t* x, int32_t n, int16_t* r, int32_t m, int32_t* norm),        \
+    (x, n, r, m, norm))                                                                                   \
+  X(74, G729OpenLoopPitchSearch, (const int16_t* wsp, int16_t* t), (wsp, t))                             \
+  X(72, G729ClosedLoopPitchSearch, (int16_t t, const int16_t* x, const int16_t* h, int16_t* exc,          \
+                                    int16_t* result, int16_t* vector, int32_t subframe),                  \
+    (t, x, h, exc, result, vector, subframe))                                                             \
+  X(53, G729AdaptiveCodebookVector, (const int16_t* lag, int16_t* exc), (lag, exc))                      \
+  X(71, G729PitchGain, (const int16_t* x, const int16_t* c, const int16_t* v, int16_t* y, int16_t* gain), \
+    (x, c, v, y, gain))                                                                                   \
+  X(32, G729BackwardFilterTarget, (const int16_t* h, const int16_t* x, int32_t n, int16_t* d), (h, x, n, d)) \
+  X(29, G729QuantizeGains, (const int16_t* x, const int16_t* y, const int16_t* code, const int16_t* z,    \
+                            int16_t* memory, int16_t* gains, int16_t* indices, int32_t taming),           \
+    (x, y, code, z, memory, gains, indices, taming))                                                      \
+  X(85, G729DecodeGains, (int32_t energy, int16_t* memory, const int16_t* indices, int16_t* gains),       \
+    (energy, memory, indices, gains))
 
+// Argument layouts of the analysis and excitation entries: LSF code record
+// = mode, first-stage, lower and upper second-stage index (four words);
+// packed LSP code = mode * 128 + L1, L2 * 32 + L3; predictor memories as
+// the codec keeps them (40 LSF residuals, 4 energies); excitation buffers
+// = 154 past samples then the subframe; lag = integer part, fraction;
+// closed-loop result = lag, fraction; the quantiser's gain indices = the
+// positions in the first (0..7) and second (0..15) codebook, the decoder's
+// = the transmitted 3-bit and 4-bit fields; gains = pitch (Q14), code
+// (Q1). The gain decoder's energy is the code vector's sum of squares.
 #define G729_DECLARE_ENTRY(index, name, params, args) int32_t name params;
 G729_PRIMITIVES(G729_DECLARE_ENTRY)
 

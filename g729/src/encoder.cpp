@@ -193,11 +193,7 @@ int EncodeFrame(EncoderState* s, const int16_t* pcm, Word16* ana) {
     *ana++ = index;
     *ana++ = sign;
 
-    g_coeff_cs[0] = g_coeff[0];
-    exp_g_coeff_cs[0] = Negate(g_coeff[1]);
-    g_coeff_cs[1] = Negate(g_coeff[2]);
-    exp_g_coeff_cs[1] = Negate(Add(g_coeff[3], 1));
-    CodeCorrelations(xn, y1, y2, g_coeff_cs, exp_g_coeff_cs);
+    CodeCorrelations(g_coeff, xn, y1, y2, g_coeff_cs, exp_g_coeff_cs);
     Word16 gain_code;
     *ana++ = QuantizeGains(&s->gain_predictor, code, g_coeff_cs, exp_g_coeff_cs, &gain_pit, &gain_code,
                            taming);
