@@ -65,20 +65,51 @@ void PitchPostfilter(const Word16* signal, const Word16* scal_sig, Word16 t0_min
     signal_pst[i] = Add(Mult(g0, signal[i]), Mult(gain, signal[i - t0]));
 }
 
-void Preemphasis(PostfilterState* s, Word16* signal, Word16 g) {
-  Word16 temp = signal[kSubframe - 1];
-  for (int i = kSubframe - 1; i > 0; i--) signal[i] = Sub(signal[i], Mult(g, signal[i - 1]));
-  signal[0] = Sub(signal[0], Mult(g, s->mem_pre));
-  s->mem_pre = temp;
+}  // namespace
+
+void LongTermPostfilter(const Word16* residual, const Word16* scaled, Word16 lag, Word16* out) {
+  Word16 t0_min = (Word16)(lag - 3);
+  Word16 t0_max = (Word16)(t0_min + 6);
+  if (t0_max > kPitMax) {
+    t0_max = kPitMax;
+    t0_min = (Word16)(kPitMax - 6);
+  }
+  PitchPostfilter(residual, scaled, t0_min, t0_max, out);
 }
 
-void GainControl(PostfilterState* s, const Word16* sig_in, Word16* sig_out) {
+Word16 TiltGain(const Word16* ap3, const Word16* ap4) {
+  // The impulse response of A(z/0.55)/A(z/0.7) and its first two
+  // correlations.
+  Word16 h[kImpulse];
+  for (int i = 0; i < 11; i++) h[i] = ap3[i];
+  for (int i = 11; i < kImpulse; i++) h[i] = 0;
+  Word16 zero[10] = {0};
+  SynthesisFilter(ap4, h, h, kImpulse, zero, false);
+  Word32 t = LMult(h[0], h[0]);
+  for (int i = 1; i < kImpulse; i++) t = LMac(t, h[i], h[i]);
+  Word16 temp1 = ExtractH(t);
+  t = LMult(h[0], h[1]);
+  for (int i = 1; i < kImpulse - 1; i++) t = LMac(t, h[i], h[i + 1]);
+  Word16 temp2 = ExtractH(t);
+  if (temp2 <= 0) return 0;
+  temp2 = Mult(temp2, 26214);
+  return DivS(temp2, temp1);
+}
+
+void TiltCompensate(Word16* signal, Word16 g, Word16* memory) {
+  Word16 temp = signal[kSubframe - 1];
+  for (int i = kSubframe - 1; i > 0; i--) signal[i] = Sub(signal[i], Mult(g, signal[i - 1]));
+  signal[0] = Sub(signal[0], Mult(g, *memory));
+  *memory = temp;
+}
+
+void GainControl(Word16* past_gain, const Word16* sig_in, Word16* sig_out) {
   const Kernels& k = GetKernels();
   Word16 signal[kSubframe];
   for (int i = 0; i < kSubframe; i++) signal[i] = Shr(sig_out[i], 2);
   Word32 e = Sat32(2 * k.energy(signal, kSubframe));
   if (e == 0) {
-    s->past_gain = 0;
+    *past_gain = 0;
     return;
   }
   int exp = NormL(e) - 1;
@@ -100,16 +131,14 @@ void GainControl(PostfilterState* s, const Word16* sig_in, Word16* sig_out) {
     Word16 g = Round(LShl(t, 9));
     g0 = Mult(g, 32767 - 29491);
   }
-  Word16 gain = s->past_gain;
+  Word16 gain = *past_gain;
   for (int i = 0; i < kSubframe; i++) {
     gain = Mult(gain, 29491);
     gain = Add(gain, g0);
     sig_out[i] = ExtractH(LShl(LMult(sig_out[i], gain), 3));
   }
-  s->past_gain = gain;
+  *past_gain = gain;
 }
-
-}  // namespace
 
 void PostfilterInit(PostfilterState* s) {
   for (Word16& v : s->res2_buf) v = 0;
@@ -123,48 +152,23 @@ void Postfilter(PostfilterState* s, Word16* syn, const Word16* az, const Word16*
   Word16* res2 = s->res2_buf + kPitMax;
   Word16* scal_res2 = s->scal_res2_buf + kPitMax;
   Word16 res2_pst[kSubframe], syn_pst[kFrame];
-  Word16 ap3[11], ap4[11], h[kImpulse];
+  Word16 ap3[11], ap4[11];
   for (int sub = 0; sub < 2; sub++) {
     const Word16* a = az + 11 * sub;
     const int i_subfr = sub * kSubframe;
-    Word16 t0_min = (Word16)(lags[sub] - 3);
-    Word16 t0_max = (Word16)(t0_min + 6);
-    if (t0_max > kPitMax) {
-      t0_max = kPitMax;
-      t0_min = (Word16)(kPitMax - 6);
-    }
     WeightCoefficients(a, 18022, ap3);
     WeightCoefficients(a, 22938, ap4);
     ResidualFilter(ap3, &syn[i_subfr], res2, kSubframe);
     for (int j = 0; j < kSubframe; j++) scal_res2[j] = Shr(res2[j], 2);
     if (speech)
-      PitchPostfilter(res2, scal_res2, t0_min, t0_max, res2_pst);
+      LongTermPostfilter(res2, scal_res2, lags[sub], res2_pst);
     else
       for (int j = 0; j < kSubframe; j++) res2_pst[j] = res2[j];
 
-    // Tilt from the impulse response of A(z/0.55)/A(z/0.7).
-    for (int i = 0; i < 11; i++) h[i] = ap3[i];
-    for (int i = 11; i < kImpulse; i++) h[i] = 0;
-    {
-      Word16 zero[10] = {0};
-      SynthesisFilter(ap4, h, h, kImpulse, zero, false);
-    }
-    Word32 t = LMult(h[0], h[0]);
-    for (int i = 1; i < kImpulse; i++) t = LMac(t, h[i], h[i]);
-    Word16 temp1 = ExtractH(t);
-    t = LMult(h[0], h[1]);
-    for (int i = 1; i < kImpulse - 1; i++) t = LMac(t, h[i], h[i + 1]);
-    Word16 temp2 = ExtractH(t);
-    if (temp2 <= 0) {
-      temp2 = 0;
-    } else {
-      temp2 = Mult(temp2, 26214);
-      temp2 = DivS(temp2, temp1);
-    }
-    Preemphasis(s, res2_pst, temp2);
+    TiltCompensate(res2_pst, TiltGain(ap3, ap4), &s->mem_pre);
 
     SynthesisFilter(ap4, res2_pst, &syn_pst[i_subfr], kSubframe, s->mem_syn_pst, true);
-    GainControl(s, &syn[i_subfr], &syn_pst[i_subfr]);
+    GainControl(&s->past_gain, &syn[i_subfr], &syn_pst[i_subfr]);
 
     for (int j = 0; j < kPitMax; j++) {
       s->res2_buf[j] = s->res2_buf[j + kSubframe];

@@ -112,7 +112,13 @@ struct G729HistoryRecord {
                             int16_t* memory, int16_t* gains, int16_t* indices, int32_t taming),           \
     (x, y, code, z, memory, gains, indices, taming))                                                      \
   X(85, G729DecodeGains, (int32_t energy, int16_t* memory, const int16_t* indices, int16_t* gains),       \
-    (energy, memory, indices, gains))
+    (energy, memory, indices, gains))                                                                     \
+  X(84, G729PitchPostfilter, (int16_t t, const int16_t* speech, const int16_t* ap3, int16_t* residual,    \
+                              int16_t* out),                                                              \
+    (t, speech, ap3, residual, out))                                                                      \
+  X(83, G729PostfilterTilt, (const int16_t* coefficients, int16_t* signal), (coefficients, signal))      \
+  X(82, G729PostfilterGainControl, (const int16_t* before, int16_t* after, int16_t* past_gain),          \
+    (before, after, past_gain))
 
 // Argument layouts of the analysis and excitation entries: LSF code record
 // = mode, first-stage, lower and upper second-stage index (four words);
@@ -123,6 +129,10 @@ struct G729HistoryRecord {
 // positions in the first (0..7) and second (0..15) codebook, the decoder's
 // = the transmitted 3-bit and 4-bit fields; gains = pitch (Q14), code
 // (Q1). The gain decoder's energy is the code vector's sum of squares.
+// Postfilter: speech with 10 samples of history before it; residual buffer
+// = 154 past residual samples then the subframe's; the tilt's signal has
+// its memory (the previous last sample) just before it, and its 22
+// coefficients are A(z/0.55) then A(z/0.7).
 #define G729_DECLARE_ENTRY(index, name, params, args) int32_t name params;
 G729_PRIMITIVES(G729_DECLARE_ENTRY)
 

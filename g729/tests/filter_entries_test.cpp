@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filters.h"
+#include "postfilter.h"
 #include "g729/g729.h"
 #include "g729_tables.h"
 #include "primitive_entries.h"
@@ -187,6 +188,61 @@ TEST(FilterEntries, FirstOrderFilterAndSharpeningWorkInTheirOrder) {
   EXPECT_EQ(-500, z[0]);
 }
 
+TEST(PostfilterEntries, QuietSignalsAndFlatFiltersPassUnchanged) {
+  int16_t ap[11] = {4096, -2000, 1000, -500, 250, 0, 0, 0, 0, 0, 0};
+  std::vector<int16_t> speech(50, 0), residual(194, 0);
+  int16_t out[40];
+  for (int16_t& v : out) v = 0x5555;
+  EXPECT_EQ(-7, G729PitchPostfilter(17, speech.data() + 10, ap, residual.data(), out));
+  EXPECT_EQ(-7, G729PitchPostfilter(146, speech.data() + 10, ap, residual.data(), out));
+  for (int16_t v : out) EXPECT_EQ(0x5555, v);
+  // Silence: the voicing test fails and the output is the zero residual.
+  ASSERT_EQ(0, G729PitchPostfilter(142, speech.data() + 10, ap, residual.data(), out));
+  for (int16_t v : out) EXPECT_EQ(0, v);
+
+  // Equal numerator and denominator: no tilt, the memory takes the last sample.
+  int16_t coefficients[22];
+  memcpy(coefficients, ap, sizeof ap);
+  memcpy(coefficients + 11, ap, sizeof ap);
+  std::vector<int16_t> signal = Speechlike(41, 5000, 3), before = signal;
+  ASSERT_EQ(0, G729PostfilterTilt(coefficients, signal.data() + 1));
+  EXPECT_EQ(std::vector<int16_t>(before.begin() + 1, before.end()), std::vector<int16_t>(signal.begin() + 1, signal.end()));
+  EXPECT_EQ(before.back(), signal[0]);
+
+  // A silent postfiltered signal: the past gain drops to 0, nothing else.
+  std::vector<int16_t> silent(40, 0), unfiltered = Speechlike(40, 5000, 4);
+  int16_t past_gain = 4096;
+  ASSERT_EQ(0, G729PostfilterGainControl(unfiltered.data(), silent.data(), &past_gain));
+  EXPECT_EQ(0, past_gain);
+  EXPECT_EQ(std::vector<int16_t>(40, 0), silent);
+  EXPECT_EQ(-8, G729PostfilterGainControl(unfiltered.data(), silent.data(), nullptr));
+}
+
+TEST(PostfilterEntries, TheEntriesChainedAreTheDecodersPostfilter) {
+  g729::Word16 a[22] = {4096, -5000, 3000, -1200, 800, -300, 200, -100, 50, -20, 10,
+                        4096, -4000, 2500, -1000, 700, -300, 150, -80, 40, -20, 10};
+  std::vector<int16_t> synth(10 + 80, 0);
+  std::vector<int16_t> voiced = Speechlike(80, 9000, 9);
+  for (int i = 0; i < 80; i++) synth[10 + i] = (int16_t)(voiced[i] / 2 + (i % 50 == 0 ? 12000 : 0));
+  const std::vector<int16_t> input = synth;
+  g729::PostfilterState state;
+  g729::PostfilterInit(&state);
+  const g729::Word16 lags[2] = {50, 50};
+  g729::Postfilter(&state, synth.data() + 10, a, lags, true);
+
+  std::vector<int16_t> residual(194, 0), out(41, 0);
+  int16_t ap3[11], ap4[11], coefficients[22], memory[10] = {0}, past_gain = 4096, y[40];
+  g729::WeightCoefficients(a, 18022, ap3);
+  g729::WeightCoefficients(a, 22938, ap4);
+  memcpy(coefficients, ap3, sizeof ap3);
+  memcpy(coefficients + 11, ap4, sizeof ap4);
+  ASSERT_EQ(0, G729PitchPostfilter(50, input.data() + 10, ap3, residual.data(), out.data() + 1));
+  ASSERT_EQ(0, G729PostfilterTilt(coefficients, out.data() + 1));
+  ASSERT_EQ(0, G729SynthesisFilter(ap4, out.data() + 1, y, 40, 12, memory));
+  ASSERT_EQ(0, G729PostfilterGainControl(input.data() + 10, y, &past_gain));
+  EXPECT_EQ(std::vector<int16_t>(synth.begin() + 10, synth.begin() + 50), std::vector<int16_t>(y, y + 40));
+}
+
 TEST(NoiseEntries, GaussianNoiseSumsTwelveGeneratorValues) {
   int16_t seed = 0, expect_seed = 0;
   int32_t sum = 0;
@@ -210,7 +266,7 @@ TEST(NoiseEntries, GaussianNoiseSumsTwelveGeneratorValues) {
 TEST(DispatchTable, EveryBuiltPrimitiveHasABuildInEverySlotAndOthersNone) {
   const int built[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
                        22, 23, 24, 27, 28, 29, 32, 33, 34, 39, 40, 41, 42, 44, 45, 46, 47, 50, 51, 52,
-                       53, 54, 56, 57, 58, 59, 71, 72, 73, 74, 75, 78, 85, 86, 87, 89, 93};
+                       53, 54, 56, 57, 58, 59, 71, 72, 73, 74, 75, 78, 82, 83, 84, 85, 86, 87, 89, 93};
   const int unused[] = {9, 10, 25, 26, 30, 35, 36, 37, 38, 48, 49, 60, 69, 76, 77, 79, 80, 81, 90, 91, 92};
   for (int index : built)
     for (int path = 0; path < 6; path++) EXPECT_NE(nullptr, G729DispatchSlot(index, path)) << index << "/" << path;
