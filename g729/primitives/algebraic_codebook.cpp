@@ -10,14 +10,18 @@ namespace {
 const int kPositions = 8;  // positions per track
 const int kStep = 5;       // track interleave
 const int kCross = 64;     // cells of one cross-correlation block
+const int kCorrelationCells = 5 * kPositions + 9 * kCross;
 
 // The correlation set: energies of each track's positions, then the
-// cross-correlations of the position pairs of two tracks.
-struct Correlations {
-  Word16 cells[616];
-  Word16 *i0i0, *i1i1, *i2i2, *i3i3, *i4i4;
-  Word16 *i0i1, *i0i2, *i0i3, *i0i4, *i1i2, *i1i3, *i1i4, *i2i3, *i2i4;
-  Correlations() {
+// cross-correlations of the position pairs of two tracks. It is formed at
+// full width (half the standard's 32-bit accumulator) and searched as the
+// upper bits (the full value shifted right by 15).
+template <typename Cell>
+struct CellSet {
+  Cell cells[kCorrelationCells];
+  Cell *i0i0, *i1i1, *i2i2, *i3i3, *i4i4;
+  Cell *i0i1, *i0i2, *i0i3, *i0i4, *i1i2, *i1i3, *i1i4, *i2i3, *i2i4;
+  CellSet() {
     i0i0 = cells;
     i1i1 = i0i0 + kPositions;
     i2i2 = i1i1 + kPositions;
@@ -33,26 +37,30 @@ struct Correlations {
     i2i3 = i1i4 + kCross;
     i2i4 = i2i3 + kCross;
   }
+  CellSet(const CellSet&) = delete;
+  CellSet& operator=(const CellSet&) = delete;
 };
+typedef CellSet<Word32> Correlations;
+typedef CellSet<Word16> SearchCells;
 
 void ChainCorrelations(const Word16* h, Correlations& c) {
   Word32 cor;
   // Energies: accumulate from the start; position p of track t gets the
   // energy of the response's tail beyond it.
-  Word16* diag[5] = {c.i4i4, c.i3i3, c.i2i2, c.i1i1, c.i0i0};
+  Word32* diag[5] = {c.i4i4, c.i3i3, c.i2i2, c.i1i1, c.i0i0};
   cor = 0;
   const Word16* p = h;
   for (int i = 0; i < kPositions; i++)
     for (int t = 0; t < 5; t++) {
       cor = LMac(cor, *p, *p);
       p++;
-      diag[t][kPositions - 1 - i] = ExtractH(cor);
+      diag[t][kPositions - 1 - i] = cor >> 1;
     }
 
   // Cross-correlations along each diagonal offset of 1 to 4 samples (and
   // their continuations 5 apart), from the last positions backwards.
   struct Lane {
-    Word16* base;
+    Word32* base;
     bool inf;  // starts one row earlier (l_fin_inf)
   };
   // For offset d, the diagonals met in order within one step of 5 samples.
@@ -73,7 +81,7 @@ void ChainCorrelations(const Word16* h, Correlations& c) {
     int l_fin_inf = l_fin_sup - 1;
     const Word16* hf = h + 1 + d;
     for (int k = 0; k < kPositions; k++) {
-      Word16* ptr[5];
+      Word32* ptr[5];
       for (int l = 0; l < per_offset[d]; l++) ptr[l] = lanes[d][l].base + (lanes[d][l].inf ? l_fin_inf : l_fin_sup);
       cor = 0;
       const Word16* h1 = h;
@@ -81,13 +89,13 @@ void ChainCorrelations(const Word16* h, Correlations& c) {
       for (int i = k + 1; i < kPositions; i++) {
         for (int l = 0; l < per_offset[d]; l++) {
           for (int m = 0; m < macs[d][l]; m++) cor = LMac(cor, *h1++, *h2++);
-          *ptr[l] = ExtractH(cor);
+          *ptr[l] = cor >> 1;
           ptr[l] -= ldec;
         }
       }
       for (int l = 0; l < tail_stores[d]; l++) {
         for (int m = 0; m < macs[d][l]; m++) cor = LMac(cor, *h1++, *h2++);
-        *ptr[l] = ExtractH(cor);
+        *ptr[l] = cor >> 1;
       }
       l_fin_sup -= kPositions;
       l_fin_inf--;
@@ -127,16 +135,16 @@ void ComputeCorrelations(const Word16* H, Correlations& c) {
   for (int d = 0; d < kSubframe; d++) prefix[0][d] = 2 * h[0] * h[d];
   for (int n = 1; n < kSubframe; n++)
     for (int d = 0; d < kSubframe - n; d++) prefix[n][d] = prefix[n - 1][d] + 2 * h[n] * h[n + d];
-  auto cell = [&](int a, int b) -> Word16 {
+  auto cell = [&](int a, int b) -> Word32 {
     int d = a > b ? a - b : b - a;
     int last = kSubframe - 1 - (a > b ? a : b);
-    return ExtractH(prefix[last][d]);
+    return prefix[last][d] >> 1;
   };
-  Word16* diag[5] = {c.i0i0, c.i1i1, c.i2i2, c.i3i3, c.i4i4};
+  Word32* diag[5] = {c.i0i0, c.i1i1, c.i2i2, c.i3i3, c.i4i4};
   for (int t = 0; t < 5; t++)
     for (int p = 0; p < kPositions; p++) diag[t][p] = cell(5 * p + t, 5 * p + t);
   struct Block {
-    Word16* cells;
+    Word32* cells;
     int t1, t2;
   };
   const Block blocks[9] = {{c.i0i1, 0, 1}, {c.i0i2, 0, 2}, {c.i0i3, 0, 3}, {c.i0i4, 0, 4}, {c.i1i2, 1, 2},
@@ -204,7 +212,10 @@ void BestPair(const Word16* dn, Word16 ps0, Word32 alp0, int track_a, int track_
   }
 }
 
-Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16* y, Word16* sign) {
+// The fast search on the backward-filtered target dn (made absolute) with
+// the cells (signs folded in); the code vector, the sign bits, the pulse
+// positions and the position index.
+Word16 Search(Word16* dn, SearchCells& c, Word16* cod, Word16* sign, int* positions) {
   Word16 sign_dn[kSubframe], sign_dn_inv[kSubframe];
   for (int i = 0; i < kSubframe; i++) {
     if (dn[i] >= 0) {
@@ -347,19 +358,10 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
   cod[ip2] = Shr(s2, 2);
   cod[ip3] = Shr(s3, 2);
 
-  for (int i = 0; i < ip0; i++) y[i] = 0;
-  if (s0 > 0)
-    for (int i = ip0, j = 0; i < kSubframe; i++, j++) y[i] = h[j];
-  else
-    for (int i = ip0, j = 0; i < kSubframe; i++, j++) y[i] = Negate(h[j]);
-  const int pos[3] = {ip1, ip2, ip3};
-  const Word16 sg[3] = {s1, s2, s3};
-  for (int n = 0; n < 3; n++) {
-    if (sg[n] > 0)
-      for (int i = pos[n], j = 0; i < kSubframe; i++, j++) y[i] = Add(y[i], h[j]);
-    else
-      for (int i = pos[n], j = 0; i < kSubframe; i++, j++) y[i] = Sub(y[i], h[j]);
-  }
+  positions[0] = ip0;
+  positions[1] = ip1;
+  positions[2] = ip2;
+  positions[3] = ip3;
 
   int sgn = 0;
   if (s0 > 0) sgn += 1;
@@ -375,6 +377,25 @@ Word16 Search(Word16* dn, Correlations& c, const Word16* h, Word16* cod, Word16*
   return (Word16)index;
 }
 
+// The filtered code vector: the response at each pulse, with its sign,
+// each sum saturated.
+void FilteredCode(const Word16* h, const int* positions, Word16 sign, Word16* y) {
+  int order[4] = {positions[0], positions[1], positions[2], positions[3]};
+  bool positive[4];
+  for (int n = 0; n < 4; n++) positive[n] = (sign >> n) & 1;
+  for (int i = 0; i < kSubframe; i++) y[i] = 0;
+  for (int n = 0; n < 4; n++) {
+    if (positive[n])
+      for (int i = order[n], j = 0; i < kSubframe; i++, j++) y[i] = Add(y[i], h[j]);
+    else
+      for (int i = order[n], j = 0; i < kSubframe; i++, j++) y[i] = Sub(y[i], h[j]);
+  }
+}
+
+void ToSearchCells(Correlations& wide, SearchCells& c) {
+  for (int i = 0; i < kCorrelationCells; i++) c.cells[i] = (Word16)(wide.cells[i] >> 15);
+}
+
 }  // namespace
 
 Word16 SearchAlgebraicCodebook(const Word16* x, Word16* h, Word16 t0, Word16 pitch_sharp, Word16* code,
@@ -382,11 +403,15 @@ Word16 SearchAlgebraicCodebook(const Word16* x, Word16* h, Word16 t0, Word16 pit
   Word16 sharp = Shl(pitch_sharp, 1);
   if (t0 < kSubframe)
     for (int i = t0; i < kSubframe; i++) h[i] = Add(h[i], Mult(h[i - t0], sharp));
-  Correlations c;
-  ComputeCorrelations(h, c);
+  Correlations wide;
+  ComputeCorrelations(h, wide);
+  SearchCells c;
+  ToSearchCells(wide, c);
   Word16 dn[kSubframe];
   BackwardFilterTarget(h, x, dn);
-  Word16 index = Search(dn, c, h, code, y, sign);
+  int positions[4];
+  Word16 index = Search(dn, c, code, sign, positions);
+  FilteredCode(h, positions, *sign, y);
   if (t0 < kSubframe)
     for (int i = t0; i < kSubframe; i++) code[i] = Add(code[i], Mult(code[i - t0], sharp));
   return index;
@@ -403,6 +428,28 @@ void DecodeAlgebraicCodebook(Word16 sign, Word16 index, Word16* cod) {
     cod[pos[j]] = (sign & 1) ? 8191 : -8192;
     sign = (Word16)(sign >> 1);
   }
+}
+
+}  // namespace g729
+
+namespace g729 {
+
+void CodebookCorrelations(const Word16* h, Word32* cells) {
+  Correlations wide;
+  ComputeCorrelations(h, wide);
+  for (int i = 0; i < kCorrelationCells; i++) cells[i] = wide.cells[i];
+}
+
+void CodebookSearch(const Word16* d, Word32* cells, Word16* code, Word16* codes) {
+  SearchCells c;
+  for (int i = 0; i < kCorrelationCells; i++) {
+    cells[i] >>= 15;
+    c.cells[i] = (Word16)cells[i];
+  }
+  Word16 dn[kSubframe];
+  for (int i = 0; i < kSubframe; i++) dn[i] = d[i];
+  int positions[4];
+  codes[1] = Search(dn, c, code, &codes[0], positions);
 }
 
 }  // namespace g729

@@ -13,6 +13,12 @@ Word16 SearchAlgebraicCodebook(const Word16* x, Word16* h, Word16 t0, Word16 sha
                                Word16* y, Word16* sign);
 
 // Builds the code vector of a position index and a sign index.
+// The search in two steps: the 616 correlation cells of the (sharpened)
+// response h at full width, then the search of the backward-filtered
+// target d over them (the cells are shifted right by 15 in place): the
+// code vector and the codes (sign bits, position index).
+void CodebookCorrelations(const Word16* h, Word32* cells);
+void CodebookSearch(const Word16* d, Word32* cells, Word16* code, Word16* codes);
 void DecodeAlgebraicCodebook(Word16 sign, Word16 index, Word16* code);
 
 }  // namespace g729

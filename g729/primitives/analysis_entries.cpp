@@ -94,9 +94,8 @@ int32_t G729LsfToLsp(const int16_t* lsf, int16_t* lsp) {
   if (!lsf || !lsp) return kNullPointer;
   int valid = 0;
   while (valid < 10 && lsf[valid] >= 0) valid++;
-  Word16 all[10];
-  LsfToLsp(lsf, all);
-  for (int i = 0; i < valid; i++) lsp[i] = all[i];
+  // A negative LSF would index the cosine table below its start.
+  LsfToLsp(lsf, lsp, valid);
   return valid < 10 ? kNegativeLsf : kDone;
 }
 
@@ -122,6 +121,20 @@ int32_t G729LsfErasureUpdate(int32_t mode, int16_t* memory, const int16_t* lsf) 
   if (mode < 0 || mode > 1) return kBadMode;
   LsfErasureUpdate(Predictor(memory), mode, lsf);
   return kDone;
+}
+
+int32_t G729SidLsfQuantize(const int16_t* lsf, int16_t* memory, int16_t* lsf_q, int16_t* code) {
+  if (!lsf || !memory || !lsf_q || !code) return kNullPointer;
+  QuantizeSidLsf(Predictor(memory), lsf, lsf_q, code);
+  return kDone;
+}
+
+int32_t G729DecodeSidLsf(const int16_t* code, int16_t* memory, int16_t* lsf) {
+  if (!code || !memory || !lsf) return kNullPointer;
+  if (code[0] < 0 || code[0] > 1) return kBadMode;
+  if (code[1] < 0 || code[1] > 31 || code[2] < 0 || code[2] > 15) return kBadRange;
+  const int limits = DecodeSidLsf(Predictor(memory), code, lsf);
+  return limits ? kLimitsBase + limits : kDone;
 }
 
 int32_t G729AutocorrRounded(const int16_t* x, int32_t n, int16_t* r, int32_t m, int32_t* norm) {

@@ -1,4 +1,5 @@
 // The generic builds of the pitch, codebook and gain primitives.
+#include "algebraic_codebook.h"
 #include "filters.h"
 #include "fixed_point.h"
 #include "g729_tables.h"
@@ -91,6 +92,18 @@ int32_t G729DecodeGains(int32_t energy, int16_t* memory, const int16_t* indices,
   if (indices && (indices[0] < 0 || indices[0] > 7 || indices[1] < 0 || indices[1] > 15)) return kBadRange;
   const Word16 sent = indices ? (Word16)(indices[0] * 16 + indices[1]) : 0;
   DecodeGainsFromEnergy(Predictor(memory), sent, LAdd(energy, energy), indices == nullptr, &gains[0], &gains[1]);
+  return kDone;
+}
+
+int32_t G729CodebookCorrelations(const int16_t* h, int32_t* cells) {
+  if (!h || !cells) return kNullPointer;
+  CodebookCorrelations(h, cells);
+  return kDone;
+}
+
+int32_t G729CodebookSearch(const int16_t* d, int32_t* cells, int16_t* code, int16_t* codes) {
+  if (!d || !cells || !code || !codes) return kNullPointer;
+  CodebookSearch(d, cells, code, codes);
   return kDone;
 }
 

@@ -193,8 +193,8 @@ void LspToLsf(const Word16* lsp, Word16* lsf) {
   }
 }
 
-void LsfToLsp(const Word16* lsf, Word16* lsp) {
-  for (int i = 0; i < kOrder; i++) {
+void LsfToLsp(const Word16* lsf, Word16* lsp, int n) {
+  for (int i = 0; i < n; i++) {
     Word16 freq = Mult(lsf[i], 20861);
     int ind = freq >> 8;
     Word16 offset = (Word16)(freq & 0xff);
@@ -261,9 +261,9 @@ void LsfErasureUpdate(LspPredictor* p, int mode, const Word16* lsf) {
   PrevUpdate(p, buf);
 }
 
-void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {
+int DecodeSidLsf(LspPredictor* p, const Word16* index, Word16* lsfq) {
   const int mode = index[0] & 1;
-  Word16 buf[kOrder], lsfq[kOrder], fg[4][10];
+  Word16 buf[kOrder], fg[4][10];
   for (int j = 0; j < kOrder; j++) buf[j] = tab::lspcb1[tab::PtrTab_1[index[1] & 31]][j];
   for (int j = 0; j < 5; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[0][index[2] & 15]][j]);
   for (int j = 5; j < kOrder; j++) buf[j] = Add(buf[j], tab::lspcb2[tab::PtrTab_2[1][index[2] & 15]][j]);
@@ -281,7 +281,12 @@ void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {
   NoisePredictor(mode, fg);
   PrevCompose(buf, lsfq, fg, p->freq_prev, tab::noise_fg_sum[mode]);
   PrevUpdate(p, buf);
-  Stability(lsfq);
+  return Stability(lsfq);
+}
+
+void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q) {
+  Word16 lsfq[kOrder];
+  DecodeSidLsf(p, index, lsfq);
   LsfToLsp(lsfq, lsp_q);
 }
 
@@ -328,8 +333,15 @@ void SearchStage(const Word16* in, int inputs, int words, int k, Distance dist, 
 }  // namespace
 
 void QuantizeSidLsp(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* index) {
-  Word16 lsf[kOrder], weight[kOrder], err[2 * kOrder];
+  Word16 lsf[kOrder], lsf_q[kOrder];
   LspToLsf(lsp, lsf);
+  QuantizeSidLsf(p, lsf, lsf_q, index);
+  LsfToLsp(lsf_q, lsp_q);
+}
+
+void QuantizeSidLsf(LspPredictor* p, const Word16* lsf_in, Word16* lsf_q, Word16* index) {
+  Word16 lsf[kOrder], weight[kOrder], err[2 * kOrder];
+  for (int i = 0; i < kOrder; i++) lsf[i] = lsf_in[i];
   // Spacing of about 100 Hz.
   if (lsf[0] < kLowLimit) lsf[0] = kLowLimit;
   for (int i = 0; i < kOrder - 1; i++)
@@ -377,7 +389,7 @@ void QuantizeSidLsp(LspPredictor* p, const Word16* lsp, Word16* lsp_q, Word16* i
   index[0] = back1[back2[0]];
   index[1] = best1[back2[0]];
   index[2] = best2[0];
-  DecodeSidLsp(p, index, lsp_q);
+  DecodeSidLsf(p, index, lsf_q);
 }
 
 }  // namespace g729

@@ -12,7 +12,8 @@ void LspPredictorReset(LspPredictor* p);
 
 // LSP (Q15 cosines) <-> LSF (Q13 radians) through the cosine table.
 void LspToLsf(const Word16* lsp, Word16* lsf);
-void LsfToLsp(const Word16* lsf, Word16* lsp);
+// The first n LSFs (non-negative, Q13) to LSPs.
+void LsfToLsp(const Word16* lsf, Word16* lsp, int n = 10);
 
 // Quantises lsp; writes the quantised LSP and the two code words
 // (mode << 7 | L1, L2 << 5 | L3); updates the predictor.
@@ -33,6 +34,11 @@ int DecodeLsf(LspPredictor* p, int mode, int l1, int l2, int l3, Word16* lsf);
 // An erased frame repeats lsf: the memory takes the residual that
 // reproduces it under predictor mode (0 or 1).
 void LsfErasureUpdate(LspPredictor* p, int mode, const Word16* lsf);
+// The silence description's LSFs (Q13) from its three indices (predictor,
+// first and second stage), limits reported as by DecodeLsf; and its
+// quantiser over LSFs, the quantised LSFs rebuilt by DecodeSidLsf.
+int DecodeSidLsf(LspPredictor* p, const Word16* index, Word16* lsf);
+void QuantizeSidLsf(LspPredictor* p, const Word16* lsf, Word16* lsf_q, Word16* index);
 void DecodeSidLsp(LspPredictor* p, const Word16* index, Word16* lsp_q);
 // Quantises the LSPs of a silence description into those three indices
 // and the quantised LSPs (as the decoder will decode them), updating the

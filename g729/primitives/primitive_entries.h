@@ -98,6 +98,9 @@ struct G729HistoryRecord {
     (lsp, memory, lsp_q, code))                                                                           \
   X(87, G729DecodeLsf, (const int16_t* code, int16_t* memory, int16_t* lsf), (code, memory, lsf))        \
   X(86, G729LsfErasureUpdate, (int32_t mode, int16_t* memory, const int16_t* lsf), (mode, memory, lsf))  \
+  X(55, G729SidLsfQuantize, (const int16_t* lsf, int16_t* memory, int16_t* lsf_q, int16_t* code),         \
+    (lsf, memory, lsf_q, code))                                                                           \
+  X(88, G729DecodeSidLsf, (const int16_t* code, int16_t* memory, int16_t* lsf), (code, memory, lsf))     \
   X(58, G729AutocorrRounded, (const int16_t* x, int32_t n, int16_t* r, int32_t m, int32_t* norm),        \
     (x, n, r, m, norm))                                                                                   \
   X(74, G729OpenLoopPitchSearch, (const int16_t* wsp, int16_t* t), (wsp, t))                             \
@@ -113,6 +116,9 @@ struct G729HistoryRecord {
     (x, y, code, z, memory, gains, indices, taming))                                                      \
   X(85, G729DecodeGains, (int32_t energy, int16_t* memory, const int16_t* indices, int16_t* gains),       \
     (energy, memory, indices, gains))                                                                     \
+  X(31, G729CodebookCorrelations, (const int16_t* h, int32_t* cells), (h, cells))                        \
+  X(70, G729CodebookSearch, (const int16_t* d, int32_t* cells, int16_t* code, int16_t* codes),            \
+    (d, cells, code, codes))                                                                              \
   X(84, G729PitchPostfilter, (int16_t t, const int16_t* speech, const int16_t* ap3, int16_t* residual,    \
                               int16_t* out),                                                              \
     (t, speech, ap3, residual, out))                                                                      \
@@ -129,6 +135,9 @@ struct G729HistoryRecord {
 // positions in the first (0..7) and second (0..15) codebook, the decoder's
 // = the transmitted 3-bit and 4-bit fields; gains = pitch (Q14), code
 // (Q1). The gain decoder's energy is the code vector's sum of squares.
+// Silence-description LSF code record = predictor (0..1), first stage
+// (0..31), second stage (0..15).
+// Codebook: 616 correlation cells; codes = sign bits, position index.
 // Postfilter: speech with 10 samples of history before it; residual buffer
 // = 154 past residual samples then the subframe's; the tilt's signal has
 // its memory (the previous last sample) just before it, and its 22

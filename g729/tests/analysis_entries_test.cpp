@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "algebraic_codebook.h"
 #include "g729_tables.h"
 #include "linear_prediction.h"
 #include "primitive_entries.h"
@@ -240,6 +241,19 @@ TEST(AnalysisEntries, TheQuantisedLspsAreWhatTheDecoderRebuildsFromTheCode) {
     ASSERT_EQ(0, G729LspToLpc(lsp_q, a_q));
     EXPECT_EQ(4096, a_q[0]);
   }
+  // A silence description over the same memories: the encoder's quantised
+  // LSFs are the decoder's.
+  int16_t sid_lsf[10], sid_q[10], sid_code[3], sid_decoded[10];
+  for (int i = 0; i < 10; i++) sid_lsf[i] = (int16_t)(1500 + 2400 * i);
+  ASSERT_EQ(0, G729SidLsfQuantize(sid_lsf, enc_memory.data(), sid_q, sid_code));
+  const int32_t sid_status = G729DecodeSidLsf(sid_code, dec_memory.data(), sid_decoded);
+  EXPECT_TRUE(sid_status == 0 || (sid_status >= 13 && sid_status <= 15)) << sid_status;
+  EXPECT_EQ(0, memcmp(sid_q, sid_decoded, sizeof sid_q));
+  EXPECT_EQ(enc_memory, dec_memory);
+  for (int i = 0; i < 10; i++) EXPECT_LT(std::abs(sid_q[i] - sid_lsf[i]), 1200) << i;
+  const int16_t bad_sid[3] = {0, 32, 0};
+  EXPECT_EQ(-7, G729DecodeSidLsf(bad_sid, dec_memory.data(), sid_decoded));
+
   // An erasure repeats the LSFs and moves both memories alike.
   int16_t lsf[10];
   for (int i = 0; i < 10; i++) lsf[i] = (int16_t)(2000 + 2300 * i);
@@ -306,6 +320,40 @@ TEST(PitchEntries, PitchGainIsBoundedAndZeroForOpposedSignals) {
     for (int i = 0; i < 40; i++) x[i] = (int16_t)-y[i];
     ASSERT_EQ(0, G729PitchGain(x.data(), c, v.data(), y.data(), &gain));
     EXPECT_EQ(0, gain);
+  }
+}
+
+TEST(CodebookEntries, TheSearchPlacesFourPulsesOnFourTracksAsTheEncoderDoes) {
+  for (unsigned seed = 0; seed < 24; seed++) {
+    std::vector<int16_t> h = Noise(40, 1500, 200 + seed), x = Noise(40, 3000 + 400 * seed, 300 + seed);
+    h[0] = 4096;
+    for (int i = 1; i < 40; i++) h[i] = (int16_t)(h[i] * (40 - i) / 40);
+    std::vector<int32_t> cells(616);
+    int16_t d[40], code[40], codes[2];
+    ASSERT_EQ(0, G729BackwardFilterTarget(h.data(), x.data(), 40, d));
+    ASSERT_EQ(0, G729CodebookCorrelations(h.data(), cells.data()));
+    ASSERT_EQ(0, G729CodebookSearch(d, cells.data(), code, codes));
+    for (int32_t cell : cells) ASSERT_TRUE(cell >= -32768 && cell <= 32767) << "cells are consumed (shifted)";
+
+    bool track_used[5] = {false};
+    int pulses = 0;
+    for (int i = 0; i < 40; i++) {
+      if (!code[i]) continue;
+      pulses++;
+      EXPECT_TRUE(code[i] == 8191 || code[i] == -8192) << code[i];
+      track_used[i % 5] = true;
+    }
+    EXPECT_EQ(4, pulses) << seed;
+    EXPECT_TRUE(track_used[0] && track_used[1] && track_used[2] && (track_used[3] != track_used[4])) << seed;
+
+    // The encoder's one-call search on the same response and target.
+    std::vector<int16_t> h_codec = h, code_codec(40), y(40);
+    int16_t sign = 0;
+    const int16_t index = g729::SearchAlgebraicCodebook(x.data(), h_codec.data(), 60, 3277, code_codec.data(),
+                                                        y.data(), &sign);
+    EXPECT_EQ(code_codec, std::vector<int16_t>(code, code + 40)) << seed;
+    EXPECT_EQ(sign, codes[0]) << seed;
+    EXPECT_EQ(index, codes[1]) << seed;
   }
 }
 
