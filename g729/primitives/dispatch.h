@@ -20,6 +20,10 @@ struct Kernels {
   // Fractional-delay interpolation of the adaptive codebook where no sum can
   // saturate: out[j] = round(2 sum over i of x[j-i] c1[3i] + x[j+1+i] c2[3i]).
   void (*interpolate)(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
+  // The LSP quantiser's first-stage pre-selection: the first of the 128
+  // code words nearest rbuf (10 values), distances being the sums of
+  // squared saturated differences, doubled and clamped to 31 bits.
+  int (*preselect)(const Word16* rbuf);
 };
 
 const Kernels& GetKernels();
@@ -37,6 +41,11 @@ static inline Word32 BoundedDot(const Word16* x, const Word16* y, int n) {
 bool GenericSynthesis(const Word16* a, const Word16* x, Word16* yy, int n);
 void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n);
 void GenericInterpolate(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
+
+int GenericPreselect(const Word16* rbuf);
+// The first-stage code book column by column (10 rows of 128 values), for
+// the builds that compare several code words at once.
+const Word16* FirstStageColumns();
 
 // Builds of the kernels: generic, SSE2 (paths 1 to 4, and 5 without AVX2)
 // and AVX2 (path 5).

@@ -1,6 +1,7 @@
 // The generic build of the hot primitives: plain C++ in the standard's
 // saturating arithmetic. The other builds must give the same results.
 #include "dispatch.h"
+#include "g729_tables.h"
 
 namespace g729 {
 
@@ -80,7 +81,42 @@ void GenericInterpolate(const Word16* x0, const Word16* c1, const Word16* c2, Wo
   }
 }
 
+// The distances are sums of non-negative terms, so the standard's
+// saturating accumulation equals the exact sum clamped once, and a code
+// word whose partial sum already reaches the best distance cannot win
+// (only a strictly smaller distance replaces the best): its sum is cut short.
+int GenericPreselect(const Word16* rbuf) {
+  int cand = 0;
+  int64_t dmin = kMax32;
+  for (int i = 0; i < 128; i++) {
+    int64_t sum = 0;
+    int j = 0;
+    for (; j < 10; j++) {
+      int32_t t = Sat16((int32_t)rbuf[j] - tab::lspcb1[i][j]);
+      sum += t * t;
+      if (2 * sum >= dmin) break;
+    }
+    if (j == 10) {
+      dmin = Sat32(2 * sum);
+      cand = i;
+    }
+  }
+  return cand;
+}
+
+const Word16* FirstStageColumns() {
+  struct Columns {
+    Word16 v[10 * 128];
+    Columns() {
+      for (int j = 0; j < 10; j++)
+        for (int i = 0; i < 128; i++) v[j * 128 + i] = tab::lspcb1[i][j];
+    }
+  };
+  static const Columns columns;
+  return columns.v;
+}
+
 const Kernels kGenericKernels = {GenericSynthesis, GenericResidual, DotGeneric, EnergyGeneric,
-                                 GenericInterpolate};
+                                 GenericInterpolate, GenericPreselect};
 
 }  // namespace g729

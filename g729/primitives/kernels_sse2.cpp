@@ -96,8 +96,36 @@ G729_SSE2 void InterpolateSse2(const Word16* x0, const Word16* c1, const Word16*
   }
 }
 
+// Eight code words at a time, one lane each. A lane holds its distance less
+// 2^30, kept at most 0: distances of 2^30 and more double past 31 bits and
+// all clamp to the same value, so the lanes order the code words exactly
+// as the clamped distances do, and no lane can overflow.
+G729_SSE2 int PreselectSse2(const Word16* rbuf) {
+  const Word16* columns = FirstStageColumns();
+  alignas(16) int32_t keys[128];
+  const __m128i zero = _mm_setzero_si128();
+  for (int g = 0; g < 128; g += 8) {
+    __m128i lo = _mm_set1_epi32(-(1 << 30)), hi = lo;
+    for (int j = 0; j < 10; j++) {
+      __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * 128 + g));
+      __m128i t = _mm_subs_epi16(_mm_set1_epi16(rbuf[j]), c);
+      __m128i tl = _mm_unpacklo_epi16(t, zero), th = _mm_unpackhi_epi16(t, zero);
+      lo = _mm_add_epi32(lo, _mm_madd_epi16(tl, tl));
+      hi = _mm_add_epi32(hi, _mm_madd_epi16(th, th));
+      lo = _mm_andnot_si128(_mm_cmpgt_epi32(lo, zero), lo);
+      hi = _mm_andnot_si128(_mm_cmpgt_epi32(hi, zero), hi);
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(keys + g), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(keys + g + 4), hi);
+  }
+  int best = 0;
+  for (int i = 1; i < 128; i++)
+    if (keys[i] < keys[best]) best = i;
+  return best;
+}
+
 }  // namespace
 
-const Kernels kSse2Kernels = {GenericSynthesis, ResidualSse2, DotSse2, EnergySse2, InterpolateSse2};
+const Kernels kSse2Kernels = {GenericSynthesis, ResidualSse2, DotSse2, EnergySse2, InterpolateSse2, PreselectSse2};
 
 }  // namespace g729

@@ -1,5 +1,6 @@
 // The LSP quantiser and decoder (see lsp_quantizer.h).
 #include "lsp_quantizer.h"
+#include "dispatch.h"
 #include "filters.h"
 #include "g729_tables.h"
 
@@ -115,29 +116,12 @@ void Weights(const Word16* flsp, Word16* wegt) {
   for (int i = 0; i < kOrder; i++) wegt[i] = Shl(wegt[i], sft);
 }
 
-// The distances below are sums of non-negative terms, so the standard's
-// saturating accumulation equals the exact sum clamped once, and a
-// candidate whose partial sum already reaches the best distance cannot win
-// (only a strictly smaller distance replaces the best): its sum is cut short.
-int PreSelect(const Word16* rbuf) {
-  int cand = 0;
-  int64_t dmin = kMax32;
-  for (int i = 0; i < 128; i++) {
-    int64_t sum = 0;
-    int j = 0;
-    for (; j < kOrder; j++) {
-      int32_t t = Sat16((int32_t)rbuf[j] - tab::lspcb1[i][j]);
-      sum += t * t;
-      if (2 * sum >= dmin) break;
-    }
-    if (j == kOrder) {
-      dmin = Sat32(2 * sum);
-      cand = i;
-    }
-  }
-  return cand;
-}
+// The first stage's pre-selection, one of the vector-built kernels.
+int PreSelect(const Word16* rbuf) { return GetKernels().preselect(rbuf); }
 
+// As in the pre-selection, the distances are sums of non-negative terms: the
+// standard's saturating accumulation equals the exact sum clamped once, and
+// a candidate whose partial sum reaches the best distance is cut short.
 int SelectSecond(const Word16* rbuf, const Word16* cb1, const Word16* wegt, int from, int to) {
   Word16 buf[kOrder];
   for (int j = from; j < to; j++) buf[j] = Sub(rbuf[j], cb1[j]);

@@ -3,11 +3,13 @@
 // with the generic build on every input, extreme ones included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "dispatch.h"
+#include "g729_tables.h"
 #include "g729/g729.h"
 
 using namespace g729;
@@ -113,6 +115,30 @@ TEST(VectorBuilds, DotProductsAndEnergiesAreExactForEveryInput) {
         ASSERT_EQ(kGenericKernels.dot(x.data(), y.data(), n), k->dot(x.data(), y.data(), n)) << a << " " << n;
         ASSERT_EQ(kGenericKernels.energy(x.data(), n), k->energy(x.data(), n)) << a << " " << n;
       }
+  }
+}
+
+TEST(VectorBuilds, PreselectionFindsTheGenericBuildsCodeWord) {
+  std::mt19937 rng(21);
+  std::vector<std::vector<int16_t>> targets;
+  for (int16_t level : {(int16_t)32767, (int16_t)-32768, (int16_t)0})  // all distances clamped, or none
+    targets.push_back(std::vector<int16_t>(10, level));
+  for (int k = 0; k < 300; k++) {
+    // Near code words (small distances, ties possible), anywhere, and at full scale.
+    const int spread = k % 3 == 0 ? 40 : (k % 3 == 1 ? 4000 : 32768);
+    std::vector<int16_t> t(10);
+    for (int j = 0; j < 10; j++) {
+      int v = (k % 3 == 0 ? g729::tab::lspcb1[rng() % 128][j] : 0) + (int)(rng() % (2 * spread)) - spread;
+      t[j] = (int16_t)std::max(-32768, std::min(32767, v));
+    }
+    targets.push_back(t);
+  }
+  for (int i = 0; i < 128; i += 17)  // exactly on a code word
+    targets.push_back(std::vector<int16_t>(g729::tab::lspcb1[i], g729::tab::lspcb1[i] + 10));
+  for (const Kernels* k : Builds) {
+    if (k == &kAvx2Kernels && !HaveAvx2()) continue;
+    for (size_t n = 0; n < targets.size(); n++)
+      ASSERT_EQ(kGenericKernels.preselect(targets[n].data()), k->preselect(targets[n].data())) << n;
   }
 }
 
