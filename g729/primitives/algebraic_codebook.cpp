@@ -227,35 +227,28 @@ Word16 Search(Word16* dn, SearchCells& c, Word16* cod, Word16* sign, int* positi
       dn[i] = Negate(dn[i]);
     }
   }
-  // Fold the signs into the cross-correlations.
+  // Fold the signs into the cross-correlations: each row of a block (one
+  // position of its first track) is multiplied by the signs of the second
+  // track's positions, negated when the row's own sign is negative.
   {
-    Word16 *p0 = c.i0i1, *p1 = c.i0i2, *p2 = c.i0i3, *p3 = c.i0i4;
-    for (int i0 = 0; i0 < kSubframe; i0 += kStep) {
-      const Word16* ps = sign_dn[i0] < 0 ? sign_dn_inv : sign_dn;
-      for (int i1 = 1; i1 < kSubframe; i1 += kStep) {
-        *p0 = Mult(*p0, ps[i1]); p0++;
-        *p1 = Mult(*p1, ps[i1 + 1]); p1++;
-        *p2 = Mult(*p2, ps[i1 + 2]); p2++;
-        *p3 = Mult(*p3, ps[i1 + 3]); p3++;
+    Word16 signs[5][kPositions], inverse[5][kPositions];
+    for (int t = 0; t < 5; t++)
+      for (int k = 0; k < kPositions; k++) {
+        signs[t][k] = sign_dn[t + kStep * k];
+        inverse[t][k] = sign_dn_inv[t + kStep * k];
       }
-    }
-    p0 = c.i1i2; p1 = c.i1i3; p2 = c.i1i4;
-    for (int i1 = 1; i1 < kSubframe; i1 += kStep) {
-      const Word16* ps = sign_dn[i1] < 0 ? sign_dn_inv : sign_dn;
-      for (int i2 = 2; i2 < kSubframe; i2 += kStep) {
-        *p0 = Mult(*p0, ps[i2]); p0++;
-        *p1 = Mult(*p1, ps[i2 + 1]); p1++;
-        *p2 = Mult(*p2, ps[i2 + 2]); p2++;
+    struct Block {
+      Word16* cells;
+      int t1, t2;
+    };
+    const Block blocks[9] = {{c.i0i1, 0, 1}, {c.i0i2, 0, 2}, {c.i0i3, 0, 3}, {c.i0i4, 0, 4}, {c.i1i2, 1, 2},
+                             {c.i1i3, 1, 3}, {c.i1i4, 1, 4}, {c.i2i3, 2, 3}, {c.i2i4, 2, 4}};
+    for (const Block& b : blocks)
+      for (int r = 0; r < kPositions; r++) {
+        const Word16* s = sign_dn[b.t1 + kStep * r] < 0 ? inverse[b.t2] : signs[b.t2];
+        Word16* row = b.cells + r * kPositions;
+        for (int k = 0; k < kPositions; k++) row[k] = Mult(row[k], s[k]);
       }
-    }
-    p0 = c.i2i3; p1 = c.i2i4;
-    for (int i2 = 2; i2 < kSubframe; i2 += kStep) {
-      const Word16* ps = sign_dn[i2] < 0 ? sign_dn_inv : sign_dn;
-      for (int i3 = 3; i3 < kSubframe; i3 += kStep) {
-        *p0 = Mult(*p0, ps[i3]); p0++;
-        *p1 = Mult(*p1, ps[i3 + 1]); p1++;
-      }
-    }
   }
 
   Word16 psk = -1, alpk = 1;
