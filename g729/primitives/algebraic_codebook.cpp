@@ -116,6 +116,30 @@ void ScaleResponse(const Word16* H, Word16* h) {
   }
 }
 
+// Where each cell of the set lies in the prefix table below (row: the
+// last sample the sum reaches, column: the distance of the two positions).
+const uint16_t* CellPlaces() {
+  struct Places {
+    uint16_t at[kCorrelationCells];
+    Places() {
+      auto place = [](int a, int b) {
+        const int d = a > b ? a - b : b - a;
+        const int last = kSubframe - 1 - (a > b ? a : b);
+        return (uint16_t)(last * kSubframe + d);
+      };
+      int n = 0;
+      for (int t = 0; t < 5; t++)
+        for (int p = 0; p < kPositions; p++) at[n++] = place(5 * p + t, 5 * p + t);
+      const int pairs[9][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2}, {1, 3}, {1, 4}, {2, 3}, {2, 4}};
+      for (const auto& pair : pairs)
+        for (int p1 = 0; p1 < kPositions; p1++)
+          for (int p2 = 0; p2 < kPositions; p2++) at[n++] = place(5 * p1 + pair[0], 5 * p2 + pair[1]);
+    }
+  };
+  static const Places places;
+  return places.at;
+}
+
 // Cell of positions a and b: the correlation of the response with itself
 // shifted by |a - b|, over the samples that remain after the later one.
 // The standard forms each diagonal as one running multiply-accumulate from
@@ -135,24 +159,9 @@ void ComputeCorrelations(const Word16* H, Correlations& c) {
   for (int d = 0; d < kSubframe; d++) prefix[0][d] = 2 * h[0] * h[d];
   for (int n = 1; n < kSubframe; n++)
     for (int d = 0; d < kSubframe - n; d++) prefix[n][d] = prefix[n - 1][d] + 2 * h[n] * h[n + d];
-  auto cell = [&](int a, int b) -> Word32 {
-    int d = a > b ? a - b : b - a;
-    int last = kSubframe - 1 - (a > b ? a : b);
-    return prefix[last][d] >> 1;
-  };
-  Word32* diag[5] = {c.i0i0, c.i1i1, c.i2i2, c.i3i3, c.i4i4};
-  for (int t = 0; t < 5; t++)
-    for (int p = 0; p < kPositions; p++) diag[t][p] = cell(5 * p + t, 5 * p + t);
-  struct Block {
-    Word32* cells;
-    int t1, t2;
-  };
-  const Block blocks[9] = {{c.i0i1, 0, 1}, {c.i0i2, 0, 2}, {c.i0i3, 0, 3}, {c.i0i4, 0, 4}, {c.i1i2, 1, 2},
-                           {c.i1i3, 1, 3}, {c.i1i4, 1, 4}, {c.i2i3, 2, 3}, {c.i2i4, 2, 4}};
-  for (int b = 0; b < 9; b++)
-    for (int p1 = 0; p1 < kPositions; p1++)
-      for (int p2 = 0; p2 < kPositions; p2++)
-        blocks[b].cells[p1 * kPositions + p2] = cell(5 * p1 + blocks[b].t1, 5 * p2 + blocks[b].t2);
+  const uint16_t* where = CellPlaces();
+  const Word32* flat = &prefix[0][0];
+  for (int i = 0; i < kCorrelationCells; i++) c.cells[i] = flat[where[i]] >> 1;
 }
 
 const Word16 k1_2 = 16384, k1_4 = 8192, k1_8 = 4096, k1_16 = 2048;
