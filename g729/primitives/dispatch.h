@@ -43,6 +43,13 @@ void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n);
 void GenericInterpolate(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
 
 int GenericPreselect(const Word16* rbuf);
+// The index of the first smallest of n keys.
+static inline int FirstSmallest(const int32_t* keys, int n) {
+  int best = 0;
+  for (int i = 1; i < n; i++)
+    if (keys[i] < keys[best]) best = i;
+  return best;
+}
 // The first-stage code book column by column (10 rows of 128 values), for
 // the builds that compare several code words at once.
 const Word16* FirstStageColumns();

@@ -114,10 +114,7 @@ G729_AVX2 int PreselectAvx2(const Word16* rbuf) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(keys + g), lo);
     _mm256_store_si256(reinterpret_cast<__m256i*>(keys + g + 8), hi);
   }
-  int best = 0;
-  for (int i = 1; i < 128; i++)
-    if (keys[i] < keys[best]) best = i;
-  return best;
+  return FirstSmallest(keys, 128);
 }
 
 }  // namespace

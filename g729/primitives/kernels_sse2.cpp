@@ -118,10 +118,7 @@ G729_SSE2 int PreselectSse2(const Word16* rbuf) {
     _mm_store_si128(reinterpret_cast<__m128i*>(keys + g), lo);
     _mm_store_si128(reinterpret_cast<__m128i*>(keys + g + 4), hi);
   }
-  int best = 0;
-  for (int i = 1; i < 128; i++)
-    if (keys[i] < keys[best]) best = i;
-  return best;
+  return FirstSmallest(keys, 128);
 }
 
 }  // namespace
