@@ -39,12 +39,11 @@ int DeviceIndex(TestEngine& e, bool recording, const char* part, std::string* id
 struct Layer {
   const char* name;
   webrtc::AudioLayers layer;
-  int port;  // first of the loopback ports its call uses
 };
 
 const Layer kLayers[] = {
-    {"Wave", webrtc::kAudioWindowsWave, 20500},
-    {"CoreAudio", webrtc::kAudioWindowsCore, 20540},
+    {"Wave", webrtc::kAudioWindowsWave},
+    {"CoreAudio", webrtc::kAudioWindowsCore},
 };
 
 class Devices : public testing::TestWithParam<Layer> {};
@@ -116,39 +115,65 @@ struct Listener {
   int channel = -1;
 };
 
-TEST_P(Devices, WhatOneEnginePlaysOnASinkAnotherRecordsFromItsMonitor) {
-  const Layer& layer = GetParam();
-  TestEngine sender, player(layer.layer);
-  ASSERT_EQ(0, player.initResult);
-  const int sink = DeviceIndex(player, false, "nullB");
-  ASSERT_GE(sink, 0);
-  ASSERT_EQ(0, player.hardware->SetPlayoutDevice(sink));
-  voicetest::UdpPeer sinkhole(layer.port + 30);
-  Listener listener(layer.layer, layer.port + 30);
-  const int monitor = DeviceIndex(listener.engine, true, "nullB");
-  ASSERT_GE(monitor, 0);
+// A route from one engine's playout on a sink to another's recording of the
+// sink's monitor, each on a layer of its own.
+struct Route {
+  const char* name;
+  webrtc::AudioLayers playerLayer, listenerLayer;
+  const char* sink;
+  int port;  // first of the loopback ports its call uses
+};
 
-  // The player receives a 1 kHz tone in a call and plays it out.
-  const webrtc::CodecInst pcmu = voicetest::FindCodec(sender, "PCMU");
-  voicetest::CallLeg from(sender, layer.port, layer.port + 10, pcmu, voicetest::Tone(1000, 12000));
-  voicetest::CallLeg to(player, layer.port + 10, layer.port, pcmu, voicetest::Tone(0, 0));
-  ASSERT_TRUE(from.Start() && to.Start());
-  ASSERT_TRUE(listener.Start(monitor, webrtc::kStereoBoth));
-
-  ASSERT_TRUE(voicetest::WaitFor([&] { return listener.Loud(); }, 15000));
-  Sleep(1200);  // a whole second of the tone after its onset
-  // The last second in tenths: mostly the tone (a device underrun of a
-  // loaded machine may break a few).
-  const std::vector<int16_t> x = listener.capture.Heard();
-  ASSERT_GT(x.size(), 16000u);
-  int clean = 0;
-  for (size_t w = 0; w < 10; ++w) {
-    const int16_t* tenth = x.data() + x.size() - (10 - w) * 1600;
-    if (voicetest::EnergyShareAt(tenth, 1600, 1000, 16000) > 0.9 && voicetest::Rms(tenth, 1600) > 5000) ++clean;
+// Both routes run at once, each layer playing into the other's recording.
+TEST(DeviceRoutes, WhatOneEnginePlaysOnASinkAnotherRecordsFromItsMonitor) {
+  const Route routes[] = {
+      {"wave playout to Core Audio recording", webrtc::kAudioWindowsWave, webrtc::kAudioWindowsCore, "nullB", 20500},
+      {"Core Audio playout to wave recording", webrtc::kAudioWindowsCore, webrtc::kAudioWindowsWave, "nullA", 20540},
+  };
+  struct Running {
+    std::unique_ptr<TestEngine> sender, player;
+    std::unique_ptr<voicetest::UdpPeer> sinkhole;
+    std::unique_ptr<Listener> listener;
+    std::unique_ptr<voicetest::CallLeg> from, to;
+  } running[2];
+  for (int i = 0; i < 2; ++i) {
+    const Route& route = routes[i];
+    SCOPED_TRACE(route.name);
+    Running& r = running[i];
+    r.sender.reset(new TestEngine());
+    r.player.reset(new TestEngine(route.playerLayer));
+    ASSERT_EQ(0, r.player->initResult);
+    const int sink = DeviceIndex(*r.player, false, route.sink);
+    ASSERT_GE(sink, 0);
+    ASSERT_EQ(0, r.player->hardware->SetPlayoutDevice(sink));
+    r.sinkhole.reset(new voicetest::UdpPeer(route.port + 30));
+    r.listener.reset(new Listener(route.listenerLayer, route.port + 30));
+    const int monitor = DeviceIndex(r.listener->engine, true, route.sink);
+    ASSERT_GE(monitor, 0);
+    // The player receives a 1 kHz tone in a call and plays it out.
+    const webrtc::CodecInst pcmu = voicetest::FindCodec(*r.sender, "PCMU");
+    r.from.reset(new voicetest::CallLeg(*r.sender, route.port, route.port + 10, pcmu, voicetest::Tone(1000, 12000)));
+    r.to.reset(new voicetest::CallLeg(*r.player, route.port + 10, route.port, pcmu, voicetest::Tone(0, 0)));
+    ASSERT_TRUE(r.from->Start() && r.to->Start());
+    ASSERT_TRUE(r.listener->Start(monitor, webrtc::kStereoBoth));
   }
-  EXPECT_GE(clean, 7);
-  std::printf("[ figures  ] %s: captured from the monitor: rms %.0f, the tone clean in %d of 10 tenths\n",
-              layer.name, voicetest::Rms(x.data() + x.size() - 16000, 16000), clean);
+  for (Running& r : running) ASSERT_TRUE(voicetest::WaitFor([&] { return r.listener->Loud(); }, 15000));
+  Sleep(1200);  // a whole second of the tone after its onset
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(routes[i].name);
+    // The last second in tenths: mostly the tone (a device underrun of a
+    // loaded machine may break a few).
+    const std::vector<int16_t> x = running[i].listener->capture.Heard();
+    ASSERT_GT(x.size(), 16000u);
+    int clean = 0;
+    for (size_t w = 0; w < 10; ++w) {
+      const int16_t* tenth = x.data() + x.size() - (10 - w) * 1600;
+      if (voicetest::EnergyShareAt(tenth, 1600, 1000, 16000) > 0.9 && voicetest::Rms(tenth, 1600) > 5000) ++clean;
+    }
+    EXPECT_GE(clean, 7);
+    std::printf("[ figures  ] %s: rms %.0f, the tone clean in %d of 10 tenths\n", routes[i].name,
+                voicetest::Rms(x.data() + x.size() - 16000, 16000), clean);
+  }
 }
 
 // Plays a stereo signal on a sink through waveOut, looped until stopped:
