@@ -1,13 +1,16 @@
-// Capture and playout through waveIn and waveOut: 10-ms mono blocks at the
-// device rate, each direction on a thread of its own.
+// Capture and playout through an audio layer of the platform: 10-ms mono
+// blocks at the engine's device rate, each direction on a thread of its own.
+// The wave layer (waveIn/waveOut) and the Core Audio layer (MMDevice
+// endpoints with IAudioClient) serve the same interface; device indexes are
+// the layer's own (wave device numbers, or positions in the enumeration of
+// active endpoints), -1 the system's default device.
 #pragma once
 
-#include <windows.h>
-#include <mmsystem.h>
-
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "voiceengine/types.h"
 
 namespace voe {
 
@@ -24,44 +27,26 @@ class AudioSink {
 
 class AudioDevice {
  public:
-  explicit AudioDevice(AudioSink* sink) : sink_(sink) {}
-  ~AudioDevice();
-  AudioDevice(const AudioDevice&) = delete;
-  AudioDevice& operator=(const AudioDevice&) = delete;
+  virtual ~AudioDevice() {}
 
-  // Device index -1 is the system's default device. False when the device
-  // cannot be opened.
-  bool StartCapture(int device);
-  void StopCapture();
-  bool capturing() const { return captureThread_ != nullptr; }
-  bool StartPlayout(int device);
-  void StopPlayout();
-  bool playing() const { return playoutThread_ != nullptr; }
+  // False when the device cannot be opened. A stereo capture device gives
+  // its left, its right or the mean of both channels, as `pick` says.
+  virtual bool StartCapture(int device, webrtc::StereoChannel pick) = 0;
+  virtual void StopCapture() = 0;
+  virtual bool capturing() const = 0;
+  virtual bool StartPlayout(int device) = 0;
+  virtual void StopPlayout() = 0;
+  virtual bool playing() const = 0;
 
-  static int CaptureDeviceCount();
-  static int PlayoutDeviceCount();
-  // UTF-8 name and endpoint identifier (empty when the driver has none).
-  static bool CaptureDeviceName(int device, char name[128], char guid[128]);
-  static bool PlayoutDeviceName(int device, char name[128], char guid[128]);
-
- private:
-  static constexpr int kCaptureBuffers = 10;
-  static constexpr int kPlayoutBuffers = 6;  // 60 ms queued
-  static DWORD WINAPI CaptureMain(void* self);
-  static DWORD WINAPI PlayoutMain(void* self);
-  void CaptureLoop();
-  void PlayoutLoop();
-
-  AudioSink* sink_;
-  HWAVEIN waveIn_ = nullptr;
-  HWAVEOUT waveOut_ = nullptr;
-  HANDLE captureEvent_ = nullptr, playoutEvent_ = nullptr;
-  HANDLE captureThread_ = nullptr, playoutThread_ = nullptr;
-  std::atomic<bool> stopCapture_{false}, stopPlayout_{false};
-  WAVEHDR captureHeaders_[kCaptureBuffers] = {};
-  WAVEHDR playoutHeaders_[kPlayoutBuffers] = {};
-  int16_t captureData_[kCaptureBuffers][kDeviceBlock] = {};
-  int16_t playoutData_[kPlayoutBuffers][kDeviceBlock] = {};
+  virtual int CaptureDeviceCount() = 0;
+  virtual int PlayoutDeviceCount() = 0;
+  // UTF-8 name and endpoint identifier (empty when the layer has none).
+  virtual bool CaptureDeviceName(int device, char name[128], char guid[128]) = 0;
+  virtual bool PlayoutDeviceName(int device, char name[128], char guid[128]) = 0;
 };
+
+// Null when out of memory.
+std::unique_ptr<AudioDevice> MakeWaveAudioDevice(AudioSink* sink);
+std::unique_ptr<AudioDevice> MakeCoreAudioDevice(AudioSink* sink);
 
 }  // namespace voe

@@ -224,6 +224,8 @@ int Channel::StopSend() {
   {
     Locked locked(lock_);
     if (!sending_) return 0;
+    // The peer learns that this source has left (RFC 3550 6.3.7).
+    SendRtcpBye();
     sending_ = false;
     eventActive_ = false;
     eventCount_ = 0;

@@ -106,6 +106,9 @@ class Channel {
   void OnRtcp(const uint8_t* data, size_t size);
   void OnTelephoneEvent(const RtpHeader& header, const uint8_t* payload, size_t size);
   void MaybeSendRtcp(uint32_t nowMs);
+  // A report, with a BYE for this source when `bye` (under lock_).
+  void SendRtcp(uint32_t nowMs, bool bye);
+  void SendRtcpBye();
   void SendPacket(uint8_t payloadType, bool marker, uint32_t timestamp, const uint8_t* payload, size_t size);
   void SendFrame();
   bool SendEventPacket();

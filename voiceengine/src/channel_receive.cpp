@@ -105,6 +105,17 @@ void Channel::OnRtcp(const uint8_t* data, size_t size) {
     lastSrMiddle_ = (info.senderInfo.ntpSeconds << 16) | (info.senderInfo.ntpFraction >> 16);
     lastSrArrivalMs_ = now ? now : 1;
   }
+  for (int i = 0; i < info.byeCount; ++i) {
+    if (!haveRemoteSsrc_ || info.byeSsrcs[i] != remoteSsrc_) continue;
+    // The source has left: nothing more is reported on it, and what its
+    // reports told no longer holds. Its statistics stay readable.
+    Trace(webrtc::kTraceStateInfo, "channel %d: RTCP BYE from SSRC %u", id_, info.byeSsrcs[i]);
+    haveRemoteSsrc_ = false;
+    haveRemoteBlock_ = false;
+    lastSrArrivalMs_ = 0;
+    rttMs_ = -1;
+    return;
+  }
   for (int i = 0; i < info.blockCount; ++i) {
     const RtcpReportBlock& block = info.blocks[i];
     if (block.ssrc != ssrc_) continue;

@@ -124,6 +124,16 @@ void Channel::MaybeSendRtcp(uint32_t nowMs) {
   LARGE_INTEGER counter;
   QueryPerformanceCounter(&counter);
   nextRtcpMs_ = nowMs + 2500 + static_cast<uint32_t>(counter.QuadPart % 5000);
+  SendRtcp(nowMs, false);
+}
+
+void Channel::SendRtcpBye() {
+  // Only a source that sent something has anyone to say goodbye to.
+  if (!destinationSet_ || !rtcp_.open() || !packetsSent_) return;
+  SendRtcp(NowMs(), true);
+}
+
+void Channel::SendRtcp(uint32_t nowMs, bool bye) {
   RtcpSenderInfo sender;
   const bool isSender = sending_ && packetsSent_ > 0;
   if (isSender) {
@@ -145,12 +155,17 @@ void Channel::MaybeSendRtcp(uint32_t nowMs) {
       block.delaySinceLastSr = static_cast<uint32_t>((static_cast<uint64_t>(nowMs - lastSrArrivalMs_) << 16) / 1000);
     }
   }
-  if (!isSender && !haveBlock) return;
+  // A compound packet starts with a report, an empty one if need be.
+  if (!isSender && !haveBlock && !bye) return;
   char cname[32];
   snprintf(cname, sizeof cname, "voe-%08x", ssrc_);
   uint8_t packet[256];
-  const size_t length = WriteRtcpReport(packet, sizeof packet, ssrc_, isSender ? &sender : nullptr,
-                                        haveBlock ? &block : nullptr, cname);
+  size_t length = WriteRtcpReport(packet, sizeof packet, ssrc_, isSender ? &sender : nullptr,
+                                  haveBlock ? &block : nullptr, cname);
+  if (length && bye) {
+    const size_t byeLength = WriteRtcpBye(packet + length, sizeof packet - length, ssrc_);
+    length = byeLength ? length + byeLength : 0;
+  }
   if (length) rtcp_.SendTo(packet, length, rtcpTo_);
 }
 

@@ -13,7 +13,7 @@ std::unique_ptr<Encoder> CreateEncoder(CodecKind kind, const webrtc::CodecInst& 
     case CodecKind::kPcma:
       return CreateG711Encoder(kind == CodecKind::kPcma, static_cast<size_t>(codec.pacsize));
     case CodecKind::kOpus:
-      return CreateOpusEncoder(static_cast<size_t>(codec.pacsize), codec.rate, error);
+      return CreateOpusEncoder(static_cast<size_t>(codec.pacsize), codec.rate, codec.channels, error);
     case CodecKind::kG729:
 #ifdef ZEQ_VOICE_G729
       return CreateG729Encoder(static_cast<size_t>(codec.pacsize), error);

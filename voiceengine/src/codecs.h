@@ -54,7 +54,8 @@ std::unique_ptr<Decoder> CreateDecoder(CodecKind kind, const webrtc::CodecInst& 
 // The coders of each family (codec_factory.cpp chooses among them).
 std::unique_ptr<Encoder> CreateG711Encoder(bool alaw, size_t frameSamples);
 std::unique_ptr<Decoder> CreateG711Decoder(bool alaw);
-std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int* error);
+// Channels 2: a stereo stream.
+std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int channels, int* error);
 std::unique_ptr<Decoder> CreateOpusDecoder(int* error);
 std::unique_ptr<Encoder> CreateG729Encoder(size_t frameSamples, int* error);
 std::unique_ptr<Decoder> CreateG729Decoder(int* error);

@@ -64,7 +64,7 @@ int InterfaceRefs::Release() {
 Engine::Engine()
     : base(this), codec(this), dtmf(this), externalMedia(this), volumeControl(this), hardware(this),
       audioProcessing(this), rtpRtcp(this), encryption(this), videoSync(this), network(this), file(this),
-      device_(this) {
+      device_(MakeWaveAudioDevice(this)) {
   WSADATA data;
   winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
@@ -90,6 +90,7 @@ int Engine::Init() {
   Locked locked(tableLock_);
   if (initialized_) return 0;
   if (!winsock_) return Result(VE_SOCKETS_NOT_INITED);
+  if (!device_) return Result(VE_NO_MEMORY);
   try {
     apm_.reset(new AudioProcessingModule(kDeviceRate));
   } catch (const std::bad_alloc&) {
@@ -101,8 +102,9 @@ int Engine::Init() {
   }
   ApplyProcessing();
   initialized_ = true;
-  Trace(webrtc::kTraceStateInfo, "Init: %d playout and %d recording devices", AudioDevice::PlayoutDeviceCount(),
-        AudioDevice::CaptureDeviceCount());
+  Trace(webrtc::kTraceStateInfo, "Init: %s layer, %d playout and %d recording devices",
+        layer_ == webrtc::kAudioWindowsCore ? "Core Audio" : "wave", device_->PlayoutDeviceCount(),
+        device_->CaptureDeviceCount());
   return 0;
 }
 
@@ -112,8 +114,10 @@ int Engine::Terminate() {
   }
   {
     Locked locked(deviceLock_);
-    device_.StopCapture();
-    device_.StopPlayout();
+    if (device_) {
+      device_->StopCapture();
+      device_->StopPlayout();
+    }
     captureUsers_ = playoutUsers_ = 0;
   }
   Locked locked(tableLock_);
@@ -165,7 +169,7 @@ int Engine::Snapshot(std::shared_ptr<Channel>* out) {
 
 int Engine::AcquireCapture() {
   Locked locked(deviceLock_);
-  if (!captureUsers_ && !device_.StartCapture(recordingDevice_)) {
+  if (!captureUsers_ && !device_->StartCapture(recordingDevice_, recordingPick_)) {
     Trace(webrtc::kTraceError, "StartSend: the recording device %d cannot be opened", recordingDevice_);
     return VE_SOUNDCARD_ERROR;
   }
@@ -175,12 +179,12 @@ int Engine::AcquireCapture() {
 
 void Engine::ReleaseCapture() {
   Locked locked(deviceLock_);
-  if (captureUsers_ > 0 && --captureUsers_ == 0) device_.StopCapture();
+  if (captureUsers_ > 0 && --captureUsers_ == 0) device_->StopCapture();
 }
 
 int Engine::AcquirePlayout() {
   Locked locked(deviceLock_);
-  if (!playoutUsers_ && !device_.StartPlayout(playoutDevice_)) {
+  if (!playoutUsers_ && !device_->StartPlayout(playoutDevice_)) {
     Trace(webrtc::kTraceError, "StartPlayout: the playout device %d cannot be opened", playoutDevice_);
     return VE_SOUNDCARD_ERROR;
   }
@@ -190,38 +194,65 @@ int Engine::AcquirePlayout() {
 
 void Engine::ReleasePlayout() {
   Locked locked(deviceLock_);
-  if (playoutUsers_ > 0 && --playoutUsers_ == 0) device_.StopPlayout();
+  if (playoutUsers_ > 0 && --playoutUsers_ == 0) device_->StopPlayout();
 }
 
-int Engine::SetRecordingDevice(int index) {
-  if (index < -1 || index >= AudioDevice::CaptureDeviceCount()) return VE_INVALID_ARGUMENT;
+int Engine::SetRecordingDevice(int index, webrtc::StereoChannel pick) {
+  if (pick < webrtc::kStereoLeft || pick > webrtc::kStereoBoth) return VE_INVALID_ARGUMENT;
+  if (index < -1 || index >= DeviceCount(true)) return VE_INVALID_ARGUMENT;
   Locked locked(deviceLock_);
   recordingDevice_ = index;
-  if (device_.capturing()) {
-    device_.StopCapture();
-    if (!device_.StartCapture(recordingDevice_)) return VE_SOUNDCARD_ERROR;
+  recordingPick_ = pick;
+  if (device_->capturing()) {
+    device_->StopCapture();
+    if (!device_->StartCapture(recordingDevice_, recordingPick_)) return VE_SOUNDCARD_ERROR;
   }
   return 0;
 }
 
 int Engine::SetPlayoutDevice(int index) {
-  if (index < -1 || index >= AudioDevice::PlayoutDeviceCount()) return VE_INVALID_ARGUMENT;
+  if (index < -1 || index >= DeviceCount(false)) return VE_INVALID_ARGUMENT;
   Locked locked(deviceLock_);
   playoutDevice_ = index;
-  if (device_.playing()) {
-    device_.StopPlayout();
-    if (!device_.StartPlayout(playoutDevice_)) return VE_SOUNDCARD_ERROR;
+  if (device_->playing()) {
+    device_->StopPlayout();
+    if (!device_->StartPlayout(playoutDevice_)) return VE_SOUNDCARD_ERROR;
   }
   return 0;
 }
 
 int Engine::SetLayer(webrtc::AudioLayers layer) {
-  if (layer != webrtc::kAudioPlatformDefault && layer != webrtc::kAudioWindowsWave) {
+  if (layer != webrtc::kAudioPlatformDefault && layer != webrtc::kAudioWindowsWave &&
+      layer != webrtc::kAudioWindowsCore) {
     return VE_FUNC_NOT_SUPPORTED;
   }
   Locked locked(tableLock_);
   if (initialized_) return VE_ALREADY_INITED;
-  layer_ = webrtc::kAudioWindowsWave;
+  // The default is the wave layer, which every Windows system has.
+  const webrtc::AudioLayers chosen = layer == webrtc::kAudioWindowsCore ? layer : webrtc::kAudioWindowsWave;
+  if (chosen == layer_ && device_) return 0;
+  Locked devices(deviceLock_);
+  std::unique_ptr<AudioDevice> device =
+      chosen == webrtc::kAudioWindowsCore ? MakeCoreAudioDevice(this) : MakeWaveAudioDevice(this);
+  if (!device) return VE_NO_MEMORY;
+  device_ = std::move(device);
+  layer_ = chosen;
+  // Indexes of one layer name other devices in another.
+  recordingDevice_ = playoutDevice_ = -1;
+  return 0;
+}
+
+int Engine::DeviceCount(bool recording) {
+  if (!device_) return 0;
+  return recording ? device_->CaptureDeviceCount() : device_->PlayoutDeviceCount();
+}
+
+int Engine::DeviceName(bool recording, int index, char name[128], char guid[128]) {
+  if (!name || index < -1 || index >= DeviceCount(recording)) return VE_INVALID_ARGUMENT;
+  char id[128];
+  const bool named = recording ? device_->CaptureDeviceName(index, name, id) : device_->PlayoutDeviceName(index, name, id);
+  if (!named) return VE_CANNOT_RETRIEVE_DEVICE_NAME;
+  if (guid) std::memcpy(guid, id, sizeof id);
   return 0;
 }
 

@@ -50,10 +50,14 @@ class Engine : public webrtc::VoiceEngine, public AudioSink {
   void ReleaseCapture();
   int AcquirePlayout();
   void ReleasePlayout();
-  int SetRecordingDevice(int index);
+  int SetRecordingDevice(int index, webrtc::StereoChannel pick);
   int SetPlayoutDevice(int index);
+  // The audio layer is chosen before Init; indexes are the layer's own.
   int SetLayer(webrtc::AudioLayers layer);
   webrtc::AudioLayers layer() const { return layer_; }
+  int DeviceCount(bool recording);
+  // VE_INVALID_ARGUMENT or VE_CANNOT_RETRIEVE_DEVICE_NAME; 0 when named.
+  int DeviceName(bool recording, int index, char name[128], char guid[128]);
 
   // Capture and playout settings.
   std::atomic<unsigned> speakerVolume{255}, micVolume{255};
@@ -99,9 +103,10 @@ class Engine : public webrtc::VoiceEngine, public AudioSink {
   std::shared_ptr<Channel> channels_[kMaxChannels];
 
   Lock deviceLock_;
-  AudioDevice device_;
+  std::unique_ptr<AudioDevice> device_;
   int captureUsers_ = 0, playoutUsers_ = 0;
   int recordingDevice_ = -1, playoutDevice_ = -1;
+  webrtc::StereoChannel recordingPick_ = webrtc::kStereoBoth;
   webrtc::AudioLayers layer_ = webrtc::kAudioWindowsWave;
 
   Lock captureLock_, playoutLock_;

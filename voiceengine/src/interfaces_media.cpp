@@ -149,37 +149,25 @@ int VolumeControlImpl::GetChannelOutputVolumeScaling(int channel, float& scaling
 }
 
 int HardwareImpl::GetNumOfRecordingDevices(int& devices) {
-  devices = AudioDevice::CaptureDeviceCount();
+  devices = e_->DeviceCount(true);
   return 0;
 }
 
 int HardwareImpl::GetNumOfPlayoutDevices(int& devices) {
-  devices = AudioDevice::PlayoutDeviceCount();
+  devices = e_->DeviceCount(false);
   return 0;
 }
 
 int HardwareImpl::GetRecordingDeviceName(int index, char strNameUTF8[128], char strGuidUTF8[128]) {
-  char guid[128];
-  if (!strNameUTF8 || index < -1 || index >= AudioDevice::CaptureDeviceCount()) {
-    return e_->Result(VE_INVALID_ARGUMENT);
-  }
-  if (!AudioDevice::CaptureDeviceName(index, strNameUTF8, guid)) return e_->Result(VE_CANNOT_RETRIEVE_DEVICE_NAME);
-  if (strGuidUTF8) std::memcpy(strGuidUTF8, guid, sizeof guid);
-  return 0;
+  return e_->Result(e_->DeviceName(true, index, strNameUTF8, strGuidUTF8));
 }
 
 int HardwareImpl::GetPlayoutDeviceName(int index, char strNameUTF8[128], char strGuidUTF8[128]) {
-  char guid[128];
-  if (!strNameUTF8 || index < -1 || index >= AudioDevice::PlayoutDeviceCount()) {
-    return e_->Result(VE_INVALID_ARGUMENT);
-  }
-  if (!AudioDevice::PlayoutDeviceName(index, strNameUTF8, guid)) return e_->Result(VE_CANNOT_RETRIEVE_DEVICE_NAME);
-  if (strGuidUTF8) std::memcpy(strGuidUTF8, guid, sizeof guid);
-  return 0;
+  return e_->Result(e_->DeviceName(false, index, strNameUTF8, strGuidUTF8));
 }
 
-int HardwareImpl::SetRecordingDevice(int index, webrtc::StereoChannel) {
-  return e_->Result(e_->SetRecordingDevice(index));
+int HardwareImpl::SetRecordingDevice(int index, webrtc::StereoChannel recordingChannel) {
+  return e_->Result(e_->SetRecordingDevice(index, recordingChannel));
 }
 
 int HardwareImpl::SetPlayoutDevice(int index) { return e_->Result(e_->SetPlayoutDevice(index)); }

@@ -1,6 +1,10 @@
-// Opus coders through libopus, mono at 48 kHz; lost packets are concealed by
-// Opus itself.
+// Opus coders through libopus at 48 kHz; lost packets are concealed by Opus
+// itself. A stereo send codec sends both channels (the engine's mono capture
+// in each); the decoder gives any stream, mono or stereo, as mono.
 #include <opus.h>
+
+#include <new>
+#include <vector>
 
 #include "codecs.h"
 #include "voiceengine/errors.h"
@@ -10,11 +14,16 @@ namespace {
 
 class OpusCoderEncoder : public Encoder {
  public:
-  OpusCoderEncoder(OpusEncoder* state, size_t frame) : state_(state), frame_(frame) {}
+  OpusCoderEncoder(OpusEncoder* state, size_t frame, int channels)
+      : state_(state), frame_(frame), stereo_(channels == 2 ? 2 * frame : 0) {}
   ~OpusCoderEncoder() override { opus_encoder_destroy(state_); }
   int rate() const override { return 48000; }
   size_t frameSamples() const override { return frame_; }
   int Encode(const int16_t* pcm, uint8_t* out, size_t capacity) override {
+    if (!stereo_.empty()) {
+      for (size_t i = 0; i < frame_; ++i) stereo_[2 * i] = stereo_[2 * i + 1] = pcm[i];
+      pcm = stereo_.data();
+    }
     const int length = opus_encode(state_, pcm, static_cast<int>(frame_), out,
                                    static_cast<opus_int32>(capacity > 1500 ? 1500 : capacity));
     return length > 0 ? length : -1;
@@ -23,6 +32,7 @@ class OpusCoderEncoder : public Encoder {
  private:
   OpusEncoder* state_;
   size_t frame_;
+  std::vector<int16_t> stereo_;  // interleaved frame of a stereo encoder
 };
 
 class OpusCoderDecoder : public Decoder {
@@ -54,9 +64,10 @@ class OpusCoderDecoder : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int* error) {
+std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int channels, int* error) {
   int status = OPUS_OK;
-  OpusEncoder* state = opus_encoder_create(48000, 1, OPUS_APPLICATION_VOIP, &status);
+  channels = channels == 2 ? 2 : 1;
+  OpusEncoder* state = opus_encoder_create(48000, channels, OPUS_APPLICATION_VOIP, &status);
   if (!state || status != OPUS_OK) {
     *error = VE_CODEC_ERROR;
     return nullptr;
@@ -65,7 +76,13 @@ std::unique_ptr<Encoder> CreateOpusEncoder(size_t frameSamples, int bitrate, int
   opus_encoder_ctl(state, OPUS_SET_BITRATE(bitrate));
   opus_encoder_ctl(state, OPUS_SET_INBAND_FEC(1));
   opus_encoder_ctl(state, OPUS_SET_PACKET_LOSS_PERC(5));
-  return std::unique_ptr<Encoder>(new OpusCoderEncoder(state, frameSamples));
+  try {
+    return std::unique_ptr<Encoder>(new OpusCoderEncoder(state, frameSamples, channels));
+  } catch (const std::bad_alloc&) {
+    opus_encoder_destroy(state);
+    *error = VE_NO_MEMORY;
+    return nullptr;
+  }
 }
 
 std::unique_ptr<Decoder> CreateOpusDecoder(int* error) {

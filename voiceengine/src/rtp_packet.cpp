@@ -110,11 +110,22 @@ bool ReadRtcp(const uint8_t* data, size_t size, RtcpInfo* info) {
         ReadBlock(part + fixed + 24 * i, &info->blocks[info->blockCount++]);
       }
     } else if (type == kBye) {
+      if (length < 4 + 4 * static_cast<size_t>(count)) return false;
       info->bye = true;
+      for (int i = 0; i < count && info->byeCount < 31; ++i) info->byeSsrcs[info->byeCount++] = Get32(part + 4 + 4 * i);
     }
     offset += length;
   }
   return true;
+}
+
+size_t WriteRtcpBye(uint8_t* out, size_t capacity, uint32_t ssrc) {
+  if (capacity < 8) return 0;
+  out[0] = 0x81;
+  out[1] = kBye;
+  Put16(out + 2, 1);
+  Put32(out + 4, ssrc);
+  return 8;
 }
 
 size_t WriteRtcpReport(uint8_t* out, size_t capacity, uint32_t ssrc, const RtcpSenderInfo* sender,

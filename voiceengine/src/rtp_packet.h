@@ -51,6 +51,8 @@ struct RtcpInfo {
   int blockCount = 0;
   RtcpReportBlock blocks[31];
   bool bye = false;
+  int byeCount = 0;            // the sources that left, as the BYE parts list them
+  uint32_t byeSsrcs[31] = {};
 };
 
 // Walks a compound packet: every part must be version 2 and lie within the
@@ -63,6 +65,10 @@ bool ReadRtcp(const uint8_t* data, size_t size, RtcpInfo* info);
 // or 0 when it does not fit.
 size_t WriteRtcpReport(uint8_t* out, size_t capacity, uint32_t ssrc, const RtcpSenderInfo* sender,
                        const RtcpReportBlock* block, const char* cname);
+
+// Appends a BYE part (RFC 3550 6.6) for one source to a compound packet
+// written at out; returns its length (8), or 0 when it does not fit.
+size_t WriteRtcpBye(uint8_t* out, size_t capacity, uint32_t ssrc);
 
 // Counters of one received stream: sequence tracking with wrap (RFC 3550
 // appendix A.1) and interarrival jitter (A.8).

@@ -259,4 +259,88 @@ TEST(CallControls, MuteAndHoldSilenceTheDirectionTheyName) {
   EXPECT_EQ(webrtc::kHoldSendOnly, mode);
 }
 
+// The sources a compound RTCP packet says goodbye for, read byte by byte
+// (independently of the engine's reader).
+std::vector<uint32_t> ByeSources(const std::vector<uint8_t>& d) {
+  std::vector<uint32_t> sources;
+  for (size_t at = 0; at + 4 <= d.size();) {
+    const size_t length = 4 * ((static_cast<size_t>(d[at + 2]) << 8 | d[at + 3]) + 1);
+    if (at + length > d.size()) break;
+    if (d[at + 1] == 203) {
+      for (size_t i = 0; i < static_cast<size_t>(d[at] & 0x1F) && 8 + 4 * i <= length; ++i) {
+        const uint8_t* s = d.data() + at + 4 + 4 * i;
+        sources.push_back(static_cast<uint32_t>(s[0]) << 24 | s[1] << 16 | s[2] << 8 | s[3]);
+      }
+    }
+    at += length;
+  }
+  return sources;
+}
+
+TEST(CallRtcp, AChannelThatStopsSendingSaysGoodbyeWithItsSenderReport) {
+  TestEngine e;
+  const int ch = e.base->CreateChannel();
+  voicetest::UdpPeer rtp(20390), rtcp(20391);
+  ASSERT_TRUE(rtp.bound() && rtcp.bound());
+  ASSERT_EQ(0, e.base->SetLocalReceiver(ch, 20380));
+  ASSERT_EQ(0, e.codec->SetSendCodec(ch, Pcmu(e)));
+  ASSERT_EQ(0, e.base->SetSendDestination(ch, 20390, "127.0.0.1"));
+  ASSERT_EQ(0, e.base->StartSend(ch));
+  ASSERT_FALSE(rtp.Receive(3000).empty()) << "no RTP within 3 s";
+  // Nothing said goodbye while it sends.
+  for (std::vector<uint8_t> d = rtcp.Receive(0); !d.empty(); d = rtcp.Receive(0)) ASSERT_TRUE(ByeSources(d).empty());
+  ASSERT_EQ(0, e.base->StopSend(ch));
+  unsigned local = 0;
+  e.rtp->GetLocalSSRC(ch, local);
+  std::vector<uint8_t> bye;
+  for (DWORD start = GetTickCount(); bye.empty() && GetTickCount() - start < 3000;) {
+    const std::vector<uint8_t> d = rtcp.Receive(200);
+    if (!d.empty() && !ByeSources(d).empty()) bye = d;
+  }
+  ASSERT_FALSE(bye.empty()) << "no BYE within 3 s of StopSend";
+  EXPECT_EQ(std::vector<uint32_t>{local}, ByeSources(bye));
+  EXPECT_EQ(200, bye[1]);  // the compound starts with the sender report
+  ASSERT_EQ(0, e.base->StopSend(ch));  // stopping again says nothing more
+  EXPECT_TRUE(rtcp.Receive(300).empty());
+}
+
+TEST(CallRtcp, ARemoteSourceThatSaysGoodbyeIsNoLongerTheCallsSource) {
+  TestEngine e;
+  const int ch = e.base->CreateChannel();
+  voicetest::UdpPeer rtp(20410), rtcp(20411);
+  ASSERT_EQ(0, e.base->SetLocalReceiver(ch, 20400));
+  ASSERT_EQ(0, e.base->SetSendDestination(ch, 20410, "127.0.0.1"));
+  ASSERT_EQ(0, e.base->StartReceive(ch));
+  for (uint16_t seq = 1; seq <= 10; ++seq) {
+    uint8_t rtpPacket[172] = {};
+    voe::WriteRtpHeader(rtpPacket, sizeof rtpPacket, 0, false, seq, seq * 160u, 0xCAFE0002u);
+    rtp.SendTo(rtpPacket, sizeof rtpPacket, 20400);
+  }
+  unsigned remote = 0;
+  ASSERT_TRUE(voicetest::WaitFor([&] { return e.rtp->GetRemoteSSRC(ch, remote) == 0; }, 3000));
+  EXPECT_EQ(0xCAFE0002u, remote);
+
+  // A BYE for another source changes nothing; one for the call's source ends it.
+  struct Goodbye {
+    const char* name;
+    uint32_t source;
+    bool ends;
+  };
+  for (const Goodbye& g : {Goodbye{"another source", 0xBEEF0001u, false}, Goodbye{"the call's source", 0xCAFE0002u, true}}) {
+    SCOPED_TRACE(g.name);
+    uint8_t packet[256];
+    size_t length = voe::WriteRtcpReport(packet, sizeof packet, g.source, nullptr, nullptr, "peer");
+    length += voe::WriteRtcpBye(packet + length, sizeof packet - length, g.source);
+    rtcp.SendTo(packet, length, 20401);
+    const bool ended = voicetest::WaitFor([&] { return e.rtp->GetRemoteSSRC(ch, remote) != 0; }, 1000);
+    EXPECT_EQ(g.ends, ended);
+  }
+  EXPECT_EQ(-1, e.rtp->GetRemoteSSRC(ch, remote));
+  EXPECT_EQ(VE_INVALID_OPERATION, e.base->LastError());
+  webrtc::CallStatistics stats;
+  ASSERT_EQ(0, e.rtp->GetRTCPStatistics(ch, stats));
+  EXPECT_EQ(-1, stats.rttMs);
+  EXPECT_EQ(10, stats.packetsReceived);  // what arrived stays counted
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 // ones are refused before anything past their end is read.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <vector>
 
 #include "rtp_packet.h"
@@ -123,6 +125,25 @@ TEST(RtcpReport, CompoundsThatLieAboutTheirLengthsAreRefused) {
   EXPECT_FALSE(voe::ReadRtcp(out, length, &info));
   uint8_t rr[8] = {0x81, 201, 0, 1, 0, 0, 0, 1};  // one block announced, none there
   EXPECT_FALSE(voe::ReadRtcp(rr, sizeof rr, &info));
+}
+
+TEST(RtcpBye, TheSourcesThatLeftAreReadAndABYEThatLiesAboutThemIsRefused) {
+  uint8_t out[256];
+  size_t length = voe::WriteRtcpReport(out, sizeof out, 0x11223344, nullptr, nullptr, "x");
+  const size_t byeLength = voe::WriteRtcpBye(out + length, sizeof out - length, 0x11223344);
+  ASSERT_EQ(8u, byeLength);
+  EXPECT_EQ(0, voe::WriteRtcpBye(out, 7, 1));  // no room
+  length += byeLength;
+  // The wire form, byte by byte: V=2 with one source, type 203, one word.
+  const uint8_t wire[8] = {0x81, 203, 0, 1, 0x11, 0x22, 0x33, 0x44};
+  EXPECT_EQ(0, std::memcmp(out + length - 8, wire, 8));
+  voe::RtcpInfo info;
+  ASSERT_TRUE(voe::ReadRtcp(out, length, &info));
+  EXPECT_TRUE(info.bye);
+  ASSERT_EQ(1, info.byeCount);
+  EXPECT_EQ(0x11223344u, info.byeSsrcs[0]);
+  out[length - 8] = 0x82;  // two sources announced in a one-word part
+  EXPECT_FALSE(voe::ReadRtcp(out, length, &info));
 }
 
 TEST(ReceiveStatistics, LossWrapAndJitterAreCountedAsTheRfcSays) {

@@ -20,7 +20,8 @@ class VoEHardware {
   virtual int SetRecordingDevice(int index, StereoChannel recordingChannel = kStereoBoth) = 0;
   virtual int SetPlayoutDevice(int index) = 0;
 
-  // Only the wave layer is served (and the default, which is the wave layer).
+  // The wave layer (1, also the default) and Core Audio (2), chosen before
+  // Init; device indexes are the chosen layer's own.
   virtual int SetAudioDeviceLayer(AudioLayers audioLayer) = 0;
   virtual int GetAudioDeviceLayer(AudioLayers& audioLayer) = 0;
 

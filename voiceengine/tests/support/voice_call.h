@@ -17,9 +17,10 @@
 
 namespace voicetest {
 
-// An engine and every interface, released again at the end.
+// An engine and every interface, released again at the end; on the given
+// audio layer, chosen before Init, when it is not the default.
 struct TestEngine {
-  TestEngine() {
+  explicit TestEngine(webrtc::AudioLayers layer = webrtc::kAudioPlatformDefault) {
     engine = webrtc::VoiceEngine::Create();
     base = webrtc::VoEBase::GetInterface(engine);
     codec = webrtc::VoECodec::GetInterface(engine);
@@ -29,6 +30,7 @@ struct TestEngine {
     hardware = webrtc::VoEHardware::GetInterface(engine);
     processing = webrtc::VoEAudioProcessing::GetInterface(engine);
     rtp = webrtc::VoERTP_RTCP::GetInterface(engine);
+    layerResult = layer == webrtc::kAudioPlatformDefault ? 0 : hardware->SetAudioDeviceLayer(layer);
     initResult = base ? base->Init() : -1;
   }
   ~TestEngine() {
@@ -55,6 +57,7 @@ struct TestEngine {
   webrtc::VoEHardware* hardware = nullptr;
   webrtc::VoEAudioProcessing* processing = nullptr;
   webrtc::VoERTP_RTCP* rtp = nullptr;
+  int layerResult = -1;
   int initResult = -1;
 };
 

@@ -1,6 +1,13 @@
-#include "audio_device.h"
+#include <windows.h>
+#include <mmsystem.h>
 
+#include <atomic>
 #include <cstring>
+#include <new>
+
+#include "audio_device.h"
+#include "device_helpers.h"
+#include "sample_format.h"
 
 // Driver messages for a device's endpoint identifier (mmddk.h).
 #ifndef DRV_QUERYFUNCTIONINSTANCEID
@@ -11,23 +18,59 @@
 namespace voe {
 namespace {
 
-WAVEFORMATEX DeviceFormat() {
+class WaveAudioDevice : public AudioDevice {
+ public:
+  explicit WaveAudioDevice(AudioSink* sink) : sink_(sink) {}
+  ~WaveAudioDevice() override;
+  WaveAudioDevice(const WaveAudioDevice&) = delete;
+  WaveAudioDevice& operator=(const WaveAudioDevice&) = delete;
+
+  bool StartCapture(int device, webrtc::StereoChannel pick) override;
+  void StopCapture() override;
+  bool capturing() const override { return captureThread_ != nullptr; }
+  bool StartPlayout(int device) override;
+  void StopPlayout() override;
+  bool playing() const override { return playoutThread_ != nullptr; }
+
+  int CaptureDeviceCount() override { return static_cast<int>(waveInGetNumDevs()); }
+  int PlayoutDeviceCount() override { return static_cast<int>(waveOutGetNumDevs()); }
+  bool CaptureDeviceName(int device, char name[128], char guid[128]) override;
+  bool PlayoutDeviceName(int device, char name[128], char guid[128]) override;
+
+ private:
+  static constexpr int kCaptureBuffers = 10;
+  static constexpr int kPlayoutBuffers = 6;  // 60 ms queued
+  static DWORD WINAPI CaptureMain(void* self);
+  static DWORD WINAPI PlayoutMain(void* self);
+  void CaptureLoop();
+  void PlayoutLoop();
+
+  AudioSink* sink_;
+  HWAVEIN waveIn_ = nullptr;
+  HWAVEOUT waveOut_ = nullptr;
+  HANDLE captureEvent_ = nullptr, playoutEvent_ = nullptr;
+  HANDLE captureThread_ = nullptr, playoutThread_ = nullptr;
+  std::atomic<bool> stopCapture_{false}, stopPlayout_{false};
+  int captureChannels_ = 1;
+  webrtc::StereoChannel pick_ = webrtc::kStereoBoth;
+  WAVEHDR captureHeaders_[kCaptureBuffers] = {};
+  WAVEHDR playoutHeaders_[kPlayoutBuffers] = {};
+  int16_t captureData_[kCaptureBuffers][2 * kDeviceBlock] = {};
+  int16_t playoutData_[kPlayoutBuffers][kDeviceBlock] = {};
+};
+
+WAVEFORMATEX DeviceFormat(int channels) {
   WAVEFORMATEX format = {};
   format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 1;
+  format.nChannels = static_cast<WORD>(channels);
   format.nSamplesPerSec = kDeviceRate;
   format.wBitsPerSample = 16;
-  format.nBlockAlign = 2;
-  format.nAvgBytesPerSec = kDeviceRate * 2;
+  format.nBlockAlign = static_cast<WORD>(2 * channels);
+  format.nAvgBytesPerSec = kDeviceRate * 2 * channels;
   return format;
 }
 
 UINT DeviceId(int device) { return device < 0 ? WAVE_MAPPER : static_cast<UINT>(device); }
-
-void ToUtf8(const wchar_t* text, char out[128]) {
-  if (!WideCharToMultiByte(CP_UTF8, 0, text, -1, out, 128, nullptr, nullptr)) out[0] = 0;
-  out[127] = 0;
-}
 
 // The endpoint identifier the driver reports for a device, when it has one.
 template <typename Handle>
@@ -45,26 +88,26 @@ void EndpointId(UINT device, MMRESULT(WINAPI* message)(Handle, UINT, DWORD_PTR, 
   }
 }
 
-HANDLE StartThread(LPTHREAD_START_ROUTINE main, void* self) {
-  HANDLE thread = CreateThread(nullptr, 0, main, self, 0, nullptr);
-  if (thread) SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
-  return thread;
-}
-
-}  // namespace
-
-AudioDevice::~AudioDevice() {
+WaveAudioDevice::~WaveAudioDevice() {
   StopCapture();
   StopPlayout();
 }
 
-bool AudioDevice::StartCapture(int device) {
+bool WaveAudioDevice::StartCapture(int device, webrtc::StereoChannel pick) {
   if (captureThread_) return true;
-  const WAVEFORMATEX format = DeviceFormat();
   captureEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!captureEvent_) return false;
-  if (waveInOpen(&waveIn_, DeviceId(device), &format, reinterpret_cast<DWORD_PTR>(captureEvent_), 0,
-                 CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+  // Stereo where the device has it, so that one channel can be chosen; a
+  // mono device is taken as it is.
+  pick_ = pick;
+  bool opened = false;
+  for (int channels = 2; channels >= 1 && !opened; --channels) {
+    const WAVEFORMATEX format = DeviceFormat(channels);
+    captureChannels_ = channels;
+    opened = waveInOpen(&waveIn_, DeviceId(device), &format, reinterpret_cast<DWORD_PTR>(captureEvent_), 0,
+                        CALLBACK_EVENT) == MMSYSERR_NOERROR;
+  }
+  if (!opened) {
     waveIn_ = nullptr;
     CloseHandle(captureEvent_);
     captureEvent_ = nullptr;
@@ -74,19 +117,19 @@ bool AudioDevice::StartCapture(int device) {
     WAVEHDR& header = captureHeaders_[i];
     header = WAVEHDR();
     header.lpData = reinterpret_cast<LPSTR>(captureData_[i]);
-    header.dwBufferLength = sizeof captureData_[i];
+    header.dwBufferLength = static_cast<DWORD>(kDeviceBlock * 2 * captureChannels_);
     waveInPrepareHeader(waveIn_, &header, sizeof header);
     waveInAddBuffer(waveIn_, &header, sizeof header);
   }
   stopCapture_ = false;
-  if (waveInStart(waveIn_) != MMSYSERR_NOERROR || !(captureThread_ = StartThread(CaptureMain, this))) {
+  if (waveInStart(waveIn_) != MMSYSERR_NOERROR || !(captureThread_ = StartDeviceThread(CaptureMain, this))) {
     StopCapture();
     return false;
   }
   return true;
 }
 
-void AudioDevice::StopCapture() {
+void WaveAudioDevice::StopCapture() {
   stopCapture_ = true;
   if (captureThread_) {
     SetEvent(captureEvent_);
@@ -104,9 +147,9 @@ void AudioDevice::StopCapture() {
   captureEvent_ = nullptr;
 }
 
-bool AudioDevice::StartPlayout(int device) {
+bool WaveAudioDevice::StartPlayout(int device) {
   if (playoutThread_) return true;
-  const WAVEFORMATEX format = DeviceFormat();
+  const WAVEFORMATEX format = DeviceFormat(1);
   playoutEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!playoutEvent_) return false;
   if (waveOutOpen(&waveOut_, DeviceId(device), &format, reinterpret_cast<DWORD_PTR>(playoutEvent_), 0,
@@ -125,14 +168,14 @@ bool AudioDevice::StartPlayout(int device) {
     header.dwFlags |= WHDR_DONE;  // free to fill
   }
   stopPlayout_ = false;
-  if (!(playoutThread_ = StartThread(PlayoutMain, this))) {
+  if (!(playoutThread_ = StartDeviceThread(PlayoutMain, this))) {
     StopPlayout();
     return false;
   }
   return true;
 }
 
-void AudioDevice::StopPlayout() {
+void WaveAudioDevice::StopPlayout() {
   stopPlayout_ = true;
   if (playoutThread_) {
     SetEvent(playoutEvent_);
@@ -150,25 +193,27 @@ void AudioDevice::StopPlayout() {
   playoutEvent_ = nullptr;
 }
 
-DWORD WINAPI AudioDevice::CaptureMain(void* self) {
-  static_cast<AudioDevice*>(self)->CaptureLoop();
+DWORD WINAPI WaveAudioDevice::CaptureMain(void* self) {
+  static_cast<WaveAudioDevice*>(self)->CaptureLoop();
   return 0;
 }
 
-DWORD WINAPI AudioDevice::PlayoutMain(void* self) {
-  static_cast<AudioDevice*>(self)->PlayoutLoop();
+DWORD WINAPI WaveAudioDevice::PlayoutMain(void* self) {
+  static_cast<WaveAudioDevice*>(self)->PlayoutLoop();
   return 0;
 }
 
-void AudioDevice::CaptureLoop() {
+void WaveAudioDevice::CaptureLoop() {
   int next = 0;
   while (!stopCapture_) {
     WaitForSingleObject(captureEvent_, 100);
     // Buffers complete in the order they were added.
     while (!stopCapture_ && (captureHeaders_[next].dwFlags & WHDR_DONE)) {
       WAVEHDR& header = captureHeaders_[next];
-      if (header.dwBytesRecorded == sizeof captureData_[next]) {
-        sink_->OnCaptured(captureData_[next], kDeviceBlock);
+      if (header.dwBytesRecorded == header.dwBufferLength) {
+        int16_t block[kDeviceBlock];
+        FramesToMono(captureData_[next], kDeviceBlock, FrameFormat{SampleKind::kInt16, captureChannels_}, pick_, block);
+        sink_->OnCaptured(block, kDeviceBlock);
       }
       header.dwFlags &= ~WHDR_DONE;
       header.dwBytesRecorded = 0;
@@ -178,7 +223,7 @@ void AudioDevice::CaptureLoop() {
   }
 }
 
-void AudioDevice::PlayoutLoop() {
+void WaveAudioDevice::PlayoutLoop() {
   int next = 0;
   while (!stopPlayout_) {
     while (!stopPlayout_ && (playoutHeaders_[next].dwFlags & WHDR_DONE)) {
@@ -192,10 +237,7 @@ void AudioDevice::PlayoutLoop() {
   }
 }
 
-int AudioDevice::CaptureDeviceCount() { return static_cast<int>(waveInGetNumDevs()); }
-int AudioDevice::PlayoutDeviceCount() { return static_cast<int>(waveOutGetNumDevs()); }
-
-bool AudioDevice::CaptureDeviceName(int device, char name[128], char guid[128]) {
+bool WaveAudioDevice::CaptureDeviceName(int device, char name[128], char guid[128]) {
   WAVEINCAPSW caps = {};
   name[0] = guid[0] = 0;
   if (waveInGetDevCapsW(DeviceId(device), &caps, sizeof caps) != MMSYSERR_NOERROR) return false;
@@ -204,13 +246,19 @@ bool AudioDevice::CaptureDeviceName(int device, char name[128], char guid[128]) 
   return true;
 }
 
-bool AudioDevice::PlayoutDeviceName(int device, char name[128], char guid[128]) {
+bool WaveAudioDevice::PlayoutDeviceName(int device, char name[128], char guid[128]) {
   WAVEOUTCAPSW caps = {};
   name[0] = guid[0] = 0;
   if (waveOutGetDevCapsW(DeviceId(device), &caps, sizeof caps) != MMSYSERR_NOERROR) return false;
   ToUtf8(caps.szPname, name);
   if (device >= 0) EndpointId<HWAVEOUT>(static_cast<UINT>(device), waveOutMessage, guid);
   return true;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> MakeWaveAudioDevice(AudioSink* sink) {
+  return std::unique_ptr<AudioDevice>(new (std::nothrow) WaveAudioDevice(sink));
 }
 
 }  // namespace voe
