@@ -169,23 +169,46 @@ void AppendCollapsed(char* out, size_t* used, bool* quoted, const char* p, size_
 // True when a physical line needs no rewriting: no run of blanks or of tabs
 // outside double quotes, and every quoted string ends on the line. *colon
 // receives the position of the first colon outside quotes (n when none).
-bool IsPlainLine(const char* p, size_t n, size_t* colon) {
-  bool quoted = false;
-  *colon = n;
-  for (size_t i = 0; i < n; ++i) {
-    char c = p[i];
-    if (quoted) {
-      if (c == '\\') ++i;
-      else if (c == '"') quoted = false;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (SIPIsBlank(c) && i + 1 < n && p[i + 1] == c) {
-      return false;
-    } else if (c == ':' && *colon == n) {
-      *colon = i;
+// A stretch of a line outside quotes: false when it holds a run of two
+// equal blanks; notes the first colon (at offset within the line) unless one
+// was noted before.
+bool IsPlainStretch(const char* p, size_t n, size_t offset, size_t lineLength, size_t* colon) {
+  if (*colon == lineLength) {
+    const char* c = static_cast<const char*>(memchr(p, ':', n));
+    if (c) *colon = offset + static_cast<size_t>(c - p);
+  }
+  static const char kBlanks[] = {' ', '\t'};
+  for (const char blank : kBlanks) {
+    for (const char* b = static_cast<const char*>(memchr(p, blank, n)); b;) {
+      const size_t at = static_cast<size_t>(b - p);
+      if (at + 1 >= n) break;
+      if (b[1] == blank) return false;
+      b = static_cast<const char*>(memchr(b + 1, blank, n - at - 1));
     }
   }
-  return !quoted;
+  return true;
+}
+
+// Whether a line can be read where it is: every quoted string ends and no
+// run of two equal blanks stands outside quotes. Library scans cover the
+// stretches outside quotes, which is most of every line.
+bool IsPlainLine(const char* p, size_t n, size_t* colon) {
+  *colon = n;
+  size_t i = 0;
+  while (i < n) {
+    const char* quote = static_cast<const char*>(memchr(p + i, '"', n - i));
+    const size_t end = quote ? static_cast<size_t>(quote - p) : n;
+    if (!IsPlainStretch(p + i, end - i, i, n, colon)) return false;
+    if (!quote) return true;
+    size_t j = end + 1;
+    for (; j < n; ++j) {
+      if (p[j] == '\\') ++j;
+      else if (p[j] == '"') break;
+    }
+    if (j >= n) return false;  // a quoted string that never ends
+    i = j + 1;
+  }
+  return true;
 }
 
 // Position of the next comma that separates list values: outside double

@@ -1,5 +1,7 @@
 #include "sip_text.h"
 
+#include <cstring>
+
 #include <climits>
 
 bool SIPSpanEqualsNoCase(SIPSpan s, const char* word) {
@@ -27,10 +29,13 @@ int SIPCompareNoCase(const char* a, const char* b) {
 }
 
 size_t SIPFindOutsideQuotes(SIPSpan s, char c) {
-  // Most texts hold no quote before the character looked for.
-  size_t i = 0;
-  while (i < s.n && s.p[i] != c && s.p[i] != '"') ++i;
-  if (i == s.n || s.p[i] == c) return i;
+  // Most texts hold no quote before the character looked for: two
+  // library scans answer them.
+  const char* hit = static_cast<const char*>(memchr(s.p, c, s.n));
+  const size_t before = hit ? static_cast<size_t>(hit - s.p) : s.n;
+  const char* quote = static_cast<const char*>(memchr(s.p, '"', before));
+  if (!quote) return before;
+  size_t i = static_cast<size_t>(quote - s.p);
   bool quoted = false;
   for (; i < s.n; ++i) {
     char ch = s.p[i];

@@ -31,8 +31,6 @@ bool SIPTextOut::Append(const char* text, size_t count) {
   return true;
 }
 
-bool SIPTextOut::Append(const char* text) { return Append(text ? text : "", text ? strlen(text) : 0); }
-
 bool SIPTextOut::AppendChar(char c) { return Append(&c, 1); }
 
 bool SIPTextOut::AppendInt(long value) {

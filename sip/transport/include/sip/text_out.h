@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstddef>
+#include <cstring>
 
 struct SIPTextOut {
   char* buffer;
@@ -20,7 +21,8 @@ struct SIPTextOut {
   // Continues a text that already holds a NUL-terminated string.
   static SIPTextOut Continue(char* text, size_t size);
 
-  bool Append(const char* text);
+  // Inline, so that the length of a literal is known where it is written.
+  bool Append(const char* text) { return text ? Append(text, strlen(text)) : Append("", 0); }
   bool Append(const char* text, size_t count);
   bool AppendChar(char c);
   bool AppendInt(long value);

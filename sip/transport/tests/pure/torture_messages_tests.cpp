@@ -161,6 +161,31 @@ const MessageCase kMessages[] = {
        ASSERT_NE(r->msg.body.text, nullptr);
        EXPECT_EQ(strncmp(r->msg.body.text, "<audio>", 7), 0);
      }},
+    // A multipart body with a binary part (zero bytes, CR LF and "--" inside
+    // it): kept whole, to the byte count of Content-Length.
+    {"torture/mpart01.sip", kSIPParsed,
+     [](SIPRecord* r) {
+       EXPECT_STREQ(r->msg.method, "MESSAGE");
+       EXPECT_STREQ(r->msg.contentType, "multipart/mixed;boundary=7a9cbec02ceef655");
+       ASSERT_NE(r->msg.body.text, nullptr);
+       EXPECT_EQ(std::to_string(r->msg.body.length), r->msg.contentLength);
+       const std::string body(r->msg.body.text, r->msg.body.length);
+       EXPECT_EQ(body.rfind("\r\n--7a9cbec02ceef655--\r\n"), body.size() - 24);
+       EXPECT_NE(body.find(std::string("\x31\x00\x00\r\n", 5)), std::string::npos);
+     }},
+    // An offer in a format the sender does not accept back: a valid message,
+    // its Accept line left to the user agent.
+    {"torture/sdp01.sip", kSIPParsed,
+     [](SIPRecord* r) {
+       EXPECT_STREQ(r->msg.method, "INVITE");
+       EXPECT_STREQ(r->msg.contentType, "application/sdp");
+       EXPECT_EQ(r->msg.body.length, 150u);
+       const char* value = nullptr;
+       size_t valueLength = 0;
+       const std::string text = ReadSIPTestFile("torture/sdp01.sip");
+       ASSERT_NE(SIPScanMessageLine(text.data(), text.size(), "Accept", &value, &valueLength), nullptr);
+       EXPECT_EQ(std::string(value, valueLength), "text/nobodyKnowsThis");
+     }},
     {"torture/regaut01.sip", kSIPParsed, [](SIPRecord* r) { EXPECT_STREQ(r->msg.method, "REGISTER"); }},
     {"torture/multi01.sip", kSIPParseDuplicateHeader, nullptr},
     {"torture/mcl01.sip", kSIPParseDuplicateHeader, nullptr},
