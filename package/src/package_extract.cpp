@@ -11,6 +11,7 @@
 #include "package/macros.h"
 #include "package/package_extract.h"
 #include "package/package_log.h"
+#include "package/package_root.h"
 #include "package/paths.h"
 #include "package/vfs.h"
 
@@ -481,6 +482,47 @@ int WalkEntries(Walk& walk, const PackageEntryDirectives* directiveTemplate) {
   }
 }
 
+// The files of the current application package taken from the mount list
+// (the package's own content may have been dropped after mounting).
+int ExtractFromMounts(Walk& walk) {
+  if (walk.package != ZEQGetApplicationPackage()) return 0;
+  char* rootKey = MakeMountKey(VirtualRootBuffer());
+  if (!rootKey) return 0;
+  const std::string root(rootKey);
+  HeapFreeZ(rootKey);
+  ZEQList* list = VFSMountList();
+  int code = 0;
+  list->Lock();
+  for (int i = 0; i < list->count; ++i) {
+    ZEQListItem* item = list->GetItemAt(i);
+    if (!item || !item->key) continue;
+    const char* key = item->KeyText();
+    if (_strnicmp(key, root.c_str(), root.size()) != 0 || key[root.size()] != '\\') continue;
+    const std::string relative = key + root.size();
+    if (!WildcardMatchList(walk.filter, relative.c_str(), 0)) continue;
+    Data data;
+    data.bytes = reinterpret_cast<const uint8_t*>(item->value1);
+    data.length = uint32_t(item->value2);
+    if (walk.target.empty()) {
+      auto* copy = static_cast<uint8_t*>(HeapAllocZ(size_t(data.length) + 1));
+      std::memcpy(copy, data.bytes, data.length);
+      if (walk.package->extracted) HeapFreeSecure(walk.package->extracted, walk.package->extractedLength, true);
+      walk.package->extracted = copy;
+      walk.package->extractedLength = data.length;
+      continue;
+    }
+    const std::string out = walk.target + relative;
+    CreateParentDirectory(out.c_str());
+    if (!WriteDiskFile(out, data)) {
+      PackageLogPrintf("ZEQPackageExtractVFSFile: [FAILED] Unable to write data to file - Extract File: \"%s\"",
+                       out.c_str());
+      code = ZEQPKG_EXTRACT_ERROR_WRITEDATA;
+    }
+  }
+  list->Unlock();
+  return code;
+}
+
 }  // namespace
 
 int ZEQPackageExtract(ZEQPackageDATA* package, const PackageEntryDirectives* directiveTemplate, ZEQList* mountList,
@@ -498,12 +540,7 @@ int ZEQPackageExtract(ZEQPackageDATA* package, const PackageEntryDirectives* dir
       walk.key = key;
       SecureZeroMemory(key, sizeof(key));
     }
-    if (options & ZEQPKG_EXTRACT_RAWVFS) {
-      PackageLogPrintf("ZEQPackageExtract: [FAILED] Extraction from the mount list is not available - Package: "
-                       "\"%s\"",
-                       package->path);
-      return ZEQPKG_EXTRACT_ERROR_READDATA;
-    }
+    if (options & ZEQPKG_EXTRACT_RAWVFS) return ExtractFromMounts(walk);
     if (!package->progress) package->progress = [](ZEQPackageDATA*, const char*, uintptr_t) { return 0; };
     const uint32_t position = package->position;
     int code;

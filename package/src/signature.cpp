@@ -407,3 +407,51 @@ bool KESTOSign(const char* targetPath, HANDLE update, const KESTOSignatureDescri
     return false;
   }
 }
+
+bool KESTOEmbedManifest(const char* path, const char* manifest, DWORD length) {
+  if (!path) return false;
+  const char* target = SkipVirtualPrefix(path);
+  for (int attempt = 1; attempt <= kSignatureAttempts; ++attempt) {
+    if (attempt > 1) Sleep(g_retryPause);
+    bool ok = false;
+    // Pass 1: the old manifest goes.
+    HANDLE update = BeginUpdateResourceA(target, FALSE);
+    if (!update) {
+      PackageLogPrintf("KESTOEmbedManifest: #1 BeginUpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()), path);
+    } else if (!UpdateResourceA(update, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), 0, nullptr, 0)) {
+      PackageLogPrintf("KESTOEmbedManifest: #1 UpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()), path);
+      EndUpdateResourceA(update, TRUE);
+    } else if (!EndUpdateResourceExt(update)) {
+      PackageLogPrintf("KESTOEmbedManifest: #1 EndUpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()), path);
+    } else {
+      ok = true;
+    }
+    // Pass 2: the new one.
+    if (ok && (!manifest || !length)) {
+      PackageLogPrintf("KESTOEmbedManifest: #2 - Contents is Empty");
+    } else if (ok) {
+      ok = false;
+      update = BeginUpdateResourceA(target, FALSE);
+      if (!update) {
+        PackageLogPrintf("KESTOEmbedManifest: #2 BeginUpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()),
+                         path);
+      } else {
+        PackageLogPrintf("KESTOEmbedManifest: #2 - Contents: \"%.*s\"", int(length), manifest);
+        if (!UpdateResourceA(update, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), 0, const_cast<char*>(manifest),
+                             length)) {
+          PackageLogPrintf("KESTOEmbedManifest: #2 UpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()),
+                           path);
+          EndUpdateResourceA(update, TRUE);
+        } else if (!EndUpdateResourceExt(update)) {
+          PackageLogPrintf("KESTOEmbedManifest: #2 EndUpdateResource - Error: %d, KESTO: \"%s\"", int(GetLastError()),
+                           path);
+        } else {
+          ok = true;
+        }
+      }
+    }
+    if (ok) return true;
+    PackageLogPrintf("KESTOEmbedManifest: Failed - Retrying in %d ms", 1000);
+  }
+  return false;
+}

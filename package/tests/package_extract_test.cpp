@@ -380,4 +380,22 @@ TEST_F(ApplicationMount, TheApplicationPackageMayReferenceFilesAnywhere) {
   EXPECT_EQ(Mounted("\\dir\\src.txt"), "R");
 }
 
+TEST_F(ApplicationMount, TheMountedFilesExtractFromTheMountListAfterTheContentIsDropped) {
+  Scratch scratch("rawvfs");
+  ZEQPackageDATA* package = Open(scratch.packages + "\\a.zpk",
+                                 {{"\\index.html", '1', "<html/>"}, {"\\js\\app.js", '1', "1;"}}, 0xE);
+  ASSERT_TRUE(MountApplicationPackage(package, "", 0));
+  ASSERT_EQ(package->length, 0u);
+  EXPECT_EQ(ZEQPackageExtract(package, nullptr, nullptr, scratch.out.c_str(), "*.js", "", "", ZEQPKG_EXTRACT_RAWVFS), 0);
+  std::map<std::string, std::string> files;
+  ListFiles(scratch.out, "", &files);
+  EXPECT_EQ(files, (std::map<std::string, std::string>{{"\\js\\app.js", "1;"}}));
+
+  // Only the application package reads the mount list.
+  ZEQPackageDATA* other = Open(scratch.packages + "\\b.zpk", {{"\\b.txt", '1', "B"}}, 0xE);
+  EXPECT_EQ(ZEQPackageExtract(other, nullptr, nullptr, nullptr, "*", "", "", ZEQPKG_EXTRACT_RAWVFS), 0);
+  EXPECT_EQ(other->extracted, nullptr);
+  ZEQPackageRelease(other);
+}
+
 }  // namespace

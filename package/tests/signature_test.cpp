@@ -187,4 +187,26 @@ TEST_F(Signing, DroppedSignaturesAndIncompleteVersionsAreRefused) {
   KESTOSignatureDescriptorFree(d);
 }
 
+std::string ManifestOf(const std::string& exe) {
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return "<unreadable>";
+  std::string text = "<none>";
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  if (loaded) text.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+  FreeLibrary(module);
+  return text;
+}
+
+TEST_F(Signing, ManifestsAreReplaced) {
+  const std::string manifest = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"/>";
+  const std::string longer = manifest.substr(0, manifest.size() - 2) + "><!-- second --></assembly>";
+  ASSERT_EQ(ManifestOf(exe_), "<none>");
+  ASSERT_TRUE(KESTOEmbedManifest(exe_.c_str(), manifest.data(), DWORD(manifest.size())));
+  EXPECT_EQ(ManifestOf(exe_), manifest);
+  ASSERT_TRUE(KESTOEmbedManifest(exe_.c_str(), longer.data(), DWORD(longer.size())));
+  EXPECT_EQ(ManifestOf(exe_), longer);
+  EXPECT_FALSE(KESTOEmbedManifest((folder_ + "\\missing.exe").c_str(), manifest.data(), DWORD(manifest.size())));
+}
+
 }  // namespace

@@ -114,6 +114,9 @@ bool KESTOSign(const char* targetPath, HANDLE update, const KESTOSignatureDescri
 bool KESTOAddSignature(const char* path, HANDLE update, const void* data, DWORD size);
 bool KESTODropSignature(const char* path, HANDLE update);
 bool KESTOChangeVersion(const char* path, const KESTOVersionData* versionData, HANDLE update);
+// Replaces the executable's manifest (resource 24, identifier 1) with the
+// text; an empty text only removes it.
+bool KESTOEmbedManifest(const char* path, const char* manifest, DWORD length);
 
 // Pause between the 5 attempts of the resource writers (1000 ms); returns
 // the previous value. Lets tests run the refusals quickly.
