@@ -209,4 +209,46 @@ TEST_F(Signing, ManifestsAreReplaced) {
   EXPECT_FALSE(KESTOEmbedManifest((folder_ + "\\missing.exe").c_str(), manifest.data(), DWORD(manifest.size())));
 }
 
+// An icon file of one 16 x 16 image whose bytes are `fill` repeated.
+std::vector<uint8_t> IconFile(uint8_t fill, uint32_t imageSize) {
+  std::vector<uint8_t> bytes = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
+  for (uint32_t v : {imageSize, 22u})
+    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
+  bytes.insert(bytes.end(), imageSize, fill);
+  return bytes;
+}
+
+TEST_F(Signing, TheMainIconIsReplacedOnlyWhereItExists) {
+  const std::string first = folder_ + "\\first.ico", second = folder_ + "\\second.ico";
+  WriteWholeFile(first, IconFile('A', 40));
+  WriteWholeFile(second, IconFile('B', 48));
+  EXPECT_FALSE(KESTOReplaceMainIcon(first.c_str(), exe_.c_str())) << "no KESTO_MAIN group to replace";
+  EXPECT_FALSE(KESTOReplaceMainIcon(WriteFile("x.txt", "x").c_str(), exe_.c_str()));
+
+  // Give the program a main icon group, then replace it from an icon file.
+  HANDLE update = BeginUpdateResourceA(exe_.c_str(), FALSE);
+  ASSERT_NE(update, nullptr);
+  uint8_t group[20] = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 40, 0, 0, 0, 1, 0};
+  std::vector<uint8_t> image(40, 'A');
+  ASSERT_TRUE(UpdateResourceA(update, MAKEINTRESOURCEA(14), "KESTO_MAIN", 0, group, sizeof(group)));
+  ASSERT_TRUE(UpdateResourceA(update, MAKEINTRESOURCEA(3), MAKEINTRESOURCEA(1), 0, image.data(), DWORD(image.size())));
+  ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+  ASSERT_TRUE(KESTOReplaceMainIcon(second.c_str(), exe_.c_str()));
+
+  uint8_t* images[4] = {};
+  uint8_t* readGroup = nullptr;
+  size_t groupSize = 0;
+  ASSERT_TRUE(ReadMainIconResources(exe_.c_str(), images, 4, &readGroup, &groupSize));
+  ASSERT_EQ(groupSize, 20u);
+  EXPECT_EQ(readGroup[14], 48);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(images[0]), 48), std::string(48, 'B'));
+  HeapFreeZ(images[0]);
+  HeapFreeZ(readGroup);
+
+  // Another executable's main icon is a source too.
+  const std::string other = folder_ + "\\other.exe";
+  ASSERT_TRUE(CopyFileA(ZEQPKG_STARTER, other.c_str(), FALSE));
+  EXPECT_FALSE(KESTOReplaceMainIcon(exe_.c_str(), other.c_str()));
+}
+
 }  // namespace

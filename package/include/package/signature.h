@@ -118,6 +118,16 @@ bool KESTOChangeVersion(const char* path, const KESTOVersionData* versionData, H
 // text; an empty text only removes it.
 bool KESTOEmbedManifest(const char* path, const char* manifest, DWORD length);
 
+// Reads the icon group "KESTO_MAIN" of a module and its images (heap
+// blocks, images[i] for the group's entry i, at most `slots`; HeapFreeZ
+// each). False when the module has no such group or it does not fit.
+bool ReadMainIconResources(const char* modulePath, uint8_t** images, size_t slots, uint8_t** group,
+                           size_t* groupSize);
+// Replaces the target's icon group "KESTO_MAIN" and its images with those of
+// an .ico file or of another executable's "KESTO_MAIN". False when the
+// target has no such group.
+bool KESTOReplaceMainIcon(const char* sourcePath, const char* targetPath);
+
 // Pause between the 5 attempts of the resource writers (1000 ms); returns
 // the previous value. Lets tests run the refusals quickly.
 DWORD SetSignatureRetryPause(DWORD ms);
