@@ -19,6 +19,8 @@ packages=(
 packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
 # The network tests' DNS server (SRV records of a test zone on loopback).
 packages+=(dnsmasq)
+# Signed executables are read back by an independent PE reader.
+packages+=(python3-pefile)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
