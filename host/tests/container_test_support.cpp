@@ -3,7 +3,9 @@
 #include "foundation/git_table.h"
 #include "host/browser_container.h"
 #include "host/dispatch_ex.h"
+#include "windows/container_windows.h"
 #include "windows/program_windows.h"
+#include <gtest/gtest.h>
 #include "windows/records.h"
 #include "test_support.h"
 #include <mshtml.h>
@@ -106,14 +108,14 @@ void UseRecorderAsHostObject() {
   });
 }
 
-namespace {
-
-// The container of a host window, or of a program window's body.
 ZEQContainerHolder ContainerOf(HWND window) {
+  if (!window) return ZEQContainerHolder();
   ZEQContainerHolder container = ZEQGetBaseContainer(window);
   if (!container.IsSet()) container = ZEQGetBaseContainer(GetDlgItem(window, kBodyWindowId));
   return container;
 }
+
+namespace {
 
 // The current document of the container's browser (one reference), or null.
 IHTMLDocument2* PageDocument(HWND window) {
@@ -188,6 +190,44 @@ IDispatch* HostObjectOf(HWND window) {
   if (host) host->AddRef();
   static_cast<IOleClientSite*>(site)->Release();
   return host;
+}
+
+void ContainerPages::Close() {
+  for (HWND window : windows_) {
+    if (IsWindow(window)) DestroyWindowExt(window, FALSE);
+  }
+  windows_.clear();
+}
+
+HWND ContainerPages::Open(uint32_t options, const std::string& body, HWND parent) {
+  const std::wstring name = L"page_" + std::to_wstring(GetCurrentThreadId()) + L"_" +
+                            std::to_wstring(windows_.size()) + L".html";
+  folder_.Write(name, "<html><head><title>t</title></head><body><script>" + body +
+                          "var loaded = 1;</script></body></html>");
+  const std::wstring wideUrl = folder_.Url(name);
+  const std::string url(wideUrl.begin(), wideUrl.end());
+  const std::string windowName(name.begin(), name.end());
+  RECT rect = {10, 20, 320, 240};
+  HWND window = nullptr;
+  const int created = ZEQCreateContainerWindow(nullptr, "Page", url.c_str(), &rect, nullptr, windowName.c_str(),
+                                               options, 0, &window, ContainerOf(parent), ContainerOf(parent));
+  if (created != 0 || !window) {
+    ADD_FAILURE() << "the container window was not made: " << created;
+    return nullptr;
+  }
+  windows_.push_back(window);
+  if (!WaitUntil([&] { return PageGlobal(window, L"loaded") == L"1"; }, 10000)) {
+    ADD_FAILURE() << "the page did not run in time";
+    return nullptr;
+  }
+  return window;
+}
+
+std::wstring ContainerPages::Evaluate(HWND window, const std::wstring& expression) {
+  const std::wstring code = L"try { answer = String(" + expression +
+                            L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
+  if (FAILED(PageExec(window, code))) return L"<not run>";
+  return PageGlobal(window, L"answer");
 }
 
 }  // namespace container_test

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+#include "windows/records.h"
+
 namespace container_test {
 
 // window.external for the tests: Record(text) keeps the text and the thread
@@ -59,5 +62,27 @@ void UseRecorderAsHostObject();
 HRESULT PageExec(HWND window, const std::wstring& code);
 std::wstring PageGlobal(HWND window, const std::wstring& name);
 IDispatch* HostObjectOf(HWND window);
+// The container of a program window's body (or of a host window itself).
+ZEQContainerHolder ContainerOf(HWND window);
+
+// Container windows on the calling thread, each with a page of its own,
+// destroyed with the object.
+class ContainerPages {
+ public:
+  ~ContainerPages() { Close(); }
+  // Destroys the windows made so far (before OLE ends on the thread).
+  void Close();
+  // A window whose page runs body and then sets "loaded"; null (with a test
+  // failure) when it is not made or its page does not run in time.
+  HWND Open(uint32_t options, const std::string& body = std::string(), HWND parent = nullptr);
+  // The value of a script expression in the window's page as text; an error
+  // reads "error:" and its number in hexadecimal.
+  std::wstring Evaluate(HWND window, const std::wstring& expression);
+  dochost_test::PageFolder& Folder() { return folder_; }
+
+ private:
+  dochost_test::PageFolder folder_;
+  std::vector<HWND> windows_;
+};
 
 }  // namespace container_test

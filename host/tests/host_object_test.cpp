@@ -22,10 +22,6 @@ using container_test::PageExec;
 using container_test::PageGlobal;
 using container_test::WaitUntil;
 
-ZEQContainerHolder ContainerOf(HWND window) {
-  return window ? ZEQGetBaseContainer(GetDlgItem(window, kBodyWindowId)) : ZEQContainerHolder();
-}
-
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 DISPID IdOf(IDispatch* object, const wchar_t* name, HRESULT* hr = nullptr) {
@@ -83,51 +79,17 @@ class HostObject : public ::testing::Test {
     ZEQInstallHostObject();
   }
   void TearDown() override {
-    for (HWND window : windows_) {
-      if (IsWindow(window)) DestroyWindowExt(window, FALSE);
-    }
+    pages_.Close();
     ZEQRegisterHostMemberTable(KestoMemberTable::kApplicationMethods, nullptr);
     ZEQRegisterHostMemberTable(KestoMemberTable::kSoundFunctions, nullptr);
     container_test::UseRecorderAsHostObject();
     OleUninitialize();
   }
 
-  // A container window whose page sets "loaded" once it runs; null when it
-  // did not load in time.
-  HWND OpenPage(uint32_t options, const std::string& body = std::string(), HWND parent = nullptr) {
-    const std::wstring name = L"host_" + std::to_wstring(windows_.size()) + L".html";
-    folder_.Write(name, "<html><head><title>t</title></head><body><script>" + body +
-                            "var loaded = 1;</script></body></html>");
-    const std::string url = Narrow(folder_.Url(name));
-    RECT rect = {10, 20, 320, 240};
-    HWND window = nullptr;
-    const std::string windowName = Narrow(name);
-    const int created = ZEQCreateContainerWindow(nullptr, "Host object", url.c_str(), &rect, nullptr,
-                                                 windowName.c_str(), options, 0, &window, ContainerOf(parent),
-                                                 ContainerOf(parent));
-    if (created != 0 || !window) {
-      ADD_FAILURE() << "the container window was not made: " << created;
-      return nullptr;
-    }
-    windows_.push_back(window);
-    if (!WaitUntil([&] { return PageGlobal(window, L"loaded") == L"1"; }, 10000)) {
-      ADD_FAILURE() << "the page did not load: " << Narrow(PageGlobal(window, L"loaded"));
-      return nullptr;
-    }
-    return window;
-  }
+  HWND OpenPage(uint32_t options, HWND parent = nullptr) { return pages_.Open(options, std::string(), parent); }
+  std::wstring Evaluate(HWND window, const std::wstring& expression) { return pages_.Evaluate(window, expression); }
 
-  // The value of a script expression in the window's page, as text; errors
-  // read "error:" and their number in hexadecimal.
-  std::wstring Evaluate(HWND window, const std::wstring& expression) {
-    const std::wstring code = L"try { answer = String(" + expression +
-                              L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
-    if (FAILED(PageExec(window, code))) return L"<not run>";
-    return PageGlobal(window, L"answer");
-  }
-
-  dochost_test::PageFolder folder_;
-  std::vector<HWND> windows_;
+  container_test::ContainerPages pages_;
 };
 
 TEST_F(HostObject, PageScriptCallsMembersWithTheirArgumentCountsAndResults) {
@@ -206,7 +168,7 @@ TEST_F(HostObject, BrowserCallsAnswerByCallKindAndArgumentCount) {
 TEST_F(HostObject, OutsideZeqContainersOnlyTheTwoAlwaysVisibleNamesResolve) {
   HWND parent = OpenPage(WB_ALLOWSZEQ);
   ASSERT_NE(nullptr, parent);
-  HWND window = OpenPage(0, std::string(), parent);
+  HWND window = OpenPage(0, parent);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(L"null", Evaluate(window, L"window.external"));
   IDispatch* host = HostObjectOf(window);
