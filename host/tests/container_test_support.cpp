@@ -3,6 +3,7 @@
 #include "foundation/git_table.h"
 #include "host/browser_container.h"
 #include "host/dispatch_ex.h"
+#include "host/namespace_put.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
 #include <gtest/gtest.h>
@@ -179,6 +180,21 @@ std::wstring PageGlobal(HWND window, const std::wstring& name) {
   }
   script->Release();
   return text;
+}
+
+bool PagePublish(HWND window, const wchar_t* name, IDispatch* object) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return false;
+  IDispatch* script = nullptr;
+  document->get_Script(&script);
+  document->Release();
+  IDispatchEx* space = nullptr;
+  if (script) script->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&space));
+  if (script) script->Release();
+  if (!space) return false;
+  const bool done = SUCCEEDED(ZEQDispatchPutObject(space, name, object));
+  space->Release();
+  return done;
 }
 
 IDispatch* HostObjectOf(HWND window) {

@@ -62,6 +62,9 @@ void UseRecorderAsHostObject();
 HRESULT PageExec(HWND window, const std::wstring& code);
 std::wstring PageGlobal(HWND window, const std::wstring& name);
 IDispatch* HostObjectOf(HWND window);
+// Puts an object under a global name of the window's page; false when the
+// page has no script.
+bool PagePublish(HWND window, const wchar_t* name, IDispatch* object);
 // The container of a program window's body (or of a host window itself).
 ZEQContainerHolder ContainerOf(HWND window);
 
