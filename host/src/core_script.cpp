@@ -148,6 +148,12 @@ char* KESTOCopyCoreScript(size_t* length) {
   return copy;
 }
 
+void KESTOApplyApplicationMacros(const char* applicationName, const char* versionText) {
+  CoreScript& core = Core();
+  ZEQLockScope scope(core.lock);
+  SetApplicationMacros(applicationName, versionText, &core.text, &core.length);
+}
+
 void KESTOFreeCoreScript() {
   CoreScript& core = Core();
   ZEQLockScope scope(core.lock);

@@ -104,3 +104,19 @@ TEST_F(CoreScriptLoad, TheDefinitionsDirectivesAndVariablesFollowThePrefix) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CoreScriptLoad, TheLanguageVariableFollowsTheApplicationsLanguage) {
+  KESTOApplyApplicationMacros("app", "1.0 en-US");
+  ASSERT_EQ(1, KESTOLoadCoreScript());
+  EXPECT_NE(std::string::npos, CoreScript().find("@set @kestolang=1033;"));
+  KESTOApplyApplicationMacros("app", "1.0 pt-BR");
+  const std::string portuguese = CoreScript();
+  EXPECT_NE(std::string::npos, portuguese.find("@set @kestolang=1046;")) << portuguese;
+  EXPECT_EQ(std::string::npos, portuguese.find("@kestolang=1033"));
+  KESTOApplyApplicationMacros("app", "1.0 en-US");
+  EXPECT_NE(std::string::npos, CoreScript().find("@set @kestolang=1033;"));
+}
+
+}  // namespace

@@ -16,5 +16,10 @@ int KESTOLoadCoreScript();
 // length; null while none is loaded.
 char* KESTOCopyCoreScript(size_t* length);
 
+// Sets the application's macros from its name and version text
+// (SetApplicationMacros); when the language changes, the "@kestolang="
+// value of a loaded core script follows it.
+void KESTOApplyApplicationMacros(const char* applicationName, const char* versionText);
+
 // Frees the buffer (at shutdown); the next load reads the script again.
 void KESTOFreeCoreScript();
