@@ -2,6 +2,8 @@
 // application settings, the application macros and the protocols.
 #include "host/application_definitions.h"
 
+#include "host/core_script.h"
+
 #include <cstring>
 #include <string>
 #include <utility>
@@ -235,7 +237,8 @@ int ReadApplicationDefinitions(DefinitionsList* definitions) {
            true);
 
   ReadApplicationMacros(definitions);
-  SetApplicationMacros(settings->name, settings->version, nullptr, nullptr);
+  // A loaded core script follows the application's language.
+  KESTOApplyApplicationMacros(settings->name, settings->version);
   return ReadProtocolDefinitions(definitions);
 }
 

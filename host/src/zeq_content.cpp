@@ -14,6 +14,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "host/containers.h"
+#include "host/core_script.h"
 #include "host/loader_page.h"
 #include "host/zeq_protocol.h"
 #include "package/content_source.h"
@@ -74,8 +75,7 @@ bool ReadLoaderMediaText(const char* url, Content* content) {
 // loaded documents: statements, imports, the initialisation tag, references,
 // macros and the run-time block. Other files (pictures...) pass untouched.
 // The pre-processor's answer is not consulted: a text it could not finish
-// (a missing import) is served as far as it got. The core script is not
-// loaded here.
+// (a missing import) is served as far as it got.
 void PreprocessDocument(const char* url, Content* content) {
   if (!IsScriptOrMarkupFile(url) && !IsQuelmDefinitionsFile(url)) return;
   char* text = content->Text();
@@ -231,6 +231,9 @@ bool PreParse(const char* url, IInternetProtocolSink* sink, Content* content) {
   const char* relative = GetPackageRelativePath(url);
   if (relative && _strnicmp(relative, kLoaderMedia, kLoaderMediaLength) == 0) {
     if (!ReadLoaderMediaText(url, content)) return false;
+    // A loader page runs on top of the core script: it is made ready
+    // before the page is served (a failed load serves the page without it).
+    KESTOLoadCoreScript();
   } else if (!ReadContent(url, content)) {
     return false;
   }

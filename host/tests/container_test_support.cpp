@@ -3,7 +3,13 @@
 #include "foundation/git_table.h"
 #include "host/browser_container.h"
 #include "host/dispatch_ex.h"
+#include "host/namespace_put.h"
+#include "windows/container_windows.h"
 #include "windows/program_windows.h"
+#include <gtest/gtest.h>
+#include "windows/records.h"
+#include "test_support.h"
+#include <mshtml.h>
 
 namespace container_test {
 
@@ -92,11 +98,152 @@ void SetUpContainers() {
   RegisterDispatchExClassFactory();
   ZEQRegisterWindowClasses();
   ZEQInstallBrowserContainers();
+  UseRecorderAsHostObject();
+}
+
+void UseRecorderAsHostObject() {
   ZEQSetHostObjectFactory([](const ZEQContainerHolder&) -> IDispatch* {
     IDispatch* recorder = &TheRecorder();
     recorder->AddRef();
     return recorder;
   });
+}
+
+ZEQContainerHolder ContainerOf(HWND window) {
+  if (!window) return ZEQContainerHolder();
+  ZEQContainerHolder container = ZEQGetBaseContainer(window);
+  if (!container.IsSet()) container = ZEQGetBaseContainer(GetDlgItem(window, kBodyWindowId));
+  return container;
+}
+
+namespace {
+
+// The current document of the container's browser (one reference), or null.
+IHTMLDocument2* PageDocument(HWND window) {
+  ZEQContainerHolder container = ContainerOf(window);
+  if (!container.IsSet()) return nullptr;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  if (!site) return nullptr;
+  IWebBrowser2* browser = site->GetWebBrowser2();
+  static_cast<IOleClientSite*>(site)->Release();
+  if (!browser) return nullptr;
+  IDispatch* document = nullptr;
+  IHTMLDocument2* html = nullptr;
+  if (SUCCEEDED(browser->get_Document(&document)) && document) {
+    document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html));
+    document->Release();
+  }
+  browser->Release();
+  return html;
+}
+
+}  // namespace
+
+HRESULT PageExec(HWND window, const std::wstring& code) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return E_FAIL;
+  IHTMLWindow2* page = nullptr;
+  HRESULT hr = document->get_parentWindow(&page);
+  document->Release();
+  if (FAILED(hr) || !page) return E_FAIL;
+  BSTR text = SysAllocString(code.c_str());
+  BSTR language = SysAllocString(L"JScript");
+  VARIANT result;
+  VariantInit(&result);
+  hr = page->execScript(text, language, &result);
+  VariantClear(&result);
+  SysFreeString(text);
+  SysFreeString(language);
+  page->Release();
+  return hr;
+}
+
+std::wstring PageGlobal(HWND window, const std::wstring& name) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return L"<no page>";
+  IDispatch* script = nullptr;
+  document->get_Script(&script);
+  document->Release();
+  if (!script) return L"<no page>";
+  std::wstring text = L"<unknown>";
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[1] = {const_cast<LPOLESTR>(name.c_str())};
+  if (SUCCEEDED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT value;
+    VariantInit(&value);
+    if (SUCCEEDED(script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                                 nullptr))) {
+      text = dochost_test::VariantString(&value);
+    }
+    VariantClear(&value);
+  }
+  script->Release();
+  return text;
+}
+
+bool PagePublish(HWND window, const wchar_t* name, IDispatch* object) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return false;
+  IDispatch* script = nullptr;
+  document->get_Script(&script);
+  document->Release();
+  IDispatchEx* space = nullptr;
+  if (script) script->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&space));
+  if (script) script->Release();
+  if (!space) return false;
+  const bool done = SUCCEEDED(ZEQDispatchPutObject(space, name, object));
+  space->Release();
+  return done;
+}
+
+IDispatch* HostObjectOf(HWND window) {
+  ZEQContainerHolder container = ContainerOf(window);
+  if (!container.IsSet()) return nullptr;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  if (!site) return nullptr;
+  IDispatch* host = site->HostDispatch();
+  if (host) host->AddRef();
+  static_cast<IOleClientSite*>(site)->Release();
+  return host;
+}
+
+void ContainerPages::Close() {
+  for (HWND window : windows_) {
+    if (IsWindow(window)) DestroyWindowExt(window, FALSE);
+  }
+  windows_.clear();
+}
+
+HWND ContainerPages::Open(uint32_t options, const std::string& body, HWND parent) {
+  const std::wstring name = L"page_" + std::to_wstring(GetCurrentThreadId()) + L"_" +
+                            std::to_wstring(windows_.size()) + L".html";
+  folder_.Write(name, "<html><head><title>t</title></head><body><script>" + body +
+                          "var loaded = 1;</script></body></html>");
+  const std::wstring wideUrl = folder_.Url(name);
+  const std::string url(wideUrl.begin(), wideUrl.end());
+  const std::string windowName(name.begin(), name.end());
+  RECT rect = {10, 20, 320, 240};
+  HWND window = nullptr;
+  const int created = ZEQCreateContainerWindow(nullptr, "Page", url.c_str(), &rect, nullptr, windowName.c_str(),
+                                               options, 0, &window, ContainerOf(parent), ContainerOf(parent));
+  if (created != 0 || !window) {
+    ADD_FAILURE() << "the container window was not made: " << created;
+    return nullptr;
+  }
+  windows_.push_back(window);
+  if (!WaitUntil([&] { return PageGlobal(window, L"loaded") == L"1"; }, 10000)) {
+    ADD_FAILURE() << "the page did not run in time";
+    return nullptr;
+  }
+  return window;
+}
+
+std::wstring ContainerPages::Evaluate(HWND window, const std::wstring& expression) {
+  const std::wstring code = L"try { answer = String(" + expression +
+                            L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
+  if (FAILED(PageExec(window, code))) return L"<not run>";
+  return PageGlobal(window, L"answer");
 }
 
 }  // namespace container_test

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+#include "windows/records.h"
+
 namespace container_test {
 
 // window.external for the tests: Record(text) keeps the text and the thread
@@ -48,5 +51,41 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 Recorder& TheRecorder();
 // Window classes, container creation and the host object factory; once.
 void SetUpContainers();
+// Makes the recorder the host object of containers made from now on (as
+// SetUpContainers does).
+void UseRecorderAsHostObject();
+
+// The page of the container of a window (its program window or its host
+// window): code run with window.execScript, a global of its script as text
+// ("<no page>" or "<unknown>" when there is none), and the site's host
+// object (one reference, or null).
+HRESULT PageExec(HWND window, const std::wstring& code);
+std::wstring PageGlobal(HWND window, const std::wstring& name);
+IDispatch* HostObjectOf(HWND window);
+// Puts an object under a global name of the window's page; false when the
+// page has no script.
+bool PagePublish(HWND window, const wchar_t* name, IDispatch* object);
+// The container of a program window's body (or of a host window itself).
+ZEQContainerHolder ContainerOf(HWND window);
+
+// Container windows on the calling thread, each with a page of its own,
+// destroyed with the object.
+class ContainerPages {
+ public:
+  ~ContainerPages() { Close(); }
+  // Destroys the windows made so far (before OLE ends on the thread).
+  void Close();
+  // A window whose page runs body and then sets "loaded"; null (with a test
+  // failure) when it is not made or its page does not run in time.
+  HWND Open(uint32_t options, const std::string& body = std::string(), HWND parent = nullptr);
+  // The value of a script expression in the window's page as text; an error
+  // reads "error:" and its number in hexadecimal.
+  std::wstring Evaluate(HWND window, const std::wstring& expression);
+  dochost_test::PageFolder& Folder() { return folder_; }
+
+ private:
+  dochost_test::PageFolder folder_;
+  std::vector<HWND> windows_;
+};
 
 }  // namespace container_test

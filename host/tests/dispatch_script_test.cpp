@@ -243,3 +243,35 @@ TEST_F(DispatchScript, ContainerGlobalsShareExpandosWithinATopWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A put of a result member without a value is refused and changes nothing
+// (it must never read past the argument vector).
+TEST(ResultMembers, APutWithoutAValueIsRefusedAndChangesNothing) {
+  CZEQDispatchEx* object = NewTestObject();
+  ASSERT_NE(nullptr, object);
+  object->success = TRUE;
+  object->errorCode = 7;
+  object->systemErrorCode = 9;
+  const struct {
+    const char* name;
+    DISPID id;
+  } cases[] = {{"Success", kZEQDispidSuccess},
+               {"Error", kZEQDispidError},
+               {"ErrorCode", kZEQDispidErrorCode},
+               {"SystemErrorCode", kZEQDispidSystemErrorCode},
+               {"ErrorDescription", kZEQDispidErrorDescription}};
+  for (const auto& c : cases) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT,
+              object->InvokeEx(c.id, 0, DISPATCH_PROPERTYPUT, &none, nullptr, nullptr, nullptr))
+        << c.name;
+  }
+  EXPECT_EQ(TRUE, object->success);
+  EXPECT_EQ(7u, object->errorCode);
+  EXPECT_EQ(9u, object->systemErrorCode);
+  object->Release();
+}
+
+}  // namespace

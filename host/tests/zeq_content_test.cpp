@@ -10,6 +10,7 @@
 #include "foundation/builtin_key.h"
 #include "foundation/heap.h"
 #include "host/containers.h"
+#include "host/core_script.h"
 #include "host/loader_page.h"
 #include "host/script_calls.h"
 #include "host/zeq_protocol.h"
@@ -152,6 +153,22 @@ TEST_F(ZeqContent, InMemoryLoaderTextsAreServedOnlyForIssuedNumbers) {
   const uintptr_t fromAddress = reinterpret_cast<uintptr_t>(kSecret) + GetCurrentProcessId();
   EXPECT_EQ(PreParse(url.substr(0, at) + std::to_string(static_cast<uint32_t>(fromAddress)) + ".html"), "<failed>");
   EXPECT_EQ(PreParse(url.substr(0, at) + "x.html"), "<failed>");
+}
+
+TEST_F(ZeqContent, ServingALoaderPageMakesTheCoreScriptReady) {
+  KESTOFreeCoreScript();
+  char path[MAX_PATH] = {};
+  ASSERT_TRUE(MakeLoaderMediaPath("<html><body>loader</body></html>", path, "html"));
+  // Other pages leave it alone.
+  PreParse(Address("page.html"));
+  size_t length = 0;
+  EXPECT_EQ(nullptr, KESTOCopyCoreScript(&length));
+  EXPECT_NE(PreParse(path).find("loader"), std::string::npos);
+  char* script = KESTOCopyCoreScript(&length);
+  ASSERT_NE(nullptr, script);
+  EXPECT_NE(std::string(script, length).find("var fromResource"), std::string::npos);
+  HeapFreeZ(script);
+  KESTOFreeCoreScript();
 }
 
 TEST_F(ZeqContent, InMemoryLoaderTextsGetTheirMacrosAndTheSystemFont) {

@@ -178,6 +178,15 @@ int ZEQRegisterMember(CZEQDispatchEx* object, DISPID id, uint32_t kind, const wc
 // S_OK with the entry's DISPID, or DISP_E_UNKNOWNNAME with -1 (no list:
 // DISP_E_UNKNOWNNAME, *id untouched).
 HRESULT ZEQLookupMember(CZEQDispatchEx* object, const wchar_t* name, DISPID* id);
+// Offset of the DISPIDs of page-script functions imported as methods.
+constexpr DISPID kZEQImportedMemberOffset = 0x88FFFFF;
+// With import set, makes the function of that name of the owner
+// container's page script a method of the object: DISPID = the script's
+// DISPID + kZEQImportedMemberOffset (the class's Invoke callback calls it).
+// Without, removes the member of that name. 0 on success; 2 without a page,
+// for a name the page does not have (or has as DISPID 0), or when nothing
+// was removed.
+int ZEQImportScriptMember(CZEQDispatchEx* object, const wchar_t* name, bool import);
 // Registers "RegisterInterface" as method 0x800100; 1.
 int ZEQRegisterInterfaceMember(CZEQDispatchEx* object);
 // The name resolver of classes that answer from their own member table.

@@ -42,6 +42,20 @@ uint32_t ZEQFireObjectEventListeners(CZEQDispatchEx* object, DISPPARAMS* params,
 HRESULT ZEQInvokeEventMembers(CZEQDispatchEx* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                               IServiceProvider* caller);
 
+// Native code raises an "On..." event on a script object: the function that
+// script stored on the object under the event's name is called with the
+// argument on the object's owner thread (delivery flags as given, plus
+// 0x500: no container argument, the handler's cookie stays the object's).
+// The delivery's result code, or 2 when the object has no such handler (no
+// member, a member that is not a stored value, a value that is no object).
+// The result VARIANT, when given, receives the handler's answer.
+uint32_t ZEQFireObjectEvent(const wchar_t* eventName, CZEQDispatchEx* object, VARIANT* argument, VARIANT* result,
+                            uint32_t flags);
+struct JSArray;
+// The same with the array's items as the handler's separate arguments.
+uint32_t ZEQFireObjectEventArgs(uint32_t flags, CZEQDispatchEx* object, const wchar_t* eventName, JSArray* arguments,
+                                VARIANT* result);
+
 // Supporting routines.
 // Removes a leading "async:" (2) or "sync:" (1), any case, in place; 0 for
 // other texts, null or empty.

@@ -1,0 +1,1 @@
+var fromResource = 'core';
