@@ -6,7 +6,7 @@
 #include "foundation/heap.h"
 #include "foundation/text.h"
 #include "package/paths.h"
-#include "package/url_check.h"
+#include "net/http_helpers.h"
 #include "package/vfs.h"
 #include "vfs_internal.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "foundation/heap.h"
-#include "package/url_check.h"
+#include "net/http_helpers.h"
 #include "package/vfs.h"
 #include "loopback_http.h"
 

@@ -16,11 +16,15 @@
 namespace httptest {
 
 constexpr char kServerScript[] =
-    "import functools, http.server, os, sys, threading, time\n"
+    "import functools, http.server, os, sys, threading, time, urllib.parse\n"
     "folder, port = sys.argv[1], int(sys.argv[2])\n"
     "class Quiet(http.server.SimpleHTTPRequestHandler):\n"
     "    def log_message(self, *args):\n"
     "        pass\n"
+    "    def translate_path(self, path):\n"
+    "        # A request line may carry the absolute form (GET http://host/path).\n"
+    "        parts = urllib.parse.urlsplit(path)\n"
+    "        return super().translate_path(parts.path or '/' if parts.scheme else path)\n"
     "server = http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(Quiet, directory=folder))\n"
     "threading.Thread(target=server.serve_forever, daemon=True).start()\n"
     "deadline = time.time() + 120\n"
