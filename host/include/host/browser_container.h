@@ -28,6 +28,7 @@ using ZEQHostObjectFactory = IDispatch* (*)(const ZEQContainerHolder& container)
 void ZEQSetHostObjectFactory(ZEQHostObjectFactory factory);
 
 // Installs the browser containers into the window layer (creation,
-// navigation, teardown and the script set-up of UI threads); once per
+// navigation, teardown, the script set-up of UI threads and the loader of
+// windows' template classes); once per
 // process, before the first container window is made.
 void ZEQInstallBrowserContainers();
