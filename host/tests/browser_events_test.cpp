@@ -18,14 +18,7 @@
 
 namespace {
 
-using container_test::TheRecorder;
 using container_test::WaitUntil;
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(static_cast<char>(c));
-  return out;
-}
 
 // Every handler records its name and its values; answers.<name> is what it
 // returns.
@@ -118,45 +111,29 @@ class BrowserEvents : public ::testing::Test {
  protected:
   void SetUp() override {
     OleInitialize(nullptr);
-    container_test::SetUpContainers();
-    ZEQInstallScriptCalls();
-    folder_.Write(L"events.html", kEventPage);
-    url_ = Narrow(folder_.Url(L"events.html"));
-    from_ = TheRecorder().Count();
-    RECT rect = {10, 10, 300, 200};
-    ASSERT_EQ(0, ZEQCreateContainerWindow(nullptr, "Events", url_.c_str(), &rect, nullptr, "events", WB_ALLOWSZEQ,
-                                          0, &window_, ZEQContainerHolder(), ZEQContainerHolder()));
-    container_ = ZEQGetBaseContainer(ZEQGetBodyWindow(window_));
-    ASSERT_TRUE(container_.IsSet());
     // The ready event runs at once; the load's navigation events were held
     // until the page could take them.
-    ASSERT_TRUE(WaitUntil([&] { return Recorded().size() >= 3; }));
-    site_ = ZEQGetContainerRenderer(container_);
-    ASSERT_NE(nullptr, site_);
-    sink_ = new CIBCEventSink(site_);
-    browser_ = site_->GetWebBrowser2();
+    page_ = new container_test::PageContainer(kEventPage, 3);
+    ASSERT_FALSE(page_->Failed());
+    container_.ShareFrom(page_->Container());
+    browser_ = page_->Browser();
+    window_ = page_->Window();
+    url_ = page_->Url();
+    sink_ = new CIBCEventSink(page_->Site());
   }
   void TearDown() override {
-    if (browser_) browser_->Release();
     if (sink_) sink_->Release();
-    if (site_) static_cast<IOleClientSite*>(site_)->Release();
     container_.Release();
-    if (IsWindow(window_)) DestroyWindow(window_);
+    delete page_;
     OleUninitialize();
   }
 
-  std::vector<std::string> Recorded() {
-    std::vector<std::string> texts;
-    for (size_t i = from_; i < TheRecorder().Count(); ++i) texts.push_back(Narrow(TheRecorder().TextAt(i)));
-    return texts;
-  }
+  std::vector<std::string> Recorded() { return page_->Recorded(); }
 
-  dochost_test::PageFolder folder_;
+  container_test::PageContainer* page_ = nullptr;
   std::string url_;
-  size_t from_ = 0;
   HWND window_ = nullptr;
   ZEQContainerHolder container_;
-  CZEQRenderer* site_ = nullptr;
   CIBCEventSink* sink_ = nullptr;
   IWebBrowser2* browser_ = nullptr;
 };

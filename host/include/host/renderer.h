@@ -87,7 +87,7 @@ class CZEQRenderer final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
   // IDocHostUIHandler2
-  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD menu, POINT* point, IUnknown* target, IDispatch* element) override;
   HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override;
   HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
                                    IOleInPlaceUIWindow*) override {
