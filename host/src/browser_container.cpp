@@ -5,7 +5,9 @@
 #include "foundation/git_table.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
+#include "foundation/process_state.h"
 #include "host/browser_events.h"
+#include "host/browser_messages.h"
 #include "host/containers.h"
 #include "host/dispatch_ex.h"
 #include "host/loader_page.h"
@@ -164,4 +166,5 @@ void ZEQInstallBrowserContainers() {
   host.threadEnd = ThreadEnd;
   ZEQInstallContainerHost(host);
   ZEQSetTemplateClassLoader(LoadTemplateClass);
+  ZEQSetPreTranslateHook(ZEQPreTranslateBrowserMessage);
 }

@@ -29,6 +29,7 @@ void ZEQSetHostObjectFactory(ZEQHostObjectFactory factory);
 
 // Installs the browser containers into the window layer (creation,
 // navigation, teardown, the script set-up of UI threads and the loader of
-// windows' template classes); once per
-// process, before the first container window is made.
+// windows' template classes) and the browser's keyboard pre-translation
+// into the message loops; once per process, before the first container
+// window is made.
 void ZEQInstallBrowserContainers();
