@@ -16,7 +16,9 @@
 #include "foundation/script_calls.h"
 #include "foundation/text.h"
 #include "foundation/variant.h"
+#include "host/browser_container.h"
 #include "host/containers.h"
+#include "host/zeqibc.h"
 #include "package/macros.h"
 #include "windows/program_windows.h"
 #include "windows/window_utils.h"
@@ -294,9 +296,10 @@ void CIBCEventSink::Dispatch(DISPID id, DISPPARAMS* params) {
       VARIANT answer;
       VariantInit(&answer);
       Raise(container, L"ZEQOnWBNewWindow", &arguments.list, Mode::Sync, &answer);
-      // A container object handed back would take the window; until script
-      // can name containers by object, the new window stays cancelled.
+      ZEQContainerHolder target;
+      if (V_VT(&answer) == VT_DISPATCH) target = ZEQContainerFromArgument(&answer);
       VariantClear(&answer);
+      if (ZEQIsContainerReady(target)) OpenInContainer(target, params);
       return;
     }
     case DISPID_NAVIGATECOMPLETE2: {
@@ -360,6 +363,29 @@ void CIBCEventSink::Dispatch(DISPID id, DISPPARAMS* params) {
     default:
       return;
   }
+}
+
+// The new window opens inside the container the page named: it becomes a
+// container of foreign pages that raises the web-browser events, and its
+// browser takes the window.
+void CIBCEventSink::OpenInContainer(const ZEQContainerHolder& target, DISPPARAMS* params) {
+  const VARIANT* out = params && params->cArgs > 0 ? &params->rgvarg[params->cArgs - 1] : nullptr;
+  if (!out || V_VT(out) != (VT_BYREF | VT_DISPATCH) || !V_DISPATCHREF(out)) return;
+  CZEQRenderer* site = ZEQGetContainerRenderer(target);
+  IWebBrowser2* browser = site ? site->GetWebBrowser2() : nullptr;
+  if (site) static_cast<IOleClientSite*>(site)->Release();
+  if (!browser) return;
+  IDispatch* application = nullptr;
+  browser->get_Application(&application);
+  browser->Release();
+  if (!application) return;
+  ZEQBASECONTAINER* record = target.Get();
+  record->options = (record->options & ~kZEQContainerOwnPages) | WB_ALLOWSRENAVIGATION;
+  SetPropA(ZEQGetBodyWindow(record->hostWindow), "WEBB_INTERNALOPENER", HANDLE(1));
+  record->browserEvents = 1;
+  if (*V_DISPATCHREF(out)) (*V_DISPATCHREF(out))->Release();
+  *V_DISPATCHREF(out) = application;
+  SetCancel(params, 1, false);
 }
 
 void CIBCEventSink::NameUnnamedPageWindow(const char* name) {

@@ -3,6 +3,8 @@
 
 #include <exdisp.h>
 
+#include <set>
+
 #include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
@@ -14,6 +16,42 @@
 #include "windows/window_utils.h"
 
 namespace {
+
+// The live objects, so that an object handed back by script is known for
+// one of ours before it is used.
+struct LiveObjects {
+  CRITICAL_SECTION lock;
+  std::set<IDispatchEx*> objects;
+  LiveObjects() { InitializeCriticalSection(&lock); }
+};
+LiveObjects& Live() {
+  static LiveObjects* live = new LiveObjects();
+  return *live;
+}
+
+void Track(CZEQDispatchEx* object, bool alive) {
+  LiveObjects& live = Live();
+  EnterCriticalSection(&live.lock);
+  try {
+    if (alive) {
+      live.objects.insert(static_cast<IDispatchEx*>(object));
+    } else {
+      live.objects.erase(static_cast<IDispatchEx*>(object));
+    }
+  } catch (...) {
+    LeaveCriticalSection(&live.lock);
+    throw;
+  }
+  LeaveCriticalSection(&live.lock);
+}
+
+bool IsLive(IDispatchEx* object) {
+  LiveObjects& live = Live();
+  EnterCriticalSection(&live.lock);
+  const bool found = live.objects.count(object) != 0;
+  LeaveCriticalSection(&live.lock);
+  return found;
+}
 
 enum Access : uint32_t { kCall = 1, kGet = 2, kPut = 4 };
 
@@ -251,6 +289,18 @@ CZEQDispatchEx* ZEQIBC(const ZEQContainerHolder& container) {
   return object;
 }
 
+ZEQContainerHolder ZEQContainerFromArgument(const VARIANT* argument) {
+  ZEQContainerHolder container;
+  IDispatchEx* object = argument ? VariantGetDispatchEx(argument) : nullptr;
+  if (!object) return container;
+  if (IsLive(object)) {
+    auto id = static_cast<uint32_t*>(static_cast<CZEQDispatchEx*>(object)->nativeData);
+    if (id && *id) container.AssignAndDeleteSource(ZEQContainerHolder::NewFromId(*id));
+  }
+  object->Release();
+  return container;
+}
+
 HRESULT ZEQIBCGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD, DISPID* id) {
   return ZEQLookupMember(object, name, id);
 }
@@ -261,8 +311,10 @@ HRESULT ZEQIBCInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPA
     if (object->IsRegistering() && !object->nativeData) {
       object->nativeData = HeapAllocZ(sizeof(uint32_t));
       for (const Member& member : kMembers) ZEQRegisterMember(object, member.id, member.kind, member.name);
+      Track(object, true);
     }
     if (object->IsDestroying()) {
+      Track(object, false);
       HeapFreeZ(object->nativeData);
       object->nativeData = nullptr;
     }

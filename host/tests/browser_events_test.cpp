@@ -12,6 +12,8 @@
 #include "host/browser_container.h"
 #include "host/browser_events.h"
 #include "host/script_calls.h"
+#include "host/script_exec.h"
+#include "host/zeqibc.h"
 #include "test_support.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
@@ -34,7 +36,8 @@ const char kEventPage[] =
     "function ZEQOnBeforeNavigation(a) { return rec('BeforeNavigation', a); }"
     "function ZEQOnNavigationComplete(a) { return rec('NavigationComplete', a); }"
     "function ZEQOnContainerReady(a) { return rec('ContainerReady', a); }"
-    "function ZEQOnWBNewWindow(a) { return rec('WBNewWindow', a); }"
+    "var target = null;"
+    "function ZEQOnWBNewWindow(a) { rec('WBNewWindow', a); return target; }"
     "function ZEQOnWBClose(a) { return rec('WBClose', a); }"
     "function ZEQOnNavigationError(a) { return false; }"
     "function ZEQOnWBTaskProgress(a) { return rec('WBTaskProgress', a); }"
@@ -262,6 +265,77 @@ TEST_F(BrowserEvents, AnEmbeddedContainerStoresTheStateButRaisesNothing) {
   GetWindowRect(window_, &after);
   EXPECT_EQ(77, after.left);
   record->browserEvents = 0;
+}
+
+// Sets a global of the page's script to a value.
+void PutGlobal(IWebBrowser2* browser, const wchar_t* name, VARIANT* value) {
+  IDispatch* document = nullptr;
+  ASSERT_EQ(S_OK, browser->get_Document(&document));
+  IHTMLDocument2* html = nullptr;
+  document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html));
+  document->Release();
+  ASSERT_NE(nullptr, html);
+  IDispatch* script = nullptr;
+  html->get_Script(&script);
+  html->Release();
+  ASSERT_NE(nullptr, script);
+  IDispatchEx* scriptEx = nullptr;
+  script->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&scriptEx));
+  script->Release();
+  ASSERT_NE(nullptr, scriptEx);
+  EXPECT_EQ(S_OK, DispatchExPutVariant(scriptEx, name, value));
+  scriptEx->Release();
+}
+
+TEST_F(BrowserEvents, ANewWindowOpensInTheContainerTheHandlerNames) {
+  container_test::PageContainer other("<html><body><script>window.external.Record('other');</script></body></html>",
+                                      1);
+  ASSERT_FALSE(other.Failed());
+  ASSERT_TRUE(WaitUntil([&] { return other.Record()->documentComplete == 1; }));
+  // First a plain script object: not a container, the window stays cancelled.
+  BSTR plain = SysAllocString(L"target = {};");
+  ZEQExecScript(plain, browser_);
+  SysFreeString(plain);
+  IDispatch* given = nullptr;
+  Event refused{DISPID_NEWWINDOW3, {Boolean(false), Boolean(false), Integer(0), Text(L""), Text(L"about:x")}, 1};
+  // The first two values stand for the out-parameters, made here: the new
+  // window's object (by reference) and Cancel.
+  auto fireWithOut = [&](Event* event) {
+    VARIANT out;
+    V_VT(&out) = VT_BYREF | VT_DISPATCH;
+    V_DISPATCHREF(&out) = &given;
+    VARIANT cancel;
+    V_VT(&cancel) = VT_BYREF | VT_BOOL;
+    V_BOOLREF(&cancel) = &event->cancel;
+    VARIANT rest[3] = {event->values[4], event->values[3], event->values[2]};
+    VARIANT all[5] = {rest[0], rest[1], rest[2], cancel, out};
+    DISPPARAMS params = {all, nullptr, 5, 0};
+    EXPECT_EQ(S_OK, sink_->Invoke(DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                  nullptr));
+    for (VARIANT& value : event->values) VariantClear(&value);
+  };
+  fireWithOut(&refused);
+  EXPECT_NE(VARIANT_FALSE, refused.cancel);
+  EXPECT_EQ(nullptr, given);
+
+  VARIANT object;
+  V_VT(&object) = VT_DISPATCH;
+  V_DISPATCH(&object) = static_cast<IDispatchEx*>(ZEQIBC(other.Container()));
+  PutGlobal(browser_, L"target", &object);
+  VariantClear(&object);
+  Event opened{DISPID_NEWWINDOW3, {Boolean(false), Boolean(false), Integer(0), Text(L""), Text(L"about:x")}, 1};
+  fireWithOut(&opened);
+  EXPECT_EQ(VARIANT_FALSE, opened.cancel);
+  ASSERT_NE(nullptr, given);
+  IDispatch* application = nullptr;
+  other.Browser()->get_Application(&application);
+  EXPECT_EQ(application, given);
+  if (application) application->Release();
+  given->Release();
+  EXPECT_EQ(1, other.Record()->browserEvents);
+  EXPECT_EQ(0u, other.Record()->options & kZEQContainerOwnPages);
+  EXPECT_NE(0u, other.Record()->options & WB_ALLOWSRENAVIGATION);
+  EXPECT_NE(nullptr, GetPropA(ZEQGetBodyWindow(other.Window()), "WEBB_INTERNALOPENER"));
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ class CIBCEventSink final : public CBaseEventSink {
   void DocumentComplete(const ZEQContainerHolder& container, DISPPARAMS* params);
   bool IsTop(const VARIANT* browser);
   void NameUnnamedPageWindow(const char* name);
+  void OpenInContainer(const ZEQContainerHolder& target, DISPPARAMS* params);
 
   CZEQRenderer* renderer_;
 };

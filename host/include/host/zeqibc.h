@@ -35,6 +35,11 @@ constexpr DISPID kZEQIBCPopupBlocker = 307;
 // holder.
 CZEQDispatchEx* ZEQIBC(const ZEQContainerHolder& container);
 
+// The container of a ZEQIBC object handed back by script (an object, or a
+// reference to one); an empty holder for anything else, for an object of
+// another kind, or when the container has ended.
+ZEQContainerHolder ZEQContainerFromArgument(const VARIANT* argument);
+
 HRESULT ZEQIBCGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
 HRESULT ZEQIBCInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* exception, IServiceProvider* caller);
