@@ -5,10 +5,15 @@
 #include "foundation/git_table.h"
 #include "foundation/heap.h"
 #include "foundation/log.h"
+#include "foundation/process_state.h"
+#include "host/browser_events.h"
+#include "host/browser_messages.h"
 #include "host/containers.h"
 #include "host/dispatch_ex.h"
 #include "host/loader_page.h"
+#include "package/templates.h"
 #include "windows/container_windows.h"
+#include "windows/program_windows.h"
 #include "windows/window_utils.h"
 
 namespace {
@@ -24,6 +29,7 @@ void AttachBrowser(CZEQRenderer* site, const ZEQContainerHolder& container) {
     object->Release();
   }
   site->SetBrowser(browser, ZEQGITRegister(browser));
+  site->SetEventCookie(ZEQConnectBrowserEvents(site, browser));
   if (hostObjectFactory) {
     if (IDispatch* hostObject = hostObjectFactory(container)) {
       site->SetHostDispatch(hostObject);
@@ -76,6 +82,9 @@ void Teardown(const ZEQContainerHolder& container) {
   if (!site) return;
   IWebBrowser2* browser = site->GetWebBrowser2();
   if (browser) {
+    // The sink holds the site: the connection ends before the browser does.
+    ZEQDisconnectBrowserEvents(browser, site->EventCookie());
+    site->SetEventCookie(0);
     IOleObject* object = nullptr;
     if (SUCCEEDED(browser->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object))) && object) {
       object->Close(OLECLOSE_NOSAVE);
@@ -88,6 +97,8 @@ void Teardown(const ZEQContainerHolder& container) {
   site->SetHostDispatch(nullptr);
   static_cast<IOleClientSite*>(site)->Release();
 }
+
+SKINHolder LoadTemplateClass(const char* reference) { return FindTemplateClassReference(0, reference); }
 
 void ThreadStart() { RegisterDispatchExClassFactory(); }
 void ThreadEnd() { RevokeDispatchExClassFactory(); }
@@ -154,4 +165,6 @@ void ZEQInstallBrowserContainers() {
   host.threadStart = ThreadStart;
   host.threadEnd = ThreadEnd;
   ZEQInstallContainerHost(host);
+  ZEQSetTemplateClassLoader(LoadTemplateClass);
+  ZEQSetPreTranslateHook(ZEQPreTranslateBrowserMessage);
 }

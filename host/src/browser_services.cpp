@@ -21,7 +21,6 @@ const GUID kIIDElementBehaviorFactory = {0x3050F429, 0x98B5, 0x11CF, {0xBB, 0x82
 namespace {
 
 volatile LONG applicationActive = 0;
-ZEQAuthenticateHandler authenticateHandler = nullptr;
 ZEQBehaviorFinder behaviorFinder = nullptr;
 
 // A service object of one interface that shares its site's container.
@@ -61,9 +60,8 @@ class AuthenticateService final : public ServiceObject<IAuthenticate, &IID_IAuth
  public:
   using ServiceObject::ServiceObject;
   HRESULT STDMETHODCALLTYPE Authenticate(HWND* window, LPWSTR* user, LPWSTR* password) override {
-    return ZEQGuardedComCall("CZEQIAuthenticate::Authenticate", [&]() -> HRESULT {
-      return authenticateHandler ? authenticateHandler(container_, window, user, password) : E_NOTIMPL;
-    });
+    return ZEQGuardedComCall("CZEQIAuthenticate::Authenticate",
+                             [&]() -> HRESULT { return ZEQAuthenticateFromPage(container_, window, user, password); });
   }
 };
 
@@ -119,7 +117,6 @@ HRESULT Answer(IUnknown* object, REFIID iid, void** out) {
 
 void ZEQSetApplicationActive(bool active) { InterlockedExchange(&applicationActive, active ? 1 : 0); }
 bool ZEQIsApplicationActive() { return applicationActive != 0; }
-void ZEQSetAuthenticateHandler(ZEQAuthenticateHandler handler) { authenticateHandler = handler; }
 void ZEQSetBehaviorFinder(ZEQBehaviorFinder finder) { behaviorFinder = finder; }
 
 HRESULT ZEQQueryBrowserService(CZEQRenderer* site, REFGUID service, REFIID iid, void** out) {
@@ -127,17 +124,25 @@ HRESULT ZEQQueryBrowserService(CZEQRenderer* site, REFGUID service, REFIID iid, 
   *out = nullptr;
   if (!site) return E_NOINTERFACE;
   const ZEQContainerHolder& container = site->Container();
+  if (IsEqualGUID(service, SID_ZEQContainerService)) {
+    if (!IsEqualIID(iid, IID_IDispatchEx) || !site->HostDispatch()) return E_NOINTERFACE;
+    return site->HostDispatch()->QueryInterface(iid, out);
+  }
+  // Every other service is asked for by its own interface.
+  if (!IsEqualIID(service, iid)) return E_NOINTERFACE;
   if (IsEqualGUID(service, IID_IInternetSecurityManager)) return Answer(ZEQCreateSecurityManager(), iid, out);
-  if (IsEqualGUID(service, IID_IAuthenticate)) return Answer(new AuthenticateService(container), iid, out);
+  if (IsEqualGUID(service, IID_IAuthenticate)) {
+    // Only a page that handles authentication replaces the control's own
+    // log-on dialog.
+    if (!ZEQPageHandlesAuthentication(container)) return E_NOINTERFACE;
+    return Answer(new AuthenticateService(container), iid, out);
+  }
   if (IsEqualGUID(service, kIIDDownloadManager)) return Answer(new DownloadManager(container), iid, out);
   if (IsEqualGUID(service, IID_INewWindowManager)) return Answer(new NewWindowManager(container), iid, out);
   if (IsEqualGUID(service, kIIDElementBehaviorFactory)) {
     return Answer(new RendererFactory(container), iid, out);
   }
   if (IsEqualGUID(service, IID_IProtectFocus)) return Answer(new ProtectFocus(container), iid, out);
-  if (IsEqualGUID(service, SID_ZEQContainerService) && IsEqualIID(iid, IID_IDispatchEx) && site->HostDispatch()) {
-    return site->HostDispatch()->QueryInterface(iid, out);
-  }
   return E_NOINTERFACE;
 }
 

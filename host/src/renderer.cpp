@@ -141,12 +141,6 @@ HRESULT CZEQRenderer::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWi
   return S_OK;
 }
 
-HRESULT CZEQRenderer::Exec(const GUID*, DWORD, DWORD, VARIANT*, VARIANT*) {
-  // Script errors and printing are the host's command handler's; until it
-  // serves them the control keeps its own behaviour.
-  return OLECMDERR_E_NOTSUPPORTED;
-}
-
 HRESULT CZEQRenderer::GetExtendedControl(IDispatch** out) {
   if (!out) return E_INVALIDARG;
   // The site's primary interface, as the control asked for it.

@@ -10,6 +10,7 @@
 #include "foundation/variant.h"
 #include "foundation/waits.h"
 #include "host/return_data.h"
+#include "host/zeqibc.h"
 #include "package/path_expand.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
@@ -120,6 +121,12 @@ HRESULT Construct(CZEQDispatchEx* classObject, DISPPARAMS* params, VARIANT* resu
     record->window.ShareFrom(windowRecord);
     record->alive = Duplicate(GetPropA(window, "HWND::ALIVEEVENT"));
     if (windowRecord.IsSet()) record->thread = Duplicate(windowRecord->uiThread);
+    // The new container's own script object answers the members the
+    // thread object does not have.
+    ZEQContainerHolder container = ZEQGetBaseContainer(ZEQGetBodyWindow(window));
+    if (CZEQDispatchEx* containerObject = ZEQIBC(container)) {
+      record->containerObject = static_cast<IDispatchEx*>(containerObject);
+    }
   }
   static const struct {
     DISPID id;
@@ -178,7 +185,13 @@ HRESULT Terminate(CZEQDispatchEx* object, ThreadRecord* record, HWND window, DIS
 }  // namespace
 
 HRESULT ZEQThreadGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD, DISPID* id) {
-  return ZEQLookupMember(object, name, id);
+  HRESULT hr = ZEQLookupMember(object, name, id);
+  ThreadRecord* record = RecordOf(object);
+  if (FAILED(hr) && record && record->containerObject && name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    hr = record->containerObject->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+  }
+  return hr;
 }
 
 HRESULT ZEQThreadInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -199,6 +212,10 @@ HRESULT ZEQThreadInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DIS
     if (flags & DISPATCH_CONSTRUCT) return Construct(object, params, result);
     ThreadRecord* record = RecordOf(object);
     if (!record) return DISP_E_MEMBERNOTFOUND;
+    if ((id < kZEQThreadStart || id > kZEQThreadResume) && record->containerObject) {
+      return record->containerObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, nullptr,
+                                             nullptr);
+    }
     const UINT count = params ? params->cArgs : 0;
     const bool call = (flags & DISPATCH_METHOD) != 0;
     const bool get = (flags & DISPATCH_PROPERTYGET) != 0;

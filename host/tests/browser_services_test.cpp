@@ -137,7 +137,6 @@ TEST(BrowserServices, TheServiceTableMakesOneObjectPerRequest) {
     const IID* iid;
   } cases[] = {
       {"security manager", &IID_IInternetSecurityManager, &IID_IInternetSecurityManager},
-      {"authentication", &IID_IAuthenticate, &IID_IAuthenticate},
       {"downloads", &kIIDDownloadManager, &kIIDDownloadManager},
       {"new windows", &IID_INewWindowManager, &IID_INewWindowManager},
       {"behaviors", &kIIDElementBehaviorFactory, &kIIDElementBehaviorFactory},
@@ -158,6 +157,13 @@ TEST(BrowserServices, TheServiceTableMakesOneObjectPerRequest) {
   }
   HRESULT hr;
   EXPECT_EQ(nullptr, fixture.Service<IUnknown>(IID_IWebBrowser2, IID_IWebBrowser2, &hr));
+  EXPECT_EQ(E_NOINTERFACE, hr);
+  // A service asked for through another interface is refused.
+  EXPECT_EQ(nullptr, fixture.Service<IUnknown>(IID_IProtectFocus, IID_IUnknown, &hr));
+  EXPECT_EQ(E_NOINTERFACE, hr);
+  // Without a page that handles authentication the control keeps its own
+  // log-on dialog.
+  EXPECT_EQ(nullptr, fixture.Service<IUnknown>(IID_IAuthenticate, IID_IAuthenticate, &hr));
   EXPECT_EQ(E_NOINTERFACE, hr);
   // The program's own service is the host object, once there is one.
   EXPECT_EQ(nullptr, fixture.Service<IDispatchEx>(SID_ZEQContainerService, IID_IDispatchEx, &hr));

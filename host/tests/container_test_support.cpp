@@ -4,6 +4,7 @@
 #include "host/browser_container.h"
 #include "host/dispatch_ex.h"
 #include "host/namespace_put.h"
+#include "host/script_calls.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
 #include <gtest/gtest.h>
@@ -244,6 +245,44 @@ std::wstring ContainerPages::Evaluate(HWND window, const std::wstring& expressio
                             L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
   if (FAILED(PageExec(window, code))) return L"<not run>";
   return PageGlobal(window, L"answer");
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(static_cast<char>(c));
+  return out;
+}
+
+PageContainer::PageContainer(const std::string& markup, size_t records) {
+  SetUpContainers();
+  ZEQInstallScriptCalls();
+  static int serial = 0;
+  const std::wstring name = L"page" + std::to_wstring(++serial) + L".html";
+  folder_.Write(name, markup);
+  url_ = Narrow(folder_.Url(name));
+  from_ = TheRecorder().Count();
+  RECT rect = {10, 10, 300, 200};
+  if (ZEQCreateContainerWindow(nullptr, "Page", url_.c_str(), &rect, nullptr, "page", WB_ALLOWSZEQ, 0, &window_,
+                               ZEQContainerHolder(), ZEQContainerHolder()) != 0) {
+    return;
+  }
+  container_ = ZEQGetBaseContainer(ZEQGetBodyWindow(window_));
+  if (!container_.IsSet()) return;
+  if (!WaitUntil([&] { return Recorded().size() >= records; })) return;
+  site_ = ZEQGetContainerRenderer(container_);
+  browser_ = site_ ? site_->GetWebBrowser2() : nullptr;
+  failed_ = browser_ == nullptr;
+}
+
+PageContainer::~PageContainer() {
+  if (browser_) browser_->Release();
+  if (site_) static_cast<IOleClientSite*>(site_)->Release();
+  container_.Release();
+  if (IsWindow(window_)) DestroyWindow(window_);
+}
+
+std::vector<std::string> PageContainer::Recorded() const {
+  std::vector<std::string> texts;
+  for (size_t i = from_; i < TheRecorder().Count(); ++i) texts.push_back(Narrow(TheRecorder().TextAt(i)));
+  return texts;
 }
 
 }  // namespace container_test

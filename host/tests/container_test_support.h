@@ -11,6 +11,8 @@
 
 #include "test_support.h"
 #include "windows/records.h"
+#include "host/renderer.h"
+#include "test_support.h"
 
 namespace container_test {
 
@@ -46,6 +48,42 @@ class Recorder : public IDispatch {
 // the time runs out (work of other threads sends this one no message);
 // pred's last value.
 bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+
+// A container window of the program's pages (WB_ALLOWSZEQ) on this thread
+// showing a page of the given markup, made once its first recorded texts
+// arrived; window.external records into TheRecorder().
+class PageContainer {
+ public:
+  // Waits (bounded) until the page recorded `records` texts. Failed() tells
+  // whether that happened.
+  PageContainer(const std::string& markup, size_t records);
+  ~PageContainer();
+  PageContainer(const PageContainer&) = delete;
+  PageContainer& operator=(const PageContainer&) = delete;
+
+  bool Failed() const { return failed_; }
+  // The texts recorded since the container was made.
+  std::vector<std::string> Recorded() const;
+  const std::string& Url() const { return url_; }
+  HWND Window() const { return window_; }
+  // The container record, its site and the site's browser (borrowed).
+  ZEQBASECONTAINER* Record() const { return container_.Get(); }
+  const ZEQContainerHolder& Container() const { return container_; }
+  CZEQRenderer* Site() const { return site_; }
+  IWebBrowser2* Browser() const { return browser_; }
+
+ private:
+  dochost_test::PageFolder folder_;
+  std::string url_;
+  size_t from_ = 0;
+  HWND window_ = nullptr;
+  ZEQContainerHolder container_;
+  CZEQRenderer* site_ = nullptr;
+  IWebBrowser2* browser_ = nullptr;
+  bool failed_ = true;
+};
+
+std::string Narrow(const std::wstring& text);
 
 // The recorder every new container gets as its host dispatch object.
 Recorder& TheRecorder();

@@ -16,14 +16,9 @@
 
 namespace {
 
+using container_test::Narrow;
 using container_test::TheRecorder;
 using dochost_test::PageFolder;
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(static_cast<char>(c));
-  return out;
-}
 
 class ContainerWindows : public ::testing::Test {
  protected:

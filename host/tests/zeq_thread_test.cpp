@@ -67,6 +67,11 @@ TEST_F(ZEQThreadScript, AThreadIsStartedWaitedForAndEnded) {
   // The page ran on the thread's own UI thread; Id is the caller's thread.
   EXPECT_NE(GetCurrentThreadId(), TheRecorder().ThreadAt(static_cast<size_t>(IndexOf(L"worker", from))));
   EXPECT_EQ(std::to_wstring(GetCurrentThreadId()), host_->Eval(L"t.Id"));
+  // Members it does not have are its container's.
+  EXPECT_EQ(L"0", host_->Eval(L"t.PopupBlocker"));
+  ASSERT_TRUE(host_->Run(L"t.PopupBlocker = 1;")) << host_->LastError();
+  EXPECT_EQ(L"1", host_->Eval(L"t.PopupBlocker"));
+  EXPECT_EQ(L"undefined", host_->Eval(L"typeof t.NoSuchMember"));
   // Still running: a short wait times out.
   EXPECT_EQ(L"false", host_->Eval(L"t.Wait(0).Success"));
 

@@ -28,6 +28,7 @@ void ZEQBaseContainerInit(ZEQContainerHolder* holder, HWND hostWindow) {
   new (&record->caller) ZEQContainerHolder();
   new (&record->parent) ZEQContainerHolder();
   new (&record->attached) ZEQContainerHolder();
+  new (&record->skin) SKINHolder();
   record->hostWindow = hostWindow;
   record->eventWindow = hostWindow;
   record->zoom = 100;
@@ -62,6 +63,7 @@ void ZEQBaseContainerDelete(ZEQBASECONTAINER* record) {
   record->attached.~ZEQContainerHolder();
   ZEQList::DeleteAt(&record->childWindows);
   ZEQList::DeleteAt(&record->navigationList);
+  record->skin.~SKINHolder();
   FreeText(&record->defaultStateSet);
   FreeText(&record->maximizedStateSet);
   FreeText(&record->loaderStyleSheet);

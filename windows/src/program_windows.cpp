@@ -17,6 +17,21 @@ constexpr char kWindowClass[] = "KESTO Window";
 constexpr char kAliveEvent[] = "HWND::ALIVEEVENT";
 constexpr int kListTail = 0x7FFFFFFF;
 
+ZEQTemplateClassLoader templateClassLoader = nullptr;
+constexpr char kBodyProcedure[] = "ZEQBODYPROCEDURE";
+
+LRESULT CALLBACK BodyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (ZEQHandleRuntimeMessage(window, message, wParam, lParam, &result)) return result;
+  auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kBodyProcedure));
+  if (message == WM_NCDESTROY && original) {
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropA(window, kBodyProcedure);
+  }
+  return original ? CallWindowProcA(original, window, message, wParam, lParam)
+                  : DefWindowProcA(window, message, wParam, lParam);
+}
+
 // Asks a window's own thread to destroy it.
 UINT DestroyWindowMessage() {
   static const UINT message = RegisterWindowMessageA("CMSG_DESTROYWND");
@@ -56,6 +71,8 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
   ZEQContainerHolder container;
   host->create(&container, (request->flags & WB_TOPWINDOW) != 0, request->caller, request->parent, body,
                request->name, request->url, request->arguments, nullptr, nullptr, request->flags, request->relation);
+  // The container shows itself in the window's skin.
+  if (container.IsSet()) container->skin.ShareFrom(record->skin);
   // The container owns the arguments now (or they went with its failure).
   request->arguments = nullptr;
   if (!container.IsSet()) return -1;
@@ -216,16 +233,25 @@ LRESULT CALLBACK ZEQWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-ZEQWindowHolder ZEQAttachWindowParam(HWND window, const char* /*templateReference*/, const char* className,
+void ZEQSetTemplateClassLoader(ZEQTemplateClassLoader loader) { templateClassLoader = loader; }
+
+ZEQWindowHolder ZEQAttachWindowParam(HWND window, const char* templateReference, const char* className,
                                      uint32_t frameFlags) {
   ZEQWindowHolder record = ZEQGetWindowParam(window);
   if (record.IsSet()) return record;
   if (!IsProcessWindow(window)) return record;
   ZEQNewWindowRecord(&record, window, className, frameFlags);
+  SKINHolder skin;
+  if (templateClassLoader && templateReference && *templateReference) {
+    skin = templateClassLoader(templateReference);
+  }
+  if (!skin.IsSet()) skin = SKINNewSkin();
+  record->skin.ShareFrom(skin);
   if (!GetPropA(window, kAliveEvent)) {
     if (HANDLE alive = CreateEventA(nullptr, TRUE, FALSE, nullptr)) SetPropA(window, kAliveEvent, alive);
   }
   ZEQSetWindowParam(window, record);
+  if (ZEQWINDOWPARAM* block = ZEQEnsureWindowParamBlock(window)) block->skin.ShareFrom(skin);
   return record;
 }
 
@@ -240,7 +266,12 @@ HWND CreateWindowExt(DWORD exStyle, const char* className, const char* title, DW
 HWND CreateStaticChildWindow(HWND parent, int id) {
   HWND body = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), GetModuleHandleA(nullptr), nullptr);
-  if (body) SetPropA(body, "PAINTING::DEFAULT", HANDLE(1));
+  if (!body) return body;
+  SetPropA(body, "PAINTING::DEFAULT", HANDLE(1));
+  // The body is its container's event window: the script calls and events
+  // posted to the container arrive here.
+  const LONG_PTR original = SetWindowLongPtrA(body, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BodyWindowProc));
+  SetPropA(body, kBodyProcedure, reinterpret_cast<HANDLE>(original));
   return body;
 }
 

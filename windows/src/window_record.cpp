@@ -37,6 +37,7 @@ void ZEQNewWindowRecord(ZEQWindowHolder* holder, HWND window, const char* classN
   ZEQStampRecord(record, kWindowTag, ZEQSerialCounter(ZEQSerialKind::BaseWindow));
   record->id = ZEQRecordSerial(record);
   new (&record->container) ZEQContainerHolder();
+  new (&record->skin) SKINHolder();
   try {
     ZEQList::Create(&record->closeWaiters);
     ZEQList::Create(&record->zOrderDependents);
@@ -68,6 +69,7 @@ void ZEQBaseWindowDelete(ZEQBASEWINDOW* record) {
   if (record->smallIcon) DestroyIcon(record->smallIcon);
   record->largeIcon = record->smallIcon = nullptr;
   FreeText(&record->alignment);
+  record->skin.~SKINHolder();
   record->container.~ZEQContainerHolder();
   FreeText(&record->title);
   ZEQRetireRecord(record);

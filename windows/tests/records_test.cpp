@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "windows/program_windows.h"
 #include "windows/records.h"
 #include "windows/window_utils.h"
 
@@ -146,6 +147,50 @@ TEST(WindowRecords, FrameFlagsAreTranslatedFromCreationFlags) {
       {"other bits dropped", WB_VISIBLE | WB_ALLOWSZEQ | WB_OWNTHREAD, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(c.frame, ZEQWindowFlagsToFrameFlags(c.flags)) << c.name;
+}
+
+
+// The one template class the loader below knows.
+SKINHolder knownClass;
+SKINHolder LoadKnownClass(const char* reference) {
+  return lstrcmpA(reference, "#Known") == 0 ? knownClass : SKINHolder();
+}
+
+TEST(WindowSkins, AttachedWindowsTakeTheirTemplateClassElseABlankSkin) {
+  knownClass = SKINNewSkin();
+  SKINSetText(&knownClass->className, "Known");
+  ZEQSetTemplateClassLoader(LoadKnownClass);
+  struct Case {
+    const char* name;
+    const char* reference;
+    bool known;
+  } cases[] = {
+      {"a class the loader knows", "#Known", true},
+      {"a class it does not know", "#Missing", false},
+      {"no reference at all", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ZEQWindowHolder record = ZEQAttachWindowParam(window, c.reference, "Test", 0);
+    ASSERT_TRUE(record.IsSet()) << c.name;
+    ASSERT_TRUE(record->skin.IsSet()) << c.name;
+    EXPECT_EQ(c.known, record->skin.Get() == knownClass.Get()) << c.name;
+    // Without a class the window gets a new skin of its own, not the class.
+    if (!c.known) {
+      EXPECT_TRUE(SKINIsBlank(record->skin)) << c.name;
+    }
+    auto block = static_cast<ZEQWINDOWPARAM*>(GetPropA(window, "ZEQWINDOWPARAM"));
+    ASSERT_NE(nullptr, block) << c.name;
+    EXPECT_EQ(record->skin.Get(), block->skin.Get()) << c.name;
+    // A second attachment keeps the record and its skin.
+    EXPECT_EQ(record.Get(), ZEQAttachWindowParam(window, "#Other", "Test", 0).Get()) << c.name;
+    record.Release();
+    ZEQFreeWindowParamBlock(window);
+    DestroyWindow(window);
+  }
+  ZEQSetTemplateClassLoader(nullptr);
+  knownClass.Release();
 }
 
 }  // namespace

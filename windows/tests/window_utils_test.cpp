@@ -120,4 +120,37 @@ TEST(GdiHelpers, TheClientAreaIsClippedOutByItsEdges) {
   DeleteObject(bitmap);
 }
 
+
+TEST(GdiHelpers, TheSkinsClientAreaIsPlacedByTheAreaRuleAndClippedOut) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 200);
+  ReleaseDC(nullptr, screen);
+  SelectObject(dc, bitmap);
+  SKINHolder skin = SKINNewSkin();
+  // A negative left counts from the right edge: the client area is
+  // (140, 30)-(170, 180) of the rectangle (20, 20)-(180, 190).
+  int* area = skin->elements[0].client.area;
+  area[0] = -40;
+  area[1] = 10;
+  area[2] = 10;
+  area[3] = 10;
+  RECT rect = {20, 20, 180, 190};
+  SKINClipToClientArea(rect, dc, skin);
+  struct Probe {
+    int x, y;
+    bool visible;
+  } probes[] = {{100, 100, true}, {145, 35, false}, {165, 175, false}, {135, 100, true}, {175, 100, true},
+                {150, 25, true}};
+  for (const Probe& p : probes) {
+    EXPECT_EQ(p.visible, PtVisible(dc, p.x, p.y) != FALSE) << p.x << "," << p.y;
+  }
+  // Without a skin nothing is clipped.
+  SelectClipRgn(dc, nullptr);
+  SKINClipToClientArea(rect, dc, SKINHolder());
+  EXPECT_TRUE(PtVisible(dc, 150, 100));
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+}
+
 }  // namespace

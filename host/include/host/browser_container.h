@@ -28,6 +28,8 @@ using ZEQHostObjectFactory = IDispatch* (*)(const ZEQContainerHolder& container)
 void ZEQSetHostObjectFactory(ZEQHostObjectFactory factory);
 
 // Installs the browser containers into the window layer (creation,
-// navigation, teardown and the script set-up of UI threads); once per
-// process, before the first container window is made.
+// navigation, teardown, the script set-up of UI threads and the loader of
+// windows' template classes) and the browser's keyboard pre-translation
+// into the message loops; once per process, before the first container
+// window is made.
 void ZEQInstallBrowserContainers();

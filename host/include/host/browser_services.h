@@ -33,14 +33,20 @@ IInternetSecurityManager* ZEQCreateSecurityManager();
 void ZEQSetApplicationActive(bool active);
 bool ZEQIsApplicationActive();
 
-// Seams filled by the subsystems that own the answers: the authentication
-// handler (asks the page) and the element-behavior factory. Without one,
-// Authenticate and FindBehavior answer E_NOTIMPL.
-using ZEQAuthenticateHandler = HRESULT (*)(const ZEQContainerHolder& container, HWND* window, LPWSTR* user,
-                                           LPWSTR* password);
+// HTTP authentication through the page: true when the container's page
+// defines "ZEQOnHTTPAuthenticate" (asked without calling it). Authenticate
+// raises it with (the container's object, its start address); an answer of
+// true (0x2001) with credentials "user\password" (the handler's text, or
+// the second element of an array whose first is 0x2001) fills the user and
+// the password, split at the first backslash, and no dialog is shown.
+// Otherwise the out-parameters stay as they are. S_OK.
+bool ZEQPageHandlesAuthentication(const ZEQContainerHolder& container);
+HRESULT ZEQAuthenticateFromPage(const ZEQContainerHolder& container, HWND* window, LPWSTR* user, LPWSTR* password);
+
+// The seam filled by the subsystem that owns element behaviors; without
+// one, FindBehavior answers E_NOTIMPL.
 using ZEQBehaviorFinder = HRESULT (*)(const ZEQContainerHolder& container, BSTR name, BSTR url,
                                       IElementBehaviorSite* site, IElementBehavior** behavior);
-void ZEQSetAuthenticateHandler(ZEQAuthenticateHandler handler);
 void ZEQSetBehaviorFinder(ZEQBehaviorFinder finder);
 
 // The base of the program's event sinks: IDispatch whose Invoke each sink

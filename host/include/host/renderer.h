@@ -87,7 +87,7 @@ class CZEQRenderer final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
   // IDocHostUIHandler2
-  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD menu, POINT* point, IUnknown* target, IDispatch* element) override;
   HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override;
   HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
                                    IOleInPlaceUIWindow*) override {
@@ -132,6 +132,9 @@ class CZEQRenderer final : public IOleClientSite,
   DWORD DownloadControl() const { return downloadControl_; }
   // The browser's Global Interface Table cookie (0: none).
   DWORD BrowserCookie() const { return browserCookie_; }
+  // The connection of the container's event sink to the browser (0: none).
+  void SetEventCookie(DWORD cookie) { eventCookie_ = cookie; }
+  DWORD EventCookie() const { return eventCookie_; }
   const ZEQContainerHolder& Container() const { return container_; }
   IDispatch* HostDispatch() const { return hostDispatch_; }
 
@@ -147,6 +150,7 @@ class CZEQRenderer final : public IOleClientSite,
   IDispatch* hostDispatch_ = nullptr;
   RECT siteRect_ = {};
   DWORD browserCookie_ = 0;
+  DWORD eventCookie_ = 0;
   IUnknown* browser_ = nullptr;
   DWORD browserThread_ = 0;
   DWORD hostFlags_ = 0;

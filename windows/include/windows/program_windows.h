@@ -25,9 +25,18 @@ LRESULT CALLBACK ZEQCtrlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 LRESULT CALLBACK ZEQWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The window's record, made when it has none (with a "HWND::ALIVEEVENT"
-// event), stored in its parameter block.
+// event), stored in its parameter block. A new record gets its skin from
+// the template class the reference names (through the installed loader),
+// or a new blank skin when there is no such class; the record and the
+// block share it.
 ZEQWindowHolder ZEQAttachWindowParam(HWND window, const char* templateReference, const char* className,
                                      uint32_t frameFlags);
+
+// The skin of a template class reference ("<template path>#Name" or
+// "#Name"), or an empty holder. The template reader lives above the window
+// layer, which therefore takes it as an installed function.
+using ZEQTemplateClassLoader = SKINHolder (*)(const char* reference);
+void ZEQSetTemplateClassLoader(ZEQTemplateClassLoader loader);
 
 HWND CreateWindowExt(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, void* parameter);

@@ -21,6 +21,7 @@
 #include "foundation/records.h"
 #include "foundation/shared_handle.h"
 #include "foundation/variant.h"
+#include "windows/skin_record.h"
 
 // Creation flags of windows and containers (the `WB_` word).
 constexpr uint32_t WB_MODAL = 0x1;
@@ -94,6 +95,7 @@ struct ZEQBASEWINDOW {
   ZEQList* moveDependents;
   ZEQList* modalDependents;
   char* alignment;
+  SKINHolder skin;
   uint32_t frameFlags;
   HFONT skinFont;
   uint32_t attributes;
@@ -122,7 +124,7 @@ uint32_t ZEQWindowFlagsToFrameFlags(uint32_t flags);
 // The value of "ZEQWINDOWPARAM".
 struct ZEQWINDOWPARAM {
   ZEQWindowHolder window;
-  void* skin;  // the skin holder joins with the skin record
+  SKINHolder skin;  // released before the record holder
   WNDPROC savedProc;
 };
 // The window's block, made on demand (null for a window of another process
@@ -153,6 +155,7 @@ struct ZEQBASECONTAINER {
   uint32_t options;
   uint32_t navigationState;
   uint32_t relation;
+  SKINHolder skin;  // the skin of the container's window
   char* defaultStateSet;
   char* maximizedStateSet;
   ZEQList* childWindows;  // under WB_TRACKCHILDREN

@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include "windows/skin_record.h"
+
 // SetWindowPos with SWP_NOACTIVATE, plus SWP_ASYNCWINDOWPOS for a window of
 // another thread and SWP_NOCOPYBITS for a window carrying "TRANSPARENT".
 BOOL SetWindowPosExt(UINT flags, HWND window, HWND insertAfter, int x, int y, int width, int height);
@@ -54,3 +56,9 @@ HBITMAP CreateCompatibleBitmapExt(int height, int width, HDC dc);
 // moved down by the caption height. What is later copied onto the DC
 // leaves that area untouched.
 void ClipOutClientArea(const RECT& rect, HDC dc, const RECT& insets, int captionHeight);
+// The same with the skin's client area (element 0's client area, placed by
+// the area rule: a negative left or top counts from the right or bottom
+// edge; the right and bottom amounts are taken off, never past the left
+// and top). Nothing is clipped without a skin. The skin record keeps no
+// caption, so no caption height is added.
+void SKINClipToClientArea(const RECT& rect, HDC dc, const SKINHolder& skin);

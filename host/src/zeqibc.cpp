@@ -1,0 +1,338 @@
+// The "ZEQIBC" script class.
+#include "host/zeqibc.h"
+
+#include <exdisp.h>
+
+#include <set>
+
+#include "foundation/com_guard.h"
+#include "foundation/heap.h"
+#include "foundation/text.h"
+#include "foundation/variant.h"
+#include "host/browser_container.h"
+#include "host/renderer.h"
+#include "package/macros.h"
+#include "windows/container_windows.h"
+#include "windows/window_utils.h"
+
+namespace {
+
+// The live objects, so that an object handed back by script is known for
+// one of ours before it is used.
+struct LiveObjects {
+  CRITICAL_SECTION lock;
+  std::set<IDispatchEx*> objects;
+  LiveObjects() { InitializeCriticalSection(&lock); }
+};
+LiveObjects& Live() {
+  static LiveObjects* live = new LiveObjects();
+  return *live;
+}
+
+void Track(CZEQDispatchEx* object, bool alive) {
+  LiveObjects& live = Live();
+  EnterCriticalSection(&live.lock);
+  try {
+    if (alive) {
+      live.objects.insert(static_cast<IDispatchEx*>(object));
+    } else {
+      live.objects.erase(static_cast<IDispatchEx*>(object));
+    }
+  } catch (...) {
+    LeaveCriticalSection(&live.lock);
+    throw;
+  }
+  LeaveCriticalSection(&live.lock);
+}
+
+bool IsLive(IDispatchEx* object) {
+  LiveObjects& live = Live();
+  EnterCriticalSection(&live.lock);
+  const bool found = live.objects.count(object) != 0;
+  LeaveCriticalSection(&live.lock);
+  return found;
+}
+
+enum Access : uint32_t { kCall = 1, kGet = 2, kPut = 4 };
+
+struct Member {
+  DISPID id;
+  uint32_t kind;
+  const wchar_t* name;
+  uint32_t access;
+};
+
+const Member kMembers[] = {
+    {kZEQIBCId, kZEQMemberMethod, L"Id", kCall | kGet},
+    {kZEQIBCIsBrowser, kZEQMemberProperty, L"IsBrowser", kGet},
+    {kZEQIBCIsDropTarget, kZEQMemberProperty, L"IsDropTarget", kGet},
+    {kZEQIBCArguments, kZEQMemberProperty, L"Arguments", kGet | kPut},
+    {kZEQIBCStartArguments, kZEQMemberProperty, L"StartArguments", kGet | kPut},
+    {kZEQIBCCloseArguments, kZEQMemberProperty, L"CloseArguments", kGet | kPut},
+    {kZEQIBCLoaderCSS, kZEQMemberProperty, L"LoaderCSS", kGet},
+    {kZEQIBCStartLocationURL, kZEQMemberProperty, L"StartLocationURL", kGet},
+    {kZEQIBCLocationURL, kZEQMemberProperty, L"LocationURL", kGet | kPut},
+    {kZEQIBCIsBusy, kZEQMemberProperty, L"IsBusy", kGet},
+    {kZEQIBCIsChild, kZEQMemberProperty, L"IsChild", kGet},
+    {kZEQIBCIsDocumentComplete, kZEQMemberProperty, L"IsDocumentComplete", kGet},
+    {kZEQIBCSetDefaultStateSet, kZEQMemberProperty, L"SetDefaultStateSet", kGet | kPut},
+    {kZEQIBCSetMaximizedStateSet, kZEQMemberProperty, L"SetMaximizedStateSet", kGet | kPut},
+    {kZEQIBCZoom, kZEQMemberProperty, L"Zoom", kGet | kPut},
+    {kZEQIBCPrint, kZEQMemberMethod, L"Print", kCall},
+    {kZEQIBCShowPrintPreview, kZEQMemberMethod, L"ShowPrintPreview", kCall},
+    {kZEQIBCShowPageSetup, kZEQMemberMethod, L"ShowPageSetup", kCall},
+    {kZEQIBCPopupBlocker, kZEQMemberProperty, L"PopupBlocker", kGet | kPut},
+};
+
+const Member* FindMember(DISPID id) {
+  for (const Member& member : kMembers) {
+    if (member.id == id) return &member;
+  }
+  return nullptr;
+}
+
+uint32_t AccessOf(WORD flags) {
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return kPut;
+  uint32_t access = 0;
+  if (flags & DISPATCH_METHOD) access |= kCall;
+  if (flags & DISPATCH_PROPERTYGET) access |= kGet;
+  return access;
+}
+
+// The value of a put: the last argument (the named DISPID_PROPERTYPUT one).
+const VARIANT* PutValue(const DISPPARAMS* params) {
+  return params && params->cArgs > 0 ? &params->rgvarg[0] : nullptr;
+}
+
+void AnswerBool(VARIANT* result, bool value) {
+  if (result) VariantInitBool(result, value ? TRUE : FALSE);
+}
+
+void AnswerText(VARIANT* result, const char* text) {
+  if (!result) return;
+  const int length = MultiByteToWideChar(CP_ACP, 0, text ? text : "", -1, nullptr, 0);
+  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length > 0 ? length - 1 : 0));
+  if (!wide) throw ZEQOutOfMemory();
+  MultiByteToWideChar(CP_ACP, 0, text ? text : "", -1, wide, length);
+  V_VT(result) = VT_BSTR;
+  V_BSTR(result) = wide;
+}
+
+// A browser property of a ready container.
+template <typename Read>
+void AnswerBrowser(const ZEQContainerHolder& container, Read read) {
+  if (!ZEQIsContainerReady(container)) return;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  if (!site) return;
+  IWebBrowser2* browser = site->GetWebBrowser2();
+  static_cast<IOleClientSite*>(site)->Release();
+  if (!browser) return;
+  read(browser);
+  browser->Release();
+}
+
+void AnswerBrowserBool(const ZEQContainerHolder& container, VARIANT* result,
+                       HRESULT (STDMETHODCALLTYPE IWebBrowser2::*get)(VARIANT_BOOL*)) {
+  AnswerBrowser(container, [&](IWebBrowser2* browser) {
+    VARIANT_BOOL value = VARIANT_FALSE;
+    if (SUCCEEDED((browser->*get)(&value)) && result) VariantInitBoolValue(result, value);
+  });
+}
+
+void PostToHost(const ZEQBASECONTAINER* record, const char* message) {
+  PostMessageA(record->hostWindow, RegisterWindowMessageA(message), 0, 0);
+}
+
+HRESULT ReadArguments(ZEQMarshaledVariant* arguments, VARIANT* result) {
+  if (result && arguments) UnmarshalVariantInit(arguments, result);
+  return S_OK;
+}
+
+// A text put: the value must be a text.
+HRESULT PutText(const VARIANT* value, char** slot) {
+  if (!value || V_VT(value) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+  char* text = VariantToStrDup(value, 0);
+  HeapFreeZ(*slot);
+  *slot = text;
+  return S_OK;
+}
+
+HRESULT PutInteger(const VARIANT* value, int32_t* slot) {
+  if (!value || !IsNumericVarType(V_VT(value))) return DISP_E_TYPEMISMATCH;
+  *slot = VariantToInt(value);
+  return S_OK;
+}
+
+ZEQContainerHolder ContainerOf(CZEQDispatchEx* object) {
+  ZEQContainerHolder container;
+  auto id = static_cast<uint32_t*>(object->nativeData);
+  if (id && *id) container.AssignAndDeleteSource(ZEQContainerHolder::NewFromId(*id));
+  return container;
+}
+
+HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t access,
+            DISPPARAMS* params, VARIANT* result) {
+  ZEQBASECONTAINER* record = container.Get();
+  const VARIANT* value = access == kPut ? PutValue(params) : nullptr;
+  switch (member.id) {
+    case kZEQIBCId:
+      if (result) VariantInitUInt(result, static_cast<uint32_t>(record->id));
+      return S_OK;
+    case kZEQIBCIsBrowser:
+      AnswerBrowserBool(container, result, &IWebBrowser2::get_RegisterAsBrowser);
+      return S_OK;
+    case kZEQIBCIsDropTarget:
+      AnswerBrowserBool(container, result, &IWebBrowser2::get_RegisterAsDropTarget);
+      return S_OK;
+    case kZEQIBCIsBusy:
+      AnswerBrowserBool(container, result, &IWebBrowser2::get_Busy);
+      return S_OK;
+    case kZEQIBCArguments:
+    case kZEQIBCStartArguments:
+      if (access == kGet) return ReadArguments(record->arguments, result);
+      ZEQSetContainerArguments(container, MarshalVariantForThread(value));
+      AnswerBool(result, true);
+      return S_OK;
+    case kZEQIBCCloseArguments:
+      if (access == kGet) return ReadArguments(record->closeArguments, result);
+      ZEQSetContainerCloseArguments(container, MarshalVariantForThread(value));
+      AnswerBool(result, true);
+      return S_OK;
+    case kZEQIBCLoaderCSS:
+      AnswerText(result, record->loaderStyleSheet);
+      return S_OK;
+    case kZEQIBCStartLocationURL:
+      AnswerText(result, record->startDocument);
+      return S_OK;
+    case kZEQIBCLocationURL: {
+      if (access == kGet) {
+        AnswerBrowser(container, [&](IWebBrowser2* browser) {
+          BSTR url = nullptr;
+          if (SUCCEEDED(browser->get_LocationURL(&url)) && result) {
+            V_VT(result) = VT_BSTR;
+            V_BSTR(result) = url ? url : SysAllocString(L"");
+          } else {
+            SysFreeString(url);
+          }
+        });
+        return S_OK;
+      }
+      if (V_VT(value) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+      bool navigated = false;
+      if (ZEQIBCCheckRenavigation(container)) {
+        char* url = VariantToExpandedString(value);
+        navigated = url && *url && ZEQPostContainerNavigation(GetTopLevelWindowExt(record->hostWindow), url);
+        HeapFreeZ(url);
+      }
+      AnswerBool(result, navigated);
+      return S_OK;
+    }
+    case kZEQIBCIsChild: {
+      HWND parent = GetParentWindowExt(record->hostWindow);
+      AnswerBool(result, parent && (GetWindowLongPtrA(parent, GWL_STYLE) & WS_CHILD));
+      return S_OK;
+    }
+    case kZEQIBCIsDocumentComplete:
+      AnswerBool(result, (record->navigationState & 0x8000000) != 0);
+      return S_OK;
+    case kZEQIBCSetDefaultStateSet:
+    case kZEQIBCSetMaximizedStateSet: {
+      char** slot = member.id == kZEQIBCSetDefaultStateSet ? &record->defaultStateSet : &record->maximizedStateSet;
+      if (access == kGet) {
+        AnswerText(result, *slot);
+        return S_OK;
+      }
+      return PutText(value, slot);
+    }
+    case kZEQIBCZoom:
+      if (access == kGet) {
+        if (result) VariantInitInt(result, record->zoom);
+        return S_OK;
+      }
+      {
+        const HRESULT hr = PutInteger(value, &record->zoom);
+        if (SUCCEEDED(hr)) PostToHost(record, "CMSG_ZEQIBCZOOM");
+        return hr;
+      }
+    case kZEQIBCPrint:
+      PostToHost(record, "CMSG_ZEQIBCPRINT");
+      AnswerBool(result, true);
+      return S_OK;
+    case kZEQIBCShowPrintPreview:
+      PostToHost(record, "CMSG_ZEQIBCPRINTPREVIEW");
+      AnswerBool(result, true);
+      return S_OK;
+    case kZEQIBCShowPageSetup:
+      PostToHost(record, "CMSG_ZEQIBCSHOWPAGESETUP");
+      AnswerBool(result, true);
+      return S_OK;
+    case kZEQIBCPopupBlocker:
+      if (access == kGet) {
+        if (result) VariantInitInt(result, record->popupBlocker);
+        return S_OK;
+      }
+      return PutInteger(value, &record->popupBlocker);
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
+}  // namespace
+
+CZEQDispatchEx* ZEQIBC(const ZEQContainerHolder& container) {
+  if (!container.IsSet()) return nullptr;
+  CZEQDispatchEx* object =
+      CZEQDispatchEx::Create(L"ZEQIBC", container->hostWindow, ZEQIBCGetIDsOfNames, ZEQIBCInvoke, kZEQDispPlain);
+  ZEQContainerHolder shared;
+  shared.ShareFrom(container);
+  *static_cast<uint32_t*>(object->nativeData) = shared.GetId();
+  return object;
+}
+
+ZEQContainerHolder ZEQContainerFromArgument(const VARIANT* argument) {
+  ZEQContainerHolder container;
+  IDispatchEx* object = argument ? VariantGetDispatchEx(argument) : nullptr;
+  if (!object) return container;
+  if (IsLive(object)) {
+    auto id = static_cast<uint32_t*>(static_cast<CZEQDispatchEx*>(object)->nativeData);
+    if (id && *id) container.AssignAndDeleteSource(ZEQContainerHolder::NewFromId(*id));
+  }
+  object->Release();
+  return container;
+}
+
+HRESULT ZEQIBCGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD, DISPID* id) {
+  return ZEQLookupMember(object, name, id);
+}
+
+HRESULT ZEQIBCInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO*, IServiceProvider*) {
+  if (ZEQIsLifecycleCall(id, flags, params, result)) {
+    if (object->IsRegistering() && !object->nativeData) {
+      object->nativeData = HeapAllocZ(sizeof(uint32_t));
+      for (const Member& member : kMembers) ZEQRegisterMember(object, member.id, member.kind, member.name);
+      Track(object, true);
+    }
+    if (object->IsDestroying()) {
+      Track(object, false);
+      HeapFreeZ(object->nativeData);
+      object->nativeData = nullptr;
+    }
+    return S_OK;
+  }
+  try {
+    if (flags & DISPATCH_CONSTRUCT) return DISP_E_UNKNOWNINTERFACE;
+    ZEQContainerHolder container = ContainerOf(object);
+    if (!container.IsSet()) return DISP_E_EXCEPTION;
+    const Member* member = FindMember(id);
+    if (!member) return DISP_E_MEMBERNOTFOUND;
+    uint32_t access = AccessOf(flags) & member->access;
+    if (!access) return DISP_E_TYPEMISMATCH;
+    if (access == (kCall | kGet)) access = kGet;
+    // A put takes exactly its value; every other access takes nothing.
+    const UINT count = params ? params->cArgs : 0;
+    if (count != (access == kPut ? 1u : 0u)) return DISP_E_BADPARAMCOUNT;
+    if (result) VariantClear(result);
+    return Act(container, *member, access, params, result);
+  } ZEQ_COM_CATCH("ZEQIBC::Invoke")
+}
