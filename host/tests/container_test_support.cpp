@@ -245,6 +245,8 @@ std::wstring ContainerPages::Evaluate(HWND window, const std::wstring& expressio
                             L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
   if (FAILED(PageExec(window, code))) return L"<not run>";
   return PageGlobal(window, L"answer");
+}
+
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out.push_back(static_cast<char>(c));
