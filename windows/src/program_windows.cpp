@@ -5,6 +5,7 @@
 #include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/process_state.h"
+#include "foundation/registered_messages.h"
 #include "windows/container_windows.h"
 #include "windows/runtime_messages.h"
 #include "windows/window_utils.h"
@@ -18,10 +19,7 @@ constexpr char kAliveEvent[] = "HWND::ALIVEEVENT";
 constexpr int kListTail = 0x7FFFFFFF;
 
 // Asks a window's own thread to destroy it.
-UINT DestroyWindowMessage() {
-  static const UINT message = RegisterWindowMessageA("CMSG_DESTROYWND");
-  return message;
-}
+UINT DestroyWindowMessage() { return CMSG_DESTROYWND; }
 
 ZEQList* MakeList() {
   ZEQList* list = nullptr;
