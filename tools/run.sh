@@ -31,7 +31,7 @@ fi
 log="$(dirname "$exe")/KESTO.log"
 echo "run: starting $exe (log: $log)"
 # Its own session: Ctrl-C reaches this script only, which closes it in order.
-setsid "${display[@]}" $wine "$exe" "log($log)" "$@" </dev/null &
+setsid "${display[@]}" $wine "$exe" "log(KESTO.log)" "$@" </dev/null &
 pid=$!
 
 close() {
@@ -47,8 +47,12 @@ close() {
 trap close INT TERM
 status=0
 wait "$pid" || status=$?
-# A signal interrupts the first wait; the second sees the real end.
-if kill -0 "$pid" 2>/dev/null; then wait "$pid" || status=$?; fi
+# A signal interrupts the first wait (status above 128); the second one
+# reads the product's own exit code.
+if [ "$status" -gt 128 ]; then
+  status=0
+  wait "$pid" 2>/dev/null || status=$?
+fi
 trap - INT TERM
 $wineserver -w 2>/dev/null || true
 echo "run: KESTO ended with exit code $status"
