@@ -4,6 +4,9 @@
 #include "host/browser_container.h"
 #include "host/dispatch_ex.h"
 #include "windows/program_windows.h"
+#include "windows/records.h"
+#include "test_support.h"
+#include <mshtml.h>
 
 namespace container_test {
 
@@ -92,11 +95,99 @@ void SetUpContainers() {
   RegisterDispatchExClassFactory();
   ZEQRegisterWindowClasses();
   ZEQInstallBrowserContainers();
+  UseRecorderAsHostObject();
+}
+
+void UseRecorderAsHostObject() {
   ZEQSetHostObjectFactory([](const ZEQContainerHolder&) -> IDispatch* {
     IDispatch* recorder = &TheRecorder();
     recorder->AddRef();
     return recorder;
   });
+}
+
+namespace {
+
+// The container of a host window, or of a program window's body.
+ZEQContainerHolder ContainerOf(HWND window) {
+  ZEQContainerHolder container = ZEQGetBaseContainer(window);
+  if (!container.IsSet()) container = ZEQGetBaseContainer(GetDlgItem(window, kBodyWindowId));
+  return container;
+}
+
+// The current document of the container's browser (one reference), or null.
+IHTMLDocument2* PageDocument(HWND window) {
+  ZEQContainerHolder container = ContainerOf(window);
+  if (!container.IsSet()) return nullptr;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  if (!site) return nullptr;
+  IWebBrowser2* browser = site->GetWebBrowser2();
+  static_cast<IOleClientSite*>(site)->Release();
+  if (!browser) return nullptr;
+  IDispatch* document = nullptr;
+  IHTMLDocument2* html = nullptr;
+  if (SUCCEEDED(browser->get_Document(&document)) && document) {
+    document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html));
+    document->Release();
+  }
+  browser->Release();
+  return html;
+}
+
+}  // namespace
+
+HRESULT PageExec(HWND window, const std::wstring& code) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return E_FAIL;
+  IHTMLWindow2* page = nullptr;
+  HRESULT hr = document->get_parentWindow(&page);
+  document->Release();
+  if (FAILED(hr) || !page) return E_FAIL;
+  BSTR text = SysAllocString(code.c_str());
+  BSTR language = SysAllocString(L"JScript");
+  VARIANT result;
+  VariantInit(&result);
+  hr = page->execScript(text, language, &result);
+  VariantClear(&result);
+  SysFreeString(text);
+  SysFreeString(language);
+  page->Release();
+  return hr;
+}
+
+std::wstring PageGlobal(HWND window, const std::wstring& name) {
+  IHTMLDocument2* document = PageDocument(window);
+  if (!document) return L"<no page>";
+  IDispatch* script = nullptr;
+  document->get_Script(&script);
+  document->Release();
+  if (!script) return L"<no page>";
+  std::wstring text = L"<unknown>";
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[1] = {const_cast<LPOLESTR>(name.c_str())};
+  if (SUCCEEDED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT value;
+    VariantInit(&value);
+    if (SUCCEEDED(script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                                 nullptr))) {
+      text = dochost_test::VariantString(&value);
+    }
+    VariantClear(&value);
+  }
+  script->Release();
+  return text;
+}
+
+IDispatch* HostObjectOf(HWND window) {
+  ZEQContainerHolder container = ContainerOf(window);
+  if (!container.IsSet()) return nullptr;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  if (!site) return nullptr;
+  IDispatch* host = site->HostDispatch();
+  if (host) host->AddRef();
+  static_cast<IOleClientSite*>(site)->Release();
+  return host;
 }
 
 }  // namespace container_test

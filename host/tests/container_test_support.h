@@ -48,5 +48,16 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 Recorder& TheRecorder();
 // Window classes, container creation and the host object factory; once.
 void SetUpContainers();
+// Makes the recorder the host object of containers made from now on (as
+// SetUpContainers does).
+void UseRecorderAsHostObject();
+
+// The page of the container of a window (its program window or its host
+// window): code run with window.execScript, a global of its script as text
+// ("<no page>" or "<unknown>" when there is none), and the site's host
+// object (one reference, or null).
+HRESULT PageExec(HWND window, const std::wstring& code);
+std::wstring PageGlobal(HWND window, const std::wstring& name);
+IDispatch* HostObjectOf(HWND window);
 
 }  // namespace container_test
