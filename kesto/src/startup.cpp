@@ -21,6 +21,7 @@
 #include "host/browser_container.h"
 #include "host/browser_settings.h"
 #include "host/dispatch_ex.h"
+#include "host/host_object.h"
 #include "foundation/instance_name.h"
 #include "host/instance_names.h"
 #include "host/script_calls.h"
@@ -28,7 +29,7 @@
 #include "kesto/error_box.h"
 #include "kesto/exit_teardown.h"
 #include "kesto/instance_commands.h"
-#include "kesto/interim_host_object.h"
+#include "kesto/process_members.h"
 #include "kesto/main_window.h"
 #include "kesto/pipe_server.h"
 #include "package/application_settings.h"
@@ -308,7 +309,8 @@ int InitializeApplication(const char* commandLine) {
   CreateMainWindow(start);
   ZEQInstallScriptCalls();
   ZEQInstallBrowserContainers();
-  InstallInterimHostObject();
+  InstallProcessMembers();
+  ZEQInstallHostObject();
   StartIpc(start);
   return 1;
 }
