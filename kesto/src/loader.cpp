@@ -13,6 +13,7 @@
 #include "kesto/exit_teardown.h"
 #include "kesto/instance_commands.h"
 #include "kesto/startup.h"
+#include "start_paths.h"
 #include "package/application_settings.h"
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
@@ -27,12 +28,14 @@
 #include "windows/container_windows.h"
 #include "windows/records.h"
 
+using kesto::CopyStartPath;
+using kesto::NormalizeStartPath;
+using kesto::ShortenStartPath;
+
 namespace {
 
 constexpr char kDefinitionsMissing[] = "Arquivo de defini\xE7\xF5" "es do Loader (.DEF) n\xE3o encontrado!";
 constexpr uint32_t kLoaderFlags = 0x4611B880;
-
-void Copy(char* buffer, const char* text) { StrCopyN(buffer, text ? text : "", kStartPathMax + 1); }
 
 // The first parameter of the command line (a quoted text or a run of
 // non-blanks), taken out of it.
@@ -53,16 +56,6 @@ void TakeParameter(char* line, char* value) {
   value[kept] = '\0';
   std::memmove(line, end, std::strlen(end) + 1);
   TrimBlanks(line);
-}
-
-void Normalize(char* path) {
-  if (!*path) {
-    ZEQLogPrintf("@SmartNormalizePath: Path Is Empty");
-    return;
-  }
-  char* normal = SmartNormalizePath(path);
-  if (normal) Copy(path, normal);
-  HeapFreeZ(normal);
 }
 
 bool MountedRootHoldsFiles() {
@@ -142,11 +135,11 @@ int KESTOAdjustLoader() {
   TrimAndUnquote(loader);
   char expanded[kStartPathMax + 1];
   const DWORD size = ExpandEnvironmentStringsA(loader, expanded, sizeof expanded);
-  if (size && size <= sizeof expanded) Copy(loader, expanded);
+  if (size && size <= sizeof expanded) CopyStartPath(loader, expanded);
 
   char packageFile[kStartPathMax + 1];
   if (HasExtension(loader, "pkg")) {
-    Copy(packageFile, loader);
+    CopyStartPath(packageFile, loader);
     loader[0] = '\0';
   } else {
     std::snprintf(packageFile, sizeof packageFile, "%s\\%s.pkg", start.executableFolder, start.executableBaseName);
@@ -166,23 +159,21 @@ int KESTOAdjustLoader() {
     const char* root = MountedRootHoldsFiles() ? VirtualRootBuffer() : start.executableFolder;
     char rooted[kStartPathMax + 1];
     std::snprintf(rooted, sizeof rooted, loader[0] == '\\' ? "%s%s" : "%s\\%s", root, loader);
-    Copy(loader, rooted);
+    CopyStartPath(loader, rooted);
   }
 
-  Copy(start.loaderPath, loader);
-  Copy(start.loaderFolder, loader);
+  CopyStartPath(start.loaderPath, loader);
+  CopyStartPath(start.loaderFolder, loader);
   StrReplaceChar(start.loaderFolder, '/', '\\');
   char* cut = std::strrchr(start.loaderFolder, '\\');
-  Copy(start.loaderFileName, cut ? cut + 1 : start.loaderFolder);
+  CopyStartPath(start.loaderFileName, cut ? cut + 1 : start.loaderFolder);
   if (cut) *cut = '\0';
-  Copy(start.loaderBaseName, start.loaderFileName);
+  CopyStartPath(start.loaderBaseName, start.loaderFileName);
   if (char* dot = std::strrchr(start.loaderBaseName, '.')) *dot = '\0';
-  Normalize(start.loaderPath);
-  Normalize(start.loaderFolder);
+  NormalizeStartPath(start.loaderPath);
+  NormalizeStartPath(start.loaderFolder);
   ZEQLogPrintf("KESTOAdjustLoader: Adjusted to \"%s\"", start.loaderPath);
-  char shortened[kStartPathMax + 1];
-  const DWORD shortLength = GetShortPathNameA(start.loaderFolder, shortened, sizeof shortened);
-  if (shortLength && shortLength < sizeof shortened) Copy(start.loaderFolder, shortened);
+  ShortenStartPath(start.loaderFolder);
 
   std::snprintf(start.loaderTemplatePath, sizeof start.loaderTemplatePath, "%s\\%s.hdc", start.loaderFolder,
                 start.loaderBaseName);

@@ -1,5 +1,6 @@
 // Start-up: the initialisation sequence and the run.
 #include "kesto/startup.h"
+#include "start_paths.h"
 
 #include <winsock2.h>
 #include <commctrl.h>
@@ -44,6 +45,10 @@
 #include "windows/program_windows.h"
 #include "windows/window_utils.h"
 
+using kesto::CopyStartPath;
+using kesto::NormalizeStartPath;
+using kesto::ShortenStartPath;
+
 namespace {
 
 [[noreturn]] void Fail(uint32_t code, const char* url = nullptr, const char* description = nullptr) {
@@ -53,8 +58,6 @@ namespace {
 
 const char* LogPath() { return ZEQGlobalLog()->path; }
 
-void Copy(char* buffer, const char* text) { StrCopyN(buffer, text ? text : "", kStartPathMax + 1); }
-
 // A path expanded against a base folder, as a new heap text.
 char* ExpandAgainst(const char* path, const char* base) {
   char* copy = StrDupExtra(path, MAX_PATH);
@@ -62,33 +65,19 @@ char* ExpandAgainst(const char* path, const char* base) {
   return copy;
 }
 
-void ShortPath(char* path) {
-  char shortened[kStartPathMax + 1];
-  const DWORD length = GetShortPathNameA(path, shortened, sizeof shortened);
-  if (length && length < sizeof shortened) Copy(path, shortened);
-}
-
-// Normalises a path in its buffer (an empty one is logged as such).
-void Normalize(char* path) {
-  char* normal = *path ? SmartNormalizePath(path) : nullptr;
-  if (!*path) ZEQLogPrintf("@SmartNormalizePath: Path Is Empty");
-  if (normal) Copy(path, normal);
-  HeapFreeZ(normal);
-}
-
 void DeriveExecutablePaths(StartupValues& start) {
   GetModuleFileNameA(nullptr, start.executablePath, kStartPathMax);
   CharLowerA(start.executablePath);
   StrReplaceChar(start.executablePath, '/', '\\');
   const char* slash = std::strrchr(start.executablePath, '\\');
-  Copy(start.executableFileName, slash ? slash + 1 : start.executablePath);
-  Copy(start.executableBaseName, start.executableFileName);
+  CopyStartPath(start.executableFileName, slash ? slash + 1 : start.executablePath);
+  CopyStartPath(start.executableBaseName, start.executableFileName);
   if (char* dot = std::strrchr(start.executableBaseName, '.')) *dot = '\0';
-  Copy(start.executableFolder, start.executablePath);
+  CopyStartPath(start.executableFolder, start.executablePath);
   if (char* cut = std::strrchr(start.executableFolder, '\\')) *cut = '\0';
-  Normalize(start.executableFolder);
+  NormalizeStartPath(start.executableFolder);
   RemoveTrailingBackslash(start.executableFolder);
-  ShortPath(start.executableFolder);
+  ShortenStartPath(start.executableFolder);
   std::snprintf(start.executableShortPath, sizeof start.executableShortPath, "%s\\%s", start.executableFolder,
                 start.executableFileName);
 }
@@ -101,8 +90,8 @@ void DeriveTemporaryFolder(StartupValues& start) {
   }
   RemoveTrailingBackslash(temp);
   CreateDirectoryA(temp, nullptr);
-  ShortPath(temp);
-  Copy(start.temporaryFolder, temp);
+  ShortenStartPath(temp);
+  CopyStartPath(start.temporaryFolder, temp);
 }
 
 void RegisterSystemMacros(const StartupValues& start) {
@@ -125,12 +114,12 @@ void ReadStartupDefinitionsFile(StartupValues& start) {
   char option[kStartupOptionSize];
   GetStartupOption("def", option, start.commandLine);
   if (*option) {
-    Copy(start.definitionsPath, option);
+    CopyStartPath(start.definitionsPath, option);
   } else {
     std::snprintf(start.definitionsPath, sizeof start.definitionsPath, "%s.def", start.executableBaseName);
   }
   char* path = ExpandAgainst(start.definitionsPath, start.executableFolder);
-  Copy(start.definitionsPath, path);
+  CopyStartPath(start.definitionsPath, path);
   HeapFreeZ(path);
   if (PathFileExistsExt(start.definitionsPath)) {
     DefinitionsList* list = ParseDefinitionsFile(0, start.definitionsPath, 0, nullptr, 0);
@@ -144,9 +133,9 @@ void ReadStartupDefinitionsFile(StartupValues& start) {
       }
     }
   }
-  Copy(start.definitionsFolder, start.definitionsPath);
+  CopyStartPath(start.definitionsFolder, start.definitionsPath);
   if (char* cut = std::strrchr(start.definitionsFolder, '\\')) *cut = '\0';
-  Normalize(start.definitionsFolder);
+  NormalizeStartPath(start.definitionsFolder);
 }
 
 void ReadPackageKeys(StartupValues& start) {
@@ -159,7 +148,7 @@ void ReadPackageKeys(StartupValues& start) {
   start.packageCompress = flag != 0;
   DefinitionGetBool(list, "package", "encrypt", &flag, 0);
   start.packageEncrypt = flag != 0;
-  Copy(start.packageManifest, DefinitionGetValue(list, "package", "manifest", "", nullptr));
+  CopyStartPath(start.packageManifest, DefinitionGetValue(list, "package", "manifest", "", nullptr));
 }
 
 void OpenLogFile(StartupValues& start) {
@@ -177,7 +166,7 @@ void OpenLogFile(StartupValues& start) {
   if (!opened && !settings->logIgnoreErrors) {
     // The log has no file: the box names the path that failed.
     char failed[kStartPathMax + 1];
-    Copy(failed, path);
+    CopyStartPath(failed, path);
     HeapFreeZ(path);
     Fail(kStartLogOpenFailed, failed);
   }
@@ -200,7 +189,7 @@ void ReadIpcIdentifier(StartupValues& start) {
   if (*start.ipcId) return;
   char option[kStartupOptionSize];
   GetStartupOption("ipcid", option, start.untrimmedCommandLine);
-  Copy(start.ipcId, *option ? option : ZEQInstanceNameBuffer());
+  CopyStartPath(start.ipcId, *option ? option : ZEQInstanceNameBuffer());
 }
 
 void StartIpc(StartupValues& start) {
