@@ -17,6 +17,8 @@ packages=(
 # The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
 # the same bytes (native build only).
 packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
+# Signed executables are read back by an independent PE reader.
+packages+=(python3-pefile)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

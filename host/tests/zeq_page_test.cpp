@@ -13,6 +13,7 @@
 #include "foundation/heap.h"
 #include "host/loader_page.h"
 #include "host/zeq_protocol.h"
+#include "package/application_package.h"
 #include "package/package.h"
 #include "package/package_format.h"
 #include "package/package_root.h"
@@ -46,29 +47,20 @@ bool WritePackage(const std::string& path, const std::vector<PackageFile>& files
   return ok;
 }
 
-// Opens the package and mounts each file entry under the folder (the step
-// the application start-up performs with the whole package); the number of
-// files mounted, or -1 when the package cannot be read.
+// Opens the package and mounts it as the application's package under the
+// folder, as start-up does; the number of files it holds, or -1 when it
+// cannot be read or mounted.
 int MountPackage(const std::string& path, const std::string& folder) {
   ZEQPackageDATA* package = ZEQPackageOpen(path.c_str(), "page test", nullptr, 0);
   if (!package) return -1;
-  const bool tagged = (package->header.Flags & ZEQPKG_TAGGED) != 0;
-  size_t offset = 0;
-  bool more = true;
-  int mounted = 0;
-  while (more) {
-    PackageEntryView entry;
-    if (PackageReadEntry(package->content, package->length, &offset, tagged, &entry, &more) != 0) {
-      mounted = -1;
-      break;
-    }
-    if (!more || entry.type != ZEQPKG_CONTENT_TYPE_FILE) continue;
-    char* name = PackageNormaliseEntryPath(entry.path, entry.pathLength);
-    if (VFSMountFile((folder + name).c_str(), entry.data, entry.dataLength)) ++mounted;
-    HeapFreeZ(name);
-  }
-  ZEQPackageRelease(package);
-  return mounted;
+  const int files = static_cast<int>(package->header.FilesCount);
+  const std::string root = VirtualRootBuffer();
+  lstrcpynA(VirtualRootBuffer(), folder.c_str(), MAX_PATH);
+  const bool mounted = MountApplicationPackage(package, "", 0);
+  lstrcpynA(VirtualRootBuffer(), root.c_str(), MAX_PATH);
+  // The mounts stay; the package object is not needed by the pages.
+  ReleaseApplicationPackage();
+  return mounted ? files : -1;
 }
 
 class ZeqPage : public ::testing::Test {

@@ -16,15 +16,13 @@
 #include "host/zeq_protocol.h"
 #include "kesto/pipe_server.h"
 #include "kesto/startup.h"
-#include "package/content_source.h"
-#include "package/package_root.h"
-#include "package/vfs.h"
+#include "package/application_package.h"
+#include "package/signature.h"
 #include "windows/program_windows.h"
 
 namespace {
 
 constexpr DWORD kTimerThreadJoin = 2000;
-constexpr size_t kLoaderProbeBytes = 624;
 
 // The process-wide state's last stage, when static objects are destroyed
 // after the entry returned: the process is marked as ending and the log
@@ -38,29 +36,10 @@ struct ProcessStateTeardown {
 
 }  // namespace
 
-bool MountApplicationPackageAtStart(ZEQPackageDATA* package) {
-  ZEQLogPrintf("MountApplicationPackage: [FAILED] \"%s\" - this build does not mount application packages",
-               package ? package->path : "");
-  return false;
-}
-
-bool IsLoaderDocumentAllowed(const char* path) {
-  if (!path || !*path || IsMountedFile(path) || GetPackageRelativePath(path)) return true;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char head[kLoaderProbeBytes];
-  DWORD read = 0;
-  const BOOL ok = ReadFile(file, head, sizeof head, &read, nullptr);
-  CloseHandle(file);
-  return ok && IsAllowedContentSource(path, head, read);
-}
-
-void ReleaseApplicationPackage() {
+void ReleaseBrowserHostAndPackage() {
   ZEQUnregisterProtocol();
-  if (ZEQPackageDATA* package = ZEQGetApplicationPackage()) {
-    ZEQSetApplicationPackage(nullptr);
-    ZEQPackageRelease(package);
-  }
+  ReleaseApplicationPackage();
+  KESTOWipeSignatureData();
   OleUninitialize();
 }
 

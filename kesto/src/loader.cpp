@@ -16,7 +16,9 @@
 #include "start_paths.h"
 #include "package/application_settings.h"
 #include "package/definitions_list.h"
+#include "package/application_package.h"
 #include "package/definitions_reader.h"
+#include "package/signature.h"
 #include "package/package.h"
 #include "package/package_root.h"
 #include "package/paths.h"
@@ -128,7 +130,7 @@ int KESTOAdjustLoader() {
     TrimBlanks(start.commandLine);
     if (start.loaderFromCommandLine && *start.commandLine) TakeParameter(start.commandLine, loader);
   } else {
-    StrCopyN(loader, reinterpret_cast<const char*>(start.applicationIdentity + 16), sizeof loader);
+    StrCopyN(loader, KESTOGetSignatureData()->loaderPath, sizeof loader);
   }
   // An unfilled file-association placeholder stands for nothing.
   if (_stricmp(TrimAndUnquote(loader), "%1") == 0) TakeParameter(start.commandLine, loader);
@@ -150,7 +152,7 @@ int KESTOAdjustLoader() {
       if (package->custom[0]) ZEQSetInstanceName(package->custom);
     }
     InstanceHandOff(*start.idOption ? start.idOption : ZEQInstanceNameBuffer());
-    if (!MountApplicationPackageAtStart(package)) KESTOError(nullptr, kStartPackageMountFailed, ZEQGlobalLog()->path, 1);
+    if (!MountApplicationPackage(package, "", 0)) KESTOError(nullptr, kStartPackageMountFailed, ZEQGlobalLog()->path, 1);
     start.packageMounted = true;
     if (!*loader) std::snprintf(loader, sizeof loader, "%s\\Loader.html", VirtualRootBuffer());
   }
@@ -199,7 +201,7 @@ int KESTOAdjustLoader() {
 
 int OpenLoaderContainer() {
   StartupValues& start = Startup();
-  if (!IsLoaderDocumentAllowed(start.loaderPath)) {
+  if (!IsLoaderPackageFile(start.loaderPath)) {
     KESTOError(nullptr, kStartLoaderCheckFailed, start.loaderPath, 1);
   }
   if (PathFileExistsExt(start.loaderTemplatePath)) ParseTemplateFile(0, start.loaderTemplatePath, nullptr);

@@ -36,6 +36,7 @@
 #include "package/application_settings.h"
 #include "package/definitions_list.h"
 #include "package/definitions_reader.h"
+#include "package/signature.h"
 #include "package/log_file_setup.h"
 #include "package/macros.h"
 #include "package/package_root.h"
@@ -174,15 +175,11 @@ void OpenLogFile(StartupValues& start) {
   ZEQGlobalLog()->FlushPending();
 }
 
-// The executable's own package: a signature resource names it. Reading it
-// belongs to the package-in-executable support; an executable that carries
-// one this build cannot read must not start as if it had none.
+// The executable's own package, when its signature resource carries one.
 void CheckSignature(StartupValues& start) {
-  start.startupMode = 0;
-  if (FindResourceA(nullptr, "IDR_KESTOBASE", "ZEQSIGNATURE")) {
-    ZEQLogPrintf("KESTOCheckSignature: [FAILED] - the executable carries a package this build cannot read");
-    Fail(kStartSignatureFailed);
-  }
+  KESTOSetNakedStart(start.allowUnenciphered);
+  if (!KESTOCheckSignature()) Fail(kStartSignatureFailed);
+  start.startupMode = KESTOIsSigned() ? 1 : 0;
 }
 
 void ReadIpcIdentifier(StartupValues& start) {
@@ -309,7 +306,7 @@ int ApplicationMain(const char* commandLine) {
     if (FAILED(ZEQRegisterProtocol()) || !RegisterDispatchExClassFactory()) Fail(kStartDummyClassOrHostingFailed);
     PostMessageA(Startup().mainWindow, WM_COMMAND, kCommandOpenLoader, reinterpret_cast<LPARAM>(GetFocus()));
     GetMessageExt(Startup().mainWindow, nullptr);
-    ReleaseApplicationPackage();
+    ReleaseBrowserHostAndPackage();
   }
   ZEQFinalizeUI();
   return static_cast<int>(ZEQGetExitCode());

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "kesto/startup.h"
+#include "package/signature.h"
 
 namespace product_test {
 
@@ -20,9 +21,10 @@ std::string ProductPath() {
 
 ProductFolder::ProductFolder() {
   const std::string copy = folder_ / "KESTO.exe";
-  if (!CreateHardLinkA(copy.c_str(), ProductPath().c_str(), nullptr)) {
-    CopyFileA(ProductPath().c_str(), copy.c_str(), FALSE);
-  }
+  // The build may sign the default application into the product: the copy
+  // drops it, so the run starts on the loader beside it.
+  CopyFileA(ProductPath().c_str(), copy.c_str(), FALSE);
+  KESTODropSignature(copy.c_str(), nullptr);
   // No box waits for a click in a test.
   SetEnvironmentVariableA(kUnattendedVariable, "1");
 }

@@ -64,20 +64,25 @@ TEST_P(StartCases, EndWithTheirExitCodeAndLogLines) {
 INSTANTIATE_TEST_SUITE_P(Product, StartCases, ::testing::ValuesIn(kStartCases),
                          [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
-TEST(StartPackage, APackageArgumentIsOpenedAndMustBeMounted) {
+TEST(StartPackage, APackageArgumentIsMountedAndItsLoaderRuns) {
   ProductFolder product;
   WriteLoaders(product);
   const std::string path = product.path() + "\\app.pkg";
   ZEQPackageDATA* package = ZEQPackageCreate(0, path.c_str(), ZEQPKG_TYPE_MULTIPLE, nullptr);
   ASSERT_NE(nullptr, package);
-  ASSERT_TRUE(ZEQPackageAddData(package, "\\Loader.html", "1", "<html></html>", 13));
+  const std::string page =
+      "<html><head><title>p</title></head><body><script>window.external.KESTOExit(11);</script></body></html>";
+  const std::string definitions = "application\n\tname:Embalado\n";
+  ASSERT_TRUE(ZEQPackageAddData(package, "\\Loader.html", "1", page.data(), static_cast<uint32_t>(page.size())));
+  ASSERT_TRUE(ZEQPackageAddData(package, "\\Loader.def", "1", definitions.data(),
+                                static_cast<uint32_t>(definitions.size())));
   ASSERT_TRUE(ZEQPackageClose(package, INVALID_HANDLE_VALUE, 0));
   ZEQPackageRelease(package);
-  // The package opens; a start that cannot mount it stops with 0x80000016
-  // instead of running the loose loader beside it.
-  EXPECT_EQ(0x16, product.Run("\"" + path + "\""));
+  // The loader becomes the package's own Loader.html, not the loose one
+  // beside the executable.
+  EXPECT_EQ(11, product.Run("\"" + path + "\""));
   const std::string log = product.Log();
-  EXPECT_NE(std::string::npos, log.find("Code: 80000016")) << log;
+  EXPECT_NE(std::string::npos, log.find("exit code 11")) << log;
   EXPECT_EQ(std::string::npos, log.find("exit code 7")) << log;
 }
 
