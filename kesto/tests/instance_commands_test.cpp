@@ -257,18 +257,33 @@ TEST(MainInstanceWatch, AChildEndsWhenItsMainInstanceIsKilled) {
       << child.Log();
 }
 
-TEST(OrderlyEnd, DestroyingTheMainWindowEndsTheRunInOrder) {
-  ProductFolder product;
-  const std::string name = Unique("orderly");
-  product.WriteLoader("Loader.html", "window.external.KESTOSetExitCode(4);\nwindow.external.KESTOCreateID('" + name + "');");
-  ASSERT_TRUE(product.Start("id(" + name + ")"));
-  HWND window = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (window = FindMainInstanceWindow(name.c_str())) != nullptr; })) << product.Log();
-  PostMessageA(window, CMSG_DESTROYWND, 0, 0);
-  EXPECT_EQ(4, product.Wait());
-  const std::string log = product.Log();
-  EXPECT_NE(std::string::npos, log.find("[STARTED]")) << log;
-  EXPECT_NE(std::string::npos, product_test::LastLine(log).find("[CLOSED]")) << log;
+struct EndRoad {
+  const char* name;
+  UINT message;
+  WPARAM wParam;
+};
+
+TEST(ProcessEnd, EveryRoadEndsWithTheExitCodeAndTheClosedEntry) {
+  const EndRoad roads[] = {
+      {"main window destroyed: the orderly end", CMSG_DESTROYWND, 0},
+      {"command 1001: the immediate end", WM_COMMAND, 1001},
+      {"end of session: the immediate end", WM_QUERYENDSESSION, 0},
+  };
+  for (const EndRoad& road : roads) {
+    ProductFolder product;
+    const std::string name = Unique("end") + std::to_string(road.message);
+    product.WriteLoader("Loader.html",
+                        "window.external.KESTOSetExitCode(4);\nwindow.external.KESTOCreateID('" + name + "');");
+    ASSERT_TRUE(product.Start("id(" + name + ")")) << road.name;
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = FindMainInstanceWindow(name.c_str())) != nullptr; }))
+        << road.name << "\n" << product.Log();
+    PostMessageA(window, road.message, road.wParam, 0);
+    EXPECT_EQ(4, product.Wait()) << road.name;
+    const std::string log = product.Log();
+    EXPECT_NE(std::string::npos, log.find("[STARTED]")) << road.name << "\n" << log;
+    EXPECT_NE(std::string::npos, product_test::LastLine(log).find("[CLOSED]")) << road.name << "\n" << log;
+  }
 }
 
 }  // namespace
