@@ -53,7 +53,8 @@ BOOL KESTOLoadDynamicAPIs() {
     for (const char* const* name = module.entries; *name; ++name, ++next) {
       entryNames[next] = *name;
       entries[next] = GetProcAddress(module.handle, *name);
-      if (!entries[next]) return FALSE;
+      // Older systems lack the DPI call; callers look it up before use.
+      if (!entries[next] && strcmp(*name, "SetProcessDPIAware") != 0) return FALSE;
     }
   }
   return TRUE;
@@ -70,6 +71,8 @@ void KESTOFreeDynamicAPIs() {
       module.handle = nullptr;
     }
   }
+  // The entries pointed into the freed libraries: nobody may call them now.
+  for (size_t index = 0; index < kEntryCount; ++index) entries[index] = nullptr;
 }
 
 FARPROC ZEQDynamicAPI(const char* name) {

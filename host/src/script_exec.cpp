@@ -1,5 +1,6 @@
 #include "host/script_exec.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -214,9 +215,15 @@ bool ExtractCallArgument(const char* name, char* text, char* output) {
   key[name_len] = '(';
   size_t key_len = name_len + 1;
   bool found = false;
+  char* from = text;
   for (;;) {
-    char* start = strstr(text, key);
+    char* start = strstr(from, key);
     if (!start) break;
+    // Only a whole name: "id(" inside "ipcid(" is not the call "id".
+    if (start > text && (isalnum(static_cast<unsigned char>(start[-1])) || start[-1] == '_')) {
+      from = start + 1;
+      continue;
+    }
     char* close = StrFindOutsideQuotes(")", start + key_len, true, true);
     if (!close) break;
     // The argument, trimmed, joins the output.
@@ -231,6 +238,7 @@ bool ExtractCallArgument(const char* name, char* text, char* output) {
     // The whole call leaves the text.
     memmove(start, close + 1, strlen(close + 1) + 1);
     TrimBlanks(text);
+    from = text;
     found = true;
   }
   HeapFreeZ(key);

@@ -209,4 +209,12 @@ TEST(DynamicApis, EveryEntryPointIsBound) {
   KESTOFreeDynamicAPIs();
 }
 
+TEST(DynamicApis, FreeingTheLibrariesClearsTheirEntryPoints) {
+  ASSERT_TRUE(KESTOLoadDynamicAPIs());
+  ASSERT_NE(nullptr, ZEQDynamicAPI("SetOaNoCache"));
+  KESTOFreeDynamicAPIs();
+  EXPECT_EQ(nullptr, ZEQDynamicAPI("SetOaNoCache"));
+  EXPECT_EQ(nullptr, ZEQDynamicAPI("GetLastInputInfo"));
+}
+
 }  // namespace

@@ -273,6 +273,8 @@ TEST(ExtractCallArgument, TakesCallsOutOfOptionTexts) {
       {"size", "  a size(1) b size(2)  ", true, "a  b", "1 2"},
       {"opt", "opt(\"a)b\") rest", true, "rest", "\"a)b\""},
       {"id", "id(main)", true, "", "main"},
+      {"id", "ipcid(x.ZEQ{1}.y) id(main)", true, "ipcid(x.ZEQ{1}.y)", "main"},
+      {"id", "ipcid(x) my_id(y)", false, "ipcid(x) my_id(y)", ""},
       {"size", "nothing here", false, "nothing here", ""},
       {"size", "size(10", false, "size(10", ""},
       {"size", "SIZE(3)", false, "SIZE(3)", ""},

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "foundation/heap.h"
+#include "foundation/registered_messages.h"
 #include "foundation/text.h"
 #include "foundation/lock_guard.h"
 #include "foundation/log.h"
@@ -367,8 +368,7 @@ void ZEQDeleteUIThreadList(ZEQUIThreadWindowList* list) {
 }
 
 UINT ZEQNavigateStartMessage() {
-  static const UINT message = RegisterWindowMessageA("CMSG_ZEQNAVIGATESTART");
-  return message;
+  return CMSG_ZEQNAVIGATESTART;
 }
 
 BOOL ZEQPostContainerNavigation(HWND window, const char* url) {

@@ -5,6 +5,7 @@
 #include "foundation/lock_guard.h"
 #include "foundation/log.h"
 #include "foundation/process_state.h"
+#include "foundation/registered_messages.h"
 #include "windows/container_windows.h"
 #include "windows/runtime_messages.h"
 #include "windows/window_utils.h"
@@ -33,10 +34,7 @@ LRESULT CALLBACK BodyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 // Asks a window's own thread to destroy it.
-UINT DestroyWindowMessage() {
-  static const UINT message = RegisterWindowMessageA("CMSG_DESTROYWND");
-  return message;
-}
+UINT DestroyWindowMessage() { return CMSG_DESTROYWND; }
 
 ZEQList* MakeList() {
   ZEQList* list = nullptr;
