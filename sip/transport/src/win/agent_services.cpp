@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "sip/dispatch_rules.h"
+#include "sip/transaction_list.h"
 #include "sip/identifiers.h"
 #include "sip/transaction_states.h"
 
@@ -35,8 +37,31 @@ bool UuidCallId(SIPRecord* record) {
   return true;
 }
 
-const SIPAgentServices kDefaults = {NoResend, RecordErrorAndTerminate, NoEvent, EndExpiredCalling, NoObjectList,
-                                    UuidCallId};
+void NoRequestHandler(int method, const SIPTransactionHolder& request, const char*) {
+  ZEQLogPrintf("SIPListenerProcessMessage: SIP: %08X - [NO HANDLER] %s not answered", LogId(request.Get()),
+               SIPMethodName(method));
+}
+
+// Without a user agent a response still ends its transaction's wait: a
+// success completes it, a final error completes it and is reported.
+void CompleteOnResponse(int handler, const SIPTransactionHolder& transaction, const SIPTransactionHolder&,
+                        int status) {
+  auto which = static_cast<SIPResponseHandler>(handler);
+  if (which == SIPResponseHandler::kInvite1xx || which == SIPResponseHandler::kProceeding) return;
+  SIPSetTransactionState(transaction, kSIPStateCompleted);
+  if (which == SIPResponseHandler::kFinalError) SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
+}
+
+bool NoCredentials(const SIPTransactionHolder&, const SIPTransactionHolder&, int) { return false; }
+
+void RefuseRedirect(const SIPTransactionHolder& transaction, const SIPTransactionHolder&, int status, const char*) {
+  SIPSetEndReason(transaction, kSIPEndRefused, false);
+  SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
+}
+
+const SIPAgentServices kDefaults = {NoResend,         RecordErrorAndTerminate, NoEvent,       EndExpiredCalling,
+                                    NoObjectList,     UuidCallId,              NoRequestHandler, CompleteOnResponse,
+                                    NoCredentials,    RefuseRedirect};
 SIPAgentServices g_services = kDefaults;
 
 }  // namespace
@@ -53,6 +78,10 @@ void SIPInstallAgentServices(const SIPAgentServices* services) {
     g_services.askTerminateExpiredCalling = kDefaults.askTerminateExpiredCalling;
   if (!g_services.objectListRemove) g_services.objectListRemove = kDefaults.objectListRemove;
   if (!g_services.generateCallId) g_services.generateCallId = kDefaults.generateCallId;
+  if (!g_services.processRequest) g_services.processRequest = kDefaults.processRequest;
+  if (!g_services.processResponse) g_services.processResponse = kDefaults.processResponse;
+  if (!g_services.answerChallenge) g_services.answerChallenge = kDefaults.answerChallenge;
+  if (!g_services.followRedirect) g_services.followRedirect = kDefaults.followRedirect;
 }
 
 const SIPAgentServices& SIPGetAgentServices() { return g_services; }
