@@ -17,6 +17,8 @@ packages=(
 # The SIP parser benchmark runs libsofia-sip-ua's and libosip2's parsers on
 # the same bytes (native build only).
 packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
+# The network tests' DNS server (SRV records of a test zone on loopback).
+packages+=(dnsmasq)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
