@@ -38,10 +38,9 @@ void SIPSocketCloseExplicitly(SIPSOCKET* socket);
 constexpr uint32_t kSIPSocketEvents = FD_READ | FD_CLOSE;                    // 0x21
 constexpr uint32_t kSIPListeningEvents = FD_READ | FD_ACCEPT | FD_CLOSE;     // 0x29
 
-// Where socket notifications go: the window and message of the process's
-// socket notifications (the window procedure calls SIPHandleSocketEvent).
-void SIPSetSocketNotificationTarget(HWND window, UINT message);
-// Dispatches one notification by event: FD_READ to SIPListenerOnSocketEvent,
+// Sockets are registered for notifications with the network library's
+// window and CMSG_WSA_SIPTCP_EVENTMESSAGE, whose window procedure calls
+// SIPHandleSocketEvent. It dispatches one notification by event: FD_READ to SIPListenerOnSocketEvent,
 // FD_ACCEPT to SIPAcceptTCPConnection, FD_CLOSE to SIPConnectionListRemove.
 void SIPHandleSocketEvent(WPARAM socket, LPARAM event);
 

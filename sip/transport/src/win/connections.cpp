@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "net/ipv4_text.h"
+#include "net/socket_helpers.h"
 #include "sip/receive.h"
 
 namespace {
@@ -17,8 +19,6 @@ namespace {
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
 volatile LONG g_liveSockets = 0;
-HWND volatile g_notifyWindow = nullptr;
-volatile UINT g_notifyMessage = 0;
 
 struct Entry {
   SOCKET key;
@@ -80,11 +80,6 @@ void RemoveAt(std::vector<Entry*>::iterator at) {
   delete entry;  // releases the list's reference to the socket
 }
 
-const char* Dotted(uint32_t address, char* out, size_t size) {
-  const auto* b = reinterpret_cast<const unsigned char*>(&address);
-  snprintf(out, size, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-  return out;
-}
 
 }  // namespace
 
@@ -100,8 +95,8 @@ SIPSocketHolder SIPNewSocket(SOCKET socket) {
 
 void SIPSocketCloseExplicitly(SIPSOCKET* socket) {
   if (!socket || InterlockedExchange(&socket->closed, 1)) return;
-  shutdown(socket->socket, SD_BOTH);
-  closesocket(socket->socket);
+  SOCKET number = socket->socket;  // the record keeps its number for the log
+  CloseSocketExt(&number);
 }
 
 void SIPSocketDelete(SIPSOCKET* socket) {
@@ -113,11 +108,6 @@ void SIPSocketDelete(SIPSOCKET* socket) {
 }
 
 long SIPLiveSocketCount() { return g_liveSockets; }
-
-void SIPSetSocketNotificationTarget(HWND window, UINT message) {
-  g_notifyWindow = window;
-  g_notifyMessage = message;
-}
 
 void SIPHandleSocketEvent(WPARAM socket, LPARAM event) {
   switch (WSAGETSELECTEVENT(event)) {
@@ -143,9 +133,7 @@ SIPSocketHolder SIPCreateSocket(const SIPTransactionHolder& record) {
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   }
-  DWORD timeout = 30000;
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  SetSocketTimeOut(s, 30000);
   try {
     return SIPNewSocket(s);
   } catch (...) {
@@ -170,10 +158,10 @@ int SIPListenerListenMessages(uint32_t peerAddress, int peerPort, const SIPTrans
                               const SIPSocketHolder& socket, uint32_t events) {
   if (!SIPTransactionHolderIsValid(record) || !socket.IsSet()) return 0;
   SOCKET s = socket->socket;
-  if (!g_notifyWindow || WSAAsyncSelect(s, g_notifyWindow, g_notifyMessage, static_cast<long>(events)) != 0) {
+  HWND window = GetSocketNotificationWindow();
+  if (!window || WSAAsyncSelect(s, window, CMSG_WSA_SIPTCP_EVENTMESSAGE, static_cast<long>(events)) != 0) {
     ZEQLogPrintf("SIPListenerListenMessages: Error %d - SIP: %08X, Socket: %d, Event: %08X",
-                 g_notifyWindow ? WSAGetLastError() : WSANOTINITIALISED, LogId(record.Get()), static_cast<int>(s),
-                 events);
+                 window ? WSAGetLastError() : WSANOTINITIALISED, LogId(record.Get()), static_cast<int>(s), events);
     return 0;
   }
   SIPTransactionHolder owner = record;
@@ -202,8 +190,9 @@ void SIPListenerAcceptConnections(uint32_t serverAddress, int serverPort, const 
   if (!SIPTransactionHolderIsValid(record) || !socket.IsSet()) return;
   bool stream = SIPGetRootConnection(&record->record)->transport == kSIPTransportTCP;
   char dotted[16];
+  FormatIPv4(serverAddress, dotted);
   ZEQLogPrintf("SIPListenerAcceptConnections: %s SIP: %08X, Socket: %d, %s:%d", stream ? "TCP" : "UDP",
-               LogId(record.Get()), static_cast<int>(socket->socket), Dotted(serverAddress, dotted, sizeof dotted),
+               LogId(record.Get()), static_cast<int>(socket->socket), dotted,
                serverPort);
   if (stream && listen(socket->socket, SOMAXCONN) == SOCKET_ERROR) {
     ZEQLogPrintf("SIPListenerAcceptConnections: [ERROR] SIP: %08X, Socket: %d, %s:%d, Error: %d",
@@ -342,7 +331,8 @@ int SIPSetListenerAddress(const SIPTransactionHolder& record, uint32_t address, 
   SIPConnectionSettings* c = SIPGetRootConnection(&record->record);
   SIPAccountSettings* a = SIPGetRootAccount(&record->record);
   c->listenerAddress = address;
-  Dotted(address, c->listenerAddressText, sizeof c->listenerAddressText);
+  char dotted[16];
+  snprintf(c->listenerAddressText, sizeof c->listenerAddressText, "%s", FormatIPv4(address, dotted));
   c->listenerPort = port;
   snprintf(a->contactAddress, sizeof a->contactAddress, "%s", c->listenerAddressText);
   a->contactPort = port;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "net/ipv4_text.h"
+#include "net/socket_helpers.h"
 #include "sip/connections.h"
 #include "sip/dispatch.h"
 #include "sip/parser.h"
@@ -26,15 +28,9 @@ struct Source {
 Source SourceOf(const sockaddr_in& from) {
   Source s;
   s.address = from.sin_addr.s_addr;
-  const auto* b = reinterpret_cast<const unsigned char*>(&s.address);
-  snprintf(s.host, sizeof s.host, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+  FormatIPv4(s.address, s.host);
   s.port = ntohs(from.sin_port);
   return s;
-}
-
-bool IsConnectionLost(int error) {
-  return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAENETRESET || error == WSAENOTCONN ||
-         error == WSAESHUTDOWN || error == WSAETIMEDOUT;
 }
 
 // The REGISTER probe's answer: the server's view of our address becomes
@@ -105,7 +101,7 @@ int ReadDatagram(const SIPTransactionHolder& owner, const SIPSocketHolder& socke
   if (got == SOCKET_ERROR) {
     int error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK) return 0;
-    if (IsConnectionLost(error))
+    if (IsConnectionLostError(error))
       ConnectionLost(owner, error);
     else
       ZEQLogPrintf("Error %d Receiving Packet", error);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "net/socket_helpers.h"
 #include "sip/connections.h"
 #include "sip/transaction.h"
 #include "sip_runtime_support.h"
@@ -16,7 +17,7 @@ class SIPSocketRuntime {
   SIPSocketRuntime() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    message_ = RegisterWindowMessageA("CMSG_WSA_SIPTCP_EVENTMESSAGE");
+    Message() = CMSG_WSA_SIPTCP_EVENTMESSAGE;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = Procedure;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -25,12 +26,13 @@ class SIPSocketRuntime {
     window_ = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     previous_ = ZEQGetMainWindow();
     ZEQSetMainWindow(window_);
-    SIPSetSocketNotificationTarget(window_, message_);
+    previousNotify_ = GetSocketNotificationWindow();
+    SetSocketNotificationWindow(window_);
     timers_ = StartTimerThread() != 0;
   }
   ~SIPSocketRuntime() {
     StopTimerThread(10000);
-    SIPSetSocketNotificationTarget(nullptr, 0);
+    SetSocketNotificationWindow(previousNotify_);
     ZEQSetMainWindow(previous_);
     DestroyWindow(window_);
     WSACleanup();
@@ -52,8 +54,8 @@ class SIPSocketRuntime {
     }
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  UINT& message_ = Message();
   HWND window_ = nullptr;
+  HWND previousNotify_ = nullptr;
   HWND previous_ = nullptr;
   bool timers_ = false;
 };
