@@ -38,12 +38,13 @@ struct SIPAgentServices {
                          const char* target);
 };
 
-// Installs the operations (copied); null restores the defaults: no resend
-// (logged), the error recorded and the transaction terminated, no events,
-// an expired calling INVITE ended, a Call-ID made of a new UUID; received
-// requests logged and left unanswered; a 2xx completing its transaction, a
-// final error completing it and reported as its error; no credentials sent
-// (the challenge ends as a final error); no redirection followed (refused,
-// the status reported as error).
+// Installs the operations (copied); null restores the defaults: the last
+// sent text sent again (SendSIPMessage), the error recorded and the
+// transaction terminated, no events, an expired calling INVITE ended, a
+// Call-ID made of a new UUID; received requests logged and left
+// unanswered; a 2xx completing its transaction, a final error completing
+// it and reported as its error; no credentials sent (the challenge ends as
+// a final error); no redirection followed (refused, the status reported as
+// error).
 void SIPInstallAgentServices(const SIPAgentServices* services);
 const SIPAgentServices& SIPGetAgentServices();

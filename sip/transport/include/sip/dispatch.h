@@ -17,7 +17,7 @@ int SIPListenerProcessMessage(const char* header, const char* body, const char* 
 // transaction has not answered a challenge yet, or the new one is stale.
 int SIPEnsureToSendCredentials(const SIPTransactionHolder& transaction, const SIPTransactionHolder& response);
 
-// How the dispatch puts its own answers (405, 404) on the wire: the sending
-// layer installs its sender; without one an answer is logged as not sent.
+// How the dispatch puts its own answers (405, 404) on the wire:
+// SendSIPMessage unless another sender is installed (null restores it).
 using SIPMessageSender = int (*)(const SIPTransactionHolder& record, uint32_t flags);
 void SIPSetDispatchSender(SIPMessageSender sender);

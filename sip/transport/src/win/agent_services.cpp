@@ -6,6 +6,7 @@
 
 #include "foundation/log.h"
 #include "sip/dispatch_rules.h"
+#include "sip/send.h"
 #include "sip/transaction_list.h"
 #include "sip/identifiers.h"
 #include "sip/transaction_states.h"
@@ -14,9 +15,14 @@ namespace {
 
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
-// Nothing is sent without a user agent: said so, never pretended.
-void NoResend(const SIPTransactionHolder& transaction) {
-  ZEQLogPrintf("SIPResendLastMessage: SIP: %08X - [FAILED] No sender installed", LogId(transaction.Get()));
+// The last sent text goes out again; a record that sent nothing has
+// nothing to repeat, which is said, never pretended.
+void ResendLastMessage(const SIPTransactionHolder& transaction) {
+  if (SIPTransactionHolderIsValid(transaction) && transaction->record.lastMessage.length) {
+    SendSIPMessage(transaction, kSIPSendLastMessage, nullptr);
+    return;
+  }
+  ZEQLogPrintf("SIPResendLastMessage: SIP: %08X - [FAILED] Nothing sent before", LogId(transaction.Get()));
 }
 
 // The error is kept and the transaction ends, so that nothing waits for it.
@@ -59,7 +65,7 @@ void RefuseRedirect(const SIPTransactionHolder& transaction, const SIPTransactio
   SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
 }
 
-const SIPAgentServices kDefaults = {NoResend,         RecordErrorAndTerminate, NoEvent,       EndExpiredCalling,
+const SIPAgentServices kDefaults = {ResendLastMessage,         RecordErrorAndTerminate, NoEvent,       EndExpiredCalling,
                                     NoObjectList,     UuidCallId,              NoRequestHandler, CompleteOnResponse,
                                     NoCredentials,    RefuseRedirect};
 SIPAgentServices g_services = kDefaults;

@@ -10,6 +10,7 @@
 #include "sip/builder.h"
 #include "sip/dispatch_rules.h"
 #include "sip/parser.h"
+#include "sip/send.h"
 #include "sip/trace.h"
 #include "sip/transaction_list.h"
 #include "sip/transaction_states.h"
@@ -36,7 +37,8 @@ void Answer(const SIPTransactionHolder& request, int status) {
     return;
   }
   SIPMessageSender sender = g_sender;
-  if (!sender || !sender(request, 0))
+  int sent = sender ? sender(request, 0) : SendSIPMessage(request, 0, nullptr);
+  if (!sent)
     ZEQLogPrintf("SIPListenerProcessMessage: SIP: %08X - [ERROR] %d not sent", LogId(request.Get()), status);
 }
 
