@@ -36,6 +36,9 @@ struct SIPAgentServices {
   // reason.
   void (*followRedirect)(const SIPTransactionHolder& transaction, const SIPTransactionHolder& response, int status,
                          const char* target);
+  // Sends the registration's REGISTER again (refresh 1: before it
+  // expires); false when it was not sent.
+  bool (*sendRegister)(const SIPTransactionHolder& registration, int refresh);
 };
 
 // Installs the operations (copied); null restores the defaults: the last
@@ -45,6 +48,6 @@ struct SIPAgentServices {
 // unanswered; a 2xx completing its transaction, a final error completing
 // it and reported as its error; no credentials sent (the challenge ends as
 // a final error); no redirection followed (refused, the status reported as
-// error).
+// error); no REGISTER sent again (logged).
 void SIPInstallAgentServices(const SIPAgentServices* services);
 const SIPAgentServices& SIPGetAgentServices();

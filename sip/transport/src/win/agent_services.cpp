@@ -65,9 +65,14 @@ void RefuseRedirect(const SIPTransactionHolder& transaction, const SIPTransactio
   SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
 }
 
+bool NoRegister(const SIPTransactionHolder& registration, int) {
+  ZEQLogPrintf("SIPREGISTERSendRequest: SIP: %08X - [FAILED] No user agent installed", LogId(registration.Get()));
+  return false;
+}
+
 const SIPAgentServices kDefaults = {ResendLastMessage,         RecordErrorAndTerminate, NoEvent,       EndExpiredCalling,
                                     NoObjectList,     UuidCallId,              NoRequestHandler, CompleteOnResponse,
-                                    NoCredentials,    RefuseRedirect};
+                                    NoCredentials,    RefuseRedirect,          NoRegister};
 SIPAgentServices g_services = kDefaults;
 
 }  // namespace
@@ -88,6 +93,7 @@ void SIPInstallAgentServices(const SIPAgentServices* services) {
   if (!g_services.processResponse) g_services.processResponse = kDefaults.processResponse;
   if (!g_services.answerChallenge) g_services.answerChallenge = kDefaults.answerChallenge;
   if (!g_services.followRedirect) g_services.followRedirect = kDefaults.followRedirect;
+  if (!g_services.sendRegister) g_services.sendRegister = kDefaults.sendRegister;
 }
 
 const SIPAgentServices& SIPGetAgentServices() { return g_services; }
