@@ -19,6 +19,8 @@ packages=(
 packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
 # The network tests' DNS server (SRV records of a test zone on loopback).
 packages+=(dnsmasq)
+# The SIP transport tests' peers: sipp servers and a kamailio registrar.
+packages+=(sip-tester kamailio)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
