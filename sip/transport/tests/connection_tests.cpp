@@ -233,3 +233,39 @@ TEST(SipReceiving, WithTestOptionsBitZeroDataStaysUnread) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SipConnections, TheListenerLearnsItsAddressTowardsTheServerAndItsPort) {
+  SIPSocketRuntime runtime;
+  SIPTransactionHolder root = SIPLoopbackAccount(kSIPTransportUDP, 16598);
+  SIPSocketHolder socket = SIPCreateSocket(root);
+  ASSERT_TRUE(socket.IsSet());
+  ASSERT_EQ(SIPBindSocketToAddrAny(socket->socket, 16520), 1);
+  uint32_t address = 0;
+  int port = 0;
+  ASSERT_EQ(SIPGetListenetSocketLocalInfo(root, socket->socket, &address, &port), 1);
+  EXPECT_EQ(address, SIPLoopback());
+  EXPECT_EQ(port, 16520);
+  SIPSetListenerAddress(root, address, port);
+  EXPECT_STREQ(root->record.connection.listenerAddressText, "127.0.0.1");
+  EXPECT_STREQ(root->record.account.contactAddress, "127.0.0.1");
+  EXPECT_EQ(root->record.account.contactPort, 16520);
+  // A socket that is no socket has no local port.
+  EXPECT_EQ(SIPGetListenetSocketLocalInfo(root, INVALID_SOCKET, &address, &port), 0);
+  EXPECT_EQ(address, INADDR_NONE);
+}
+
+TEST(SipConnections, AnAccountStartsOnceUntilItsKeyIsReleased) {
+  SIPTransactionHolder first = SIPTransactionCreate(SIPTransactionHolder());
+  SIPTransactionHolder second = SIPTransactionCreate(SIPTransactionHolder());
+  EXPECT_TRUE(SIPListenerListClaim("alice@example.com", first));
+  EXPECT_FALSE(SIPListenerListClaim("ALICE@example.com", second));
+  EXPECT_TRUE(SIPListenerListClaim("bob@example.com", second));
+  SIPListenerListRelease("alice@example.com");
+  EXPECT_TRUE(SIPListenerListClaim("alice@example.com", second));
+  SIPListenerListRelease("alice@example.com");
+  SIPListenerListRelease("bob@example.com");
+}
+
+}  // namespace

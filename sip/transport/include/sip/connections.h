@@ -64,6 +64,14 @@ int SIPCloseRootRelatedConnections(const SIPTransactionHolder& root);
 int SIPConnectionListRemove(SOCKET socket);
 int SIPDropFailedConnection(const SIPSocketHolder& socket);
 int SIPSetListenerAddress(const SIPTransactionHolder& record, uint32_t address, int port);
+// The local address of the interface towards the record's server (else of
+// the computer's name) and the socket's local port; 0 when unknown.
+int SIPGetListenetSocketLocalInfo(const SIPTransactionHolder& record, SOCKET socket, uint32_t* address, int* port);
+
+// The listener list: one start-up per account key ("user@domain"). Claim
+// adds the key for the record and is false when it is there already.
+bool SIPListenerListClaim(const char* key, const SIPTransactionHolder& record);
+void SIPListenerListRelease(const char* key);
 size_t SIPConnectionCount();
 
 // What the receiver needs of a listed socket: its owner and record.

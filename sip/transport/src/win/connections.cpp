@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/log.h"
 #include "net/ipv4_text.h"
+#include "net/name_resolution.h"
 #include "net/socket_helpers.h"
 #include "sip/receive.h"
 
@@ -383,4 +385,88 @@ SIPTransactionHolder SIPFindConnectionOwnerByUser(const char* account) {
     if (!text.empty() && _stricmp(text.c_str(), account) == 0) return owner;
   }
   return SIPTransactionHolder();
+}
+
+int SIPGetListenetSocketLocalInfo(const SIPTransactionHolder& record, SOCKET socket, uint32_t* address, int* port) {
+  *address = INADDR_NONE;
+  *port = 0;
+  if (!SIPTransactionHolderIsValid(record)) return 0;
+  SIPConnectionSettings* c = SIPGetRootConnection(&record->record);
+  // The interface the system would use towards the server.
+  SOCKET probe = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (probe != INVALID_SOCKET) {
+    sockaddr_in server = {};
+    server.sin_family = AF_INET;
+    server.sin_addr.s_addr = c->serverAddress;
+    server.sin_port = htons(static_cast<u_short>(c->serverPort));
+    sockaddr_in local = {};
+    int length = sizeof local;
+    if (connect(probe, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0 &&
+        getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+      if (local.sin_addr.s_addr == 0)
+        ZEQLogPrintf("SIPGetListenetSocketLocalInfo: [FAILED] #1...");
+      else
+        *address = local.sin_addr.s_addr;
+    }
+    closesocket(probe);
+  }
+  sockaddr_in own = {};
+  int ownLength = sizeof own;
+  bool named = getsockname(socket, reinterpret_cast<sockaddr*>(&own), &ownLength) == 0;
+  if (named && *address == INADDR_NONE) {
+    ZEQLogPrintf("SIPGetListenetSocketLocalInfo: [FAILED] #2...");
+    char name[256];
+    if (gethostname(name, sizeof name) == 0) *address = GetHostIP(name, true, nullptr);
+  }
+  if (!named || *address == INADDR_NONE) {
+    ZEQLogPrintf("SIPGetListenetSocketLocalInfo: [FAILED] Error: %d, HOST: %s:%d, LISTENER: %s:%d", WSAGetLastError(),
+                 c->serverAddressText, c->serverPort, c->listenerAddressText, c->listenerPort);
+    *address = INADDR_NONE;
+    return 0;
+  }
+  *port = ntohs(own.sin_port);
+  char dotted[16];
+  ZEQLogPrintf("SIPGetListenetSocketLocalInfo: SIP: %08X, Socket: %d - [OK] HOST: %s:%d, LISTENER: %s:%d",
+               LogId(record.Get()), static_cast<int>(socket), c->serverAddressText, c->serverPort,
+               FormatIPv4(*address, dotted), *port);
+  return 1;
+}
+
+namespace {
+
+struct ListenerList {
+  CRITICAL_SECTION lock;
+  std::vector<std::pair<std::string, uint32_t>> keys;
+  ListenerList() { InitializeCriticalSection(&lock); }
+  ~ListenerList() { DeleteCriticalSection(&lock); }
+};
+ListenerList& Listeners() {
+  static ListenerList list;
+  return list;
+}
+
+}  // namespace
+
+bool SIPListenerListClaim(const char* key, const SIPTransactionHolder& record) {
+  SIPTransactionHolder owner = record;
+  uint32_t id = owner.GetId();
+  ListenerList& list = Listeners();
+  EnterCriticalSection(&list.lock);
+  bool taken = false;
+  for (const auto& entry : list.keys) taken |= _stricmp(entry.first.c_str(), key) == 0;
+  if (!taken) list.keys.emplace_back(key, id);
+  LeaveCriticalSection(&list.lock);
+  return !taken;
+}
+
+void SIPListenerListRelease(const char* key) {
+  ListenerList& list = Listeners();
+  EnterCriticalSection(&list.lock);
+  for (auto at = list.keys.begin(); at != list.keys.end(); ++at) {
+    if (_stricmp(at->first.c_str(), key) == 0) {
+      list.keys.erase(at);
+      break;
+    }
+  }
+  LeaveCriticalSection(&list.lock);
 }
