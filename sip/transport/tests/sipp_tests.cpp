@@ -132,4 +132,25 @@ TEST(SipAgainstSipp, AServerThatNeverAnswersIsRetransmittedToUntilTimerF) {
   SIPCloseRootRelatedConnections(root);
 }
 
+TEST(SipAgainstSipp, ALostAnswerIsRecoveredByTheRetransmission) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  SIPCapturedLog log;
+  // The account drops the first received message of every Call-ID: sipp's
+  // first 200 is lost, the client retransmits after T1 and the second 200
+  // (sipp answers the retransmission again) completes it.
+  SIPTransactionHolder root = Account(kSIPTransportUDP, 16605);
+  root->record.account.testOptions = 0x2;
+  SIPTransactionHolder t = SendRequest(root, "OPTIONS", 14);
+  char sent[64];
+  snprintf(sent, sizeof sent, "Sending SIP: %08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(t.Get())));
+  ASSERT_TRUE(SIPTimerRuntime::PumpUntil([] { return !Calls().empty(); }, 5000));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{
+                         Text("handler %d status %d", static_cast<int>(SIPResponseHandler::kOptions200), 200)}));
+  EXPECT_EQ(log.Count(sent), 2u);
+  SIPDestroyTransaction(t);
+  SIPCloseRootRelatedConnections(root);
+}
+
 }  // namespace

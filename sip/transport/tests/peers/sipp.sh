@@ -3,8 +3,8 @@
 # own folder with its scenario from this folder, on loopback only:
 #   16600 UDP answers 200    16601 TCP answers 200
 #   16602 UDP answers 503    16603 UDP answers 302
-#   16604 UDP never answers
-# Control ports 16700-16704, media ports from 16800. Each ends by its own
+#   16604 UDP never answers   16605 UDP answers 200, also a retransmission
+# Control ports 16700-16705, media ports from 16800. Each ends by its own
 # -timeout at the latest; stop ends them by their own pids.
 #   sipp.sh start <folder>   waits (bounded) until each is up
 #   sipp.sh stop <folder>
@@ -18,6 +18,7 @@ servers=(
   "16602 u1 uas_503.xml"
   "16603 u1 uas_302.xml"
   "16604 u1 uas_silent.xml"
+  "16605 u1 uas_200_again.xml"
 )
 stop() {
   local pids=()
