@@ -153,4 +153,38 @@ TEST(SipAgainstSipp, ALostAnswerIsRecoveredByTheRetransmission) {
   SIPCloseRootRelatedConnections(root);
 }
 
+TEST(SipAgainstSipp, AnOptionsOfASippClientIsAnsweredFromTheAccountsOwnPort) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  // The user agent's OPTIONS handler: 200 on the received request.
+  SIPAgentServices services = SIPGetAgentServices();
+  services.processRequest = [](int method, const SIPTransactionHolder& request, const char*) {
+    Calls().push_back(std::string("request ") + SIPMethodName(method));
+    if (SIPPrepareResponseBuffer(&request->record, 200, nullptr, nullptr, nullptr, 0) == kSIPBuilt)
+      SendSIPMessage(request, 0, nullptr);
+  };
+  SIPInstallAgentServices(&services);
+  SIPCapturedLog log;
+  SIPTransactionHolder root = Account(kSIPTransportUDP, 16598);
+  SIPSocketHolder listener = SIPCreateSocket(root);
+  ASSERT_TRUE(listener.IsSet());
+  ASSERT_EQ(SIPBindSocketToAddrAny(listener->socket, 16620), 1);
+  SIPSetListenerAddress(root, SIPLoopback(), 16620);
+  SIPListenerAcceptConnections(SIPLoopback(), 16598, root, listener);
+  size_t connections = SIPConnectionCount();
+  // sipp's client calls once a second: its OPTIONS is answered 200, which
+  // it takes, and its INFO in the same call is answered 405.
+  EXPECT_TRUE(SIPTimerRuntime::PumpUntil([&] { return log.Count("INFO sip:alice@127.0.0.1:16620") >= 1; }, 5000));
+  SIPTimerRuntime::PumpUntil([] { return false; }, 200);
+  EXPECT_FALSE(Calls().empty());
+  EXPECT_EQ(Calls().front(), "request OPTIONS");
+  std::string all = log.Contents();
+  EXPECT_NE(all.find("SIP/2.0 405 Method Not Allowed"), std::string::npos);
+  EXPECT_NE(all.find("Socket: " + std::to_string(static_cast<int>(listener->socket)) + " - Response"),
+            std::string::npos);
+  EXPECT_EQ(SIPConnectionCount(), connections) << "an answer opened a socket of its own";
+  SIPCloseRootRelatedConnections(root);
+}
+
 }  // namespace

@@ -174,6 +174,13 @@ int SendSIPMessage(const SIPTransactionHolder& record, uint32_t flags, SIPSocket
     SIPSocketHolder socket = SIPFindConnectionSocket(record, address, port);
     if (!socket.IsSet() && (address != connection->serverAddress || port != connection->serverPort))
       socket = SIPFindConnectionSocket(record, connection->serverAddress, connection->serverPort);
+    // A datagram to anyone else leaves from the account's own socket too
+    // (the port its Contact names), rather than from a new socket per
+    // message that would stay listed for ever.
+    if (!socket.IsSet() && !stream && root.IsSet() && !socketOut) {
+      socket = SIPGetConnectionSocket(root, false);
+      if (socket.IsSet() && socket->closed) socket = SIPSocketHolder();
+    }
     bool isNew = !socket.IsSet();
     if (isNew) {
       socket = SIPCreateSocket(record);

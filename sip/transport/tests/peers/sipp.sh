@@ -4,7 +4,8 @@
 #   16600 UDP answers 200    16601 TCP answers 200
 #   16602 UDP answers 503    16603 UDP answers 302
 #   16604 UDP never answers   16605 UDP answers 200, also a retransmission
-# Control ports 16700-16705, media ports from 16800. Each ends by its own
+#   16606 UDP client: OPTIONS, then INFO, to 127.0.0.1:16620 once a second
+# Control ports 16700-16706, media ports from 16800. Each ends by its own
 # -timeout at the latest; stop ends them by their own pids.
 #   sipp.sh start <folder>   waits (bounded) until each is up
 #   sipp.sh stop <folder>
@@ -19,6 +20,7 @@ servers=(
   "16603 u1 uas_302.xml"
   "16604 u1 uas_silent.xml"
   "16605 u1 uas_200_again.xml"
+  "16606 u1 uac_options.xml 127.0.0.1:16620"
 )
 stop() {
   local pids=()
@@ -43,8 +45,8 @@ case "$action" in
     stop
     i=0
     for server in "${servers[@]}"; do
-      read -r port transport scenario <<<"$server"
-      (cd "$folder" && exec sipp -sf "$here/$scenario" -i 127.0.0.1 -p "$port" \
+      read -r port transport scenario remote <<<"$server"
+      (cd "$folder" && exec sipp ${remote:+"$remote" -r 1 -rp 1000 -recv_timeout 2000} -sf "$here/$scenario" -i 127.0.0.1 -p "$port" \
         -t "$transport" -cp $((16700 + i)) -ci 127.0.0.1 -mi 127.0.0.1 -mp $((16800 + 10 * i)) \
         -nostdin -timeout 900s -max_recv_loops 1000 -trace_err \
         </dev/null >"$folder/sipp-$port.log" 2>&1) &
