@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/process_state.h"
+#include "foundation/timer_thread.h"
 #include "net/ipv4_text.h"
 #include "net/name_resolution.h"
 #include "net/socket_helpers.h"
@@ -21,6 +23,25 @@ namespace {
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
 volatile LONG g_liveSockets = 0;
+
+// Accepted connections are checked for idleness every few seconds on the
+// main window's thread, from the first accepted connection on.
+ZEQTimer* volatile g_idleTimer = nullptr;
+HWND volatile g_idleTarget = nullptr;
+constexpr uint32_t kIdleCheckMs = 5000;
+
+unsigned __stdcall IdleCheck(void*) {
+  SIPCloseIdleAcceptedConnections(GetTickCount(), kSIPAcceptedIdleMs);
+  return 0;
+}
+
+// Accepts run on the main thread only, so arming needs no lock; a new main
+// window (a test's) re-arms the same timer for it.
+void ArmIdleCheck() {
+  HWND main = ZEQGetMainWindow();
+  if (!main || main == g_idleTarget) return;
+  if (ZEQSetTimer(main, &g_idleTimer, kIdleCheckMs, IdleCheck, nullptr, 0, 0)) g_idleTarget = main;
+}
 
 struct Entry {
   SOCKET key;
@@ -230,9 +251,12 @@ int SIPAcceptTCPConnection(SOCKET listening) {
   int result = SIPListenerListenMessages(client.sin_addr.s_addr, ntohs(client.sin_port), owner, socket,
                                          kSIPSocketEvents);
   if (result) {
-    ListScope scope;
-    auto at = Find(accepted);
-    if (at != List().items.end()) (*at)->accepted = true;
+    {
+      ListScope scope;
+      auto at = Find(accepted);
+      if (at != List().items.end()) (*at)->accepted = true;
+    }
+    ArmIdleCheck();
   }
   return result;
 }

@@ -31,11 +31,12 @@ DWORD WINAPI KeepAliveThread(void* parameter) {
     }
     Sleep(250);
   }
+  ZEQLogPrintf("SIPKeepAlive: SIP: %08X, %s:%d - [LEAVE]", LogId(registration.Get()), c->serverAddressText,
+               c->serverPort);
+  // Last: an empty handle tells that the thread is done.
   HANDLE self = reinterpret_cast<HANDLE>(InterlockedExchangePointer(
       reinterpret_cast<void* volatile*>(&c->keepAliveThread), nullptr));
   if (self) CloseHandle(self);
-  ZEQLogPrintf("SIPKeepAlive: SIP: %08X, %s:%d - [LEAVE]", LogId(registration.Get()), c->serverAddressText,
-               c->serverPort);
   CoUninitialize();
   return 0;
 }
