@@ -21,6 +21,8 @@ packages+=(libsofia-sip-ua-dev libosip2-dev pkg-config)
 packages+=(dnsmasq)
 # Signed executables are read back by an independent PE reader.
 packages+=(python3-pefile)
+# The SIP transport tests' peers: sipp servers and a kamailio registrar.
+packages+=(sip-tester kamailio)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "sip/dispatch_rules.h"
+#include "sip/send.h"
+#include "sip/transaction_list.h"
 #include "sip/identifiers.h"
 #include "sip/transaction_states.h"
 
@@ -12,9 +15,14 @@ namespace {
 
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
-// Nothing is sent without a user agent: said so, never pretended.
-void NoResend(const SIPTransactionHolder& transaction) {
-  ZEQLogPrintf("SIPResendLastMessage: SIP: %08X - [FAILED] No sender installed", LogId(transaction.Get()));
+// The last sent text goes out again; a record that sent nothing has
+// nothing to repeat, which is said, never pretended.
+void ResendLastMessage(const SIPTransactionHolder& transaction) {
+  if (SIPTransactionHolderIsValid(transaction) && transaction->record.lastMessage.length) {
+    SendSIPMessage(transaction, kSIPSendLastMessage, nullptr);
+    return;
+  }
+  ZEQLogPrintf("SIPResendLastMessage: SIP: %08X - [FAILED] Nothing sent before", LogId(transaction.Get()));
 }
 
 // The error is kept and the transaction ends, so that nothing waits for it.
@@ -35,8 +43,36 @@ bool UuidCallId(SIPRecord* record) {
   return true;
 }
 
-const SIPAgentServices kDefaults = {NoResend, RecordErrorAndTerminate, NoEvent, EndExpiredCalling, NoObjectList,
-                                    UuidCallId};
+void NoRequestHandler(int method, const SIPTransactionHolder& request, const char*) {
+  ZEQLogPrintf("SIPListenerProcessMessage: SIP: %08X - [NO HANDLER] %s not answered", LogId(request.Get()),
+               SIPMethodName(method));
+}
+
+// Without a user agent a response still ends its transaction's wait: a
+// success completes it, a final error completes it and is reported.
+void CompleteOnResponse(int handler, const SIPTransactionHolder& transaction, const SIPTransactionHolder&,
+                        int status) {
+  auto which = static_cast<SIPResponseHandler>(handler);
+  if (which == SIPResponseHandler::kInvite1xx || which == SIPResponseHandler::kProceeding) return;
+  SIPSetTransactionState(transaction, kSIPStateCompleted);
+  if (which == SIPResponseHandler::kFinalError) SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
+}
+
+bool NoCredentials(const SIPTransactionHolder&, const SIPTransactionHolder&, int) { return false; }
+
+void RefuseRedirect(const SIPTransactionHolder& transaction, const SIPTransactionHolder&, int status, const char*) {
+  SIPSetEndReason(transaction, kSIPEndRefused, false);
+  SIPGetAgentServices().invokeTransactionError(transaction, status, 0);
+}
+
+bool NoRegister(const SIPTransactionHolder& registration, int) {
+  ZEQLogPrintf("SIPREGISTERSendRequest: SIP: %08X - [FAILED] No user agent installed", LogId(registration.Get()));
+  return false;
+}
+
+const SIPAgentServices kDefaults = {ResendLastMessage,         RecordErrorAndTerminate, NoEvent,       EndExpiredCalling,
+                                    NoObjectList,     UuidCallId,              NoRequestHandler, CompleteOnResponse,
+                                    NoCredentials,    RefuseRedirect,          NoRegister};
 SIPAgentServices g_services = kDefaults;
 
 }  // namespace
@@ -53,6 +89,11 @@ void SIPInstallAgentServices(const SIPAgentServices* services) {
     g_services.askTerminateExpiredCalling = kDefaults.askTerminateExpiredCalling;
   if (!g_services.objectListRemove) g_services.objectListRemove = kDefaults.objectListRemove;
   if (!g_services.generateCallId) g_services.generateCallId = kDefaults.generateCallId;
+  if (!g_services.processRequest) g_services.processRequest = kDefaults.processRequest;
+  if (!g_services.processResponse) g_services.processResponse = kDefaults.processResponse;
+  if (!g_services.answerChallenge) g_services.answerChallenge = kDefaults.answerChallenge;
+  if (!g_services.followRedirect) g_services.followRedirect = kDefaults.followRedirect;
+  if (!g_services.sendRegister) g_services.sendRegister = kDefaults.sendRegister;
 }
 
 const SIPAgentServices& SIPGetAgentServices() { return g_services; }

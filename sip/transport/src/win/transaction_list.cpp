@@ -1,5 +1,6 @@
 // The pushed-transaction list, the kinds of transactions, their end and
 // the look-up of the transaction a received message belongs to.
+#include "sip/connections.h"  // first: Winsock 2 before windows.h
 #include "sip/transaction_list.h"
 
 #include <windows.h>
@@ -148,6 +149,9 @@ int SIPDestroyTransaction(const SIPTransactionHolder& transaction) {
     ZEQLogPrintf("SIPDestroyTransaction: [ALREADY DESTROYED #2] SIP: %08X", LogId(t));
     return 1;
   }
+  // A root record (a registration) takes its listening, accepted and client
+  // connections with it.
+  if (!t->based.IsSet()) SIPCloseRootRelatedConnections(transaction);
   {
     SIPTransactionLockScope lock;
     SIPPopTransaction(transaction);

@@ -3,6 +3,7 @@
 // through, and nothing it allocated is left behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "sip/builder.h"
 #include "sip/digest.h"
 #include "sip/parser.h"
+#include "sip/stream_framing.h"
 #include "sip_test_support.h"
 
 namespace {
@@ -71,6 +73,24 @@ TEST_F(SIPAllocationFailure, BuildingLeavesNothingBehind) {
     SIPInsertMessageHeader(r.get(), "Retry-After: ", "%d", 2);
   });
   EXPECT_GT(swept, 4);
+}
+
+TEST_F(SIPAllocationFailure, StreamFramingKeepsWhatArrivedBeforeAFailure) {
+  const std::string message = "OPTIONS sip:a@b SIP/2.0\r\nl: 3000\r\n\r\n" + std::string(3000, 'b');
+  int swept = Sweep([&] {
+    SIPStreamFramer framer;
+    for (size_t at = 0; at < message.size(); at += 700) {
+      size_t kept = framer.Pending();
+      try {
+        framer.Append(message.data() + at, std::min<size_t>(700, message.size() - at));
+      } catch (const ZEQOutOfMemory&) {
+        EXPECT_EQ(framer.Pending(), kept);
+        throw;
+      }
+    }
+    EXPECT_EQ(framer.Next().event, SIPStreamEvent::kMessage);
+  });
+  EXPECT_GT(swept, 1);
 }
 
 }  // namespace

@@ -1,0 +1,190 @@
+// OPTIONS and REGISTER through the whole transport against sipp servers on
+// loopback (started for the test program by tests/peers/sipp.sh): the
+// request is built, sent over UDP or TCP, the answer received, framed,
+// matched to its transaction and handed to the handler of its status; a
+// server that never answers is retransmitted to until timer F.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sip/agent_services.h"
+#include "sip/builder.h"
+#include "sip/dispatch_rules.h"
+#include "sip/send.h"
+#include "sip/transaction_list.h"
+#include "sip/transaction_states.h"
+#include "sip/uri.h"
+#include "sip_socket_support.h"
+
+namespace {
+
+std::vector<std::string>& Calls() {
+  static std::vector<std::string> calls;
+  return calls;
+}
+
+std::string Text(const char* format, int a, int b = 0) {
+  char text[96];
+  snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+// A user agent that notes what the transport hands it.
+struct NotingAgent {
+  NotingAgent() {
+    Calls().clear();
+    SIPAgentServices services = {};
+    services.invokeTransactionError = [](const SIPTransactionHolder&, int code, int) {
+      Calls().push_back(Text("error %d", code));
+    };
+    services.processResponse = [](int handler, const SIPTransactionHolder&, const SIPTransactionHolder&, int status) {
+      Calls().push_back(Text("handler %d status %d", handler, status));
+    };
+    services.followRedirect = [](const SIPTransactionHolder&, const SIPTransactionHolder&, int status,
+                                 const char* target) { Calls().push_back(Text("redirect %d to ", status) + target); };
+    SIPInstallAgentServices(&services);
+    SIPSetConnectionOwnerLookup(SIPFindConnectionOwnerByUser);
+  }
+  ~NotingAgent() {
+    SIPSetConnectionOwnerLookup(nullptr);
+    SIPInstallAgentServices(nullptr);
+  }
+};
+
+// A client transaction of the account, its request built and sent to the
+// server.
+SIPTransactionHolder SendRequest(const SIPTransactionHolder& root, const char* method, int32_t kind) {
+  SIPTransactionHolder t = SIPCreateBasedTransaction(root, SIPTransactionHolder(), SIPTransactionHolder());
+  SIPPushTransaction(t, kind, SIPTransactionHolder(), SIPTransactionHolder());
+  SIPParseNameAddrText(&t->record.msg.to.uri, "<sip:bob@127.0.0.1>");
+  t->record.msg.cseq = 1;
+  EXPECT_EQ(SIPPrepareRequestBuffer(&t->record, method, nullptr, nullptr, 0), kSIPBuilt);
+  EXPECT_EQ(SIPSetTransactionState(t, kSIPStateTrying), 1);
+  EXPECT_NE(SendSIPMessage(t, 0, nullptr), 0) << method;
+  return t;
+}
+
+SIPTransactionHolder Account(int32_t transport, int port) {
+  SIPTransactionHolder root = SIPLoopbackAccount(transport, port);
+  root->record.account.outboundMode = 2;  // every request to the server
+  root->record.account.registerTimeout = 2;
+  root->record.account.contactPort = 16690;
+  return root;
+}
+
+TEST(SipAgainstSipp, AnswersOfRealServersReachTheHandlerOfTheirStatus) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  auto handler = [](SIPResponseHandler h, int status) {
+    return Text("handler %d status %d", static_cast<int>(h), status);
+  };
+  struct Case {
+    const char* name;
+    int32_t transport;
+    int port;
+    const char* method;
+    int32_t kind;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"OPTIONS over UDP answered 200", kSIPTransportUDP, 16600, "OPTIONS", 14,
+       {handler(SIPResponseHandler::kOptions200, 200)}},
+      {"OPTIONS over TCP answered 200", kSIPTransportTCP, 16601, "OPTIONS", 14,
+       {handler(SIPResponseHandler::kOptions200, 200)}},
+      {"REGISTER over UDP answered 200", kSIPTransportUDP, 16600, "REGISTER", 2,
+       {handler(SIPResponseHandler::kRegister200, 200)}},
+      {"REGISTER over TCP answered 200", kSIPTransportTCP, 16601, "REGISTER", 2,
+       {handler(SIPResponseHandler::kRegister200, 200)}},
+      {"REGISTER answered 503", kSIPTransportUDP, 16602, "REGISTER", 2,
+       {handler(SIPResponseHandler::kFinalError, 503)}},
+      {"OPTIONS answered 302 is redirected", kSIPTransportUDP, 16603, "OPTIONS", 14,
+       {"redirect 302 to sip:bob@127.0.0.1:16699"}},
+  };
+  for (const Case& c : cases) {
+    Calls().clear();
+    SIPTransactionHolder root = Account(c.transport, c.port);
+    SIPTransactionHolder t = SendRequest(root, c.method, c.kind);
+    EXPECT_TRUE(SIPTimerRuntime::PumpUntil([&] { return Calls().size() >= c.calls.size(); }, 5000)) << c.name;
+    EXPECT_EQ(Calls(), c.calls) << c.name;
+    SIPDestroyTransaction(t);
+    SIPCloseRootRelatedConnections(root);
+  }
+}
+
+TEST(SipAgainstSipp, AServerThatNeverAnswersIsRetransmittedToUntilTimerF) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  SIPCapturedLog log;
+  SIPTransactionHolder root = Account(kSIPTransportUDP, 16604);
+  SIPTransactionHolder t = SendRequest(root, "REGISTER", 2);
+  char sent[64];
+  snprintf(sent, sizeof sent, "Sending SIP: %08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(t.Get())));
+  // F of a REGISTER is the account's RegisterTimeout, 2 s: E resends at
+  // 0.5 s and 1.5 s before it.
+  ASSERT_TRUE(SIPTimerRuntime::PumpUntil([] { return !Calls().empty(); }, 6000));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"error 504"}));
+  EXPECT_EQ(t->record.endReason & kSIPEndExpired, kSIPEndExpired);
+  EXPECT_GE(log.Count(sent), 3u);
+  SIPDestroyTransaction(t);
+  SIPCloseRootRelatedConnections(root);
+}
+
+TEST(SipAgainstSipp, ALostAnswerIsRecoveredByTheRetransmission) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  SIPCapturedLog log;
+  // The account drops the first received message of every Call-ID: sipp's
+  // first 200 is lost, the client retransmits after T1 and the second 200
+  // (sipp answers the retransmission again) completes it.
+  SIPTransactionHolder root = Account(kSIPTransportUDP, 16605);
+  root->record.account.testOptions = 0x2;
+  SIPTransactionHolder t = SendRequest(root, "OPTIONS", 14);
+  char sent[64];
+  snprintf(sent, sizeof sent, "Sending SIP: %08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(t.Get())));
+  ASSERT_TRUE(SIPTimerRuntime::PumpUntil([] { return !Calls().empty(); }, 5000));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{
+                         Text("handler %d status %d", static_cast<int>(SIPResponseHandler::kOptions200), 200)}));
+  EXPECT_EQ(log.Count(sent), 2u);
+  SIPDestroyTransaction(t);
+  SIPCloseRootRelatedConnections(root);
+}
+
+TEST(SipAgainstSipp, AnOptionsOfASippClientIsAnsweredFromTheAccountsOwnPort) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  // The user agent's OPTIONS handler: 200 on the received request.
+  SIPAgentServices services = SIPGetAgentServices();
+  services.processRequest = [](int method, const SIPTransactionHolder& request, const char*) {
+    Calls().push_back(std::string("request ") + SIPMethodName(method));
+    if (SIPPrepareResponseBuffer(&request->record, 200, nullptr, nullptr, nullptr, 0) == kSIPBuilt)
+      SendSIPMessage(request, 0, nullptr);
+  };
+  SIPInstallAgentServices(&services);
+  SIPCapturedLog log;
+  SIPTransactionHolder root = Account(kSIPTransportUDP, 16598);
+  SIPSocketHolder listener = SIPCreateSocket(root);
+  ASSERT_TRUE(listener.IsSet());
+  ASSERT_EQ(SIPBindSocketToAddrAny(listener->socket, 16620), 1);
+  SIPSetListenerAddress(root, SIPLoopback(), 16620);
+  SIPListenerAcceptConnections(SIPLoopback(), 16598, root, listener);
+  size_t connections = SIPConnectionCount();
+  // sipp's client calls once a second: its OPTIONS is answered 200, which
+  // it takes, and its INFO in the same call is answered 405.
+  EXPECT_TRUE(SIPTimerRuntime::PumpUntil([&] { return log.Count("INFO sip:alice@127.0.0.1:16620") >= 1; }, 5000));
+  SIPTimerRuntime::PumpUntil([] { return false; }, 200);
+  EXPECT_FALSE(Calls().empty());
+  EXPECT_EQ(Calls().front(), "request OPTIONS");
+  std::string all = log.Contents();
+  EXPECT_NE(all.find("SIP/2.0 405 Method Not Allowed"), std::string::npos);
+  EXPECT_NE(all.find("Socket: " + std::to_string(static_cast<int>(listener->socket)) + " - Response"),
+            std::string::npos);
+  EXPECT_EQ(SIPConnectionCount(), connections) << "an answer opened a socket of its own";
+  SIPCloseRootRelatedConnections(root);
+}
+
+}  // namespace
