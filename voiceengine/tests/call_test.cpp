@@ -2,6 +2,8 @@
 // sends arrives at the other, decoded, for every codec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -58,14 +60,24 @@ TEST_P(CallThroughCodec, ToneAndSpeechArriveWithTheirLevelAndShape) {
   EXPECT_EQ(rate, speechLeg.recorder.rate());
   EXPECT_EQ(rate, toneLeg.injector.rate());
 
-  // The tone: its last 0.5 s at the level sent, nearly all of it at 1 kHz.
+  // The tone: at the level sent and nearly all of it at 1 kHz in at least
+  // two of the last three half-seconds (one stall of the loaded machine's
+  // audio path may spoil one of them; a broken codec spoils all three).
   std::vector<int16_t> tone = speechLeg.recorder.heard();
   const size_t half = static_cast<size_t>(rate / 2);
-  const int16_t* last = tone.data() + tone.size() - half;
-  const double rms = voicetest::Rms(last, half);
-  EXPECT_GT(rms, c.minToneRms);
-  EXPECT_LT(rms, c.maxToneRms);
-  EXPECT_GT(voicetest::EnergyShareAt(last, half, 1000, rate), 0.9);
+  const size_t windows = std::min<size_t>(3, tone.size() / half);
+  size_t clean = 0;
+  std::string figures;
+  for (size_t w = 0; w < windows; ++w) {
+    const int16_t* part = tone.data() + tone.size() - (w + 1) * half;
+    const double rms = voicetest::Rms(part, half);
+    const double share = voicetest::EnergyShareAt(part, half, 1000, rate);
+    char text[64];
+    std::snprintf(text, sizeof text, " rms %.0f share %.2f;", rms, share);
+    figures += text;
+    if (rms > c.minToneRms && rms < c.maxToneRms && share > 0.9) ++clean;
+  }
+  EXPECT_GE(clean, 2u) << "last half-seconds, newest first:" << figures;
 
   // The speech: a second of what arrived matches what was sent.
   const std::vector<int16_t> heard = toneLeg.recorder.heard();
@@ -99,9 +111,9 @@ TEST_P(CallThroughCodec, ToneAndSpeechArriveWithTheirLevelAndShape) {
       voicetest::Rms(heard.data() + heard.size() - static_cast<size_t>(rate), static_cast<size_t>(rate));
   EXPECT_GT(heardLevel, 0.5 * sentLevel);
   EXPECT_LT(heardLevel, 1.5 * sentLevel);
-  std::printf("[ figures  ] %s: tone rms %.0f; speech rms %.0f for %.0f sent, windows matching %d of 6, worst "
+  std::printf("[ figures  ] %s: tone%s speech rms %.0f for %.0f sent, windows matching %d of 6, worst "
               "contour %.3f, worst waveform %.3f\n",
-              c.name, rms, heardLevel, sentLevel, matching, worstContour, worstWaveform);
+              c.name, figures.c_str(), heardLevel, sentLevel, matching, worstContour, worstWaveform);
 }
 
 INSTANTIATE_TEST_SUITE_P(
