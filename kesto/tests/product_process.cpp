@@ -19,12 +19,12 @@ std::string ProductPath() {
 
 }  // namespace
 
-ProductFolder::ProductFolder() {
+ProductFolder::ProductFolder(bool keepSignature) {
   const std::string copy = folder_ / "KESTO.exe";
   // The build may sign the default application into the product: the copy
   // drops it, so the run starts on the loader beside it.
   CopyFileA(ProductPath().c_str(), copy.c_str(), FALSE);
-  KESTODropSignature(copy.c_str(), nullptr);
+  if (!keepSignature) KESTODropSignature(copy.c_str(), nullptr);
   // No box waits for a click in a test.
   SetEnvironmentVariableA(kUnattendedVariable, "1");
 }

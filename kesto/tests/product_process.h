@@ -18,7 +18,9 @@ constexpr DWORD kProcessTimeoutMs = 30000;
 
 class ProductFolder {
  public:
-  ProductFolder();
+  // The copy of the product drops the application package the build signs
+  // into it, unless keepSignature asks to run that package.
+  explicit ProductFolder(bool keepSignature = false);
   ~ProductFolder();
   ProductFolder(const ProductFolder&) = delete;
   ProductFolder& operator=(const ProductFolder&) = delete;

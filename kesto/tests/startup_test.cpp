@@ -86,4 +86,19 @@ TEST(StartPackage, APackageArgumentIsMountedAndItsLoaderRuns) {
   EXPECT_EQ(std::string::npos, log.find("exit code 7")) << log;
 }
 
+TEST(StartPackage, WithNoArgumentTheSignedDefaultApplicationsLoaderRuns) {
+  ProductFolder product(/*keepSignature=*/true);
+  ASSERT_TRUE(product.Start(""));
+  // The default application does not end by itself: its loader's
+  // DocumentComplete, read from the mounted package, is what is waited for.
+  EXPECT_TRUE(product_test::WaitUntil(
+      [&] { return product.Log().find("OpenLoaderContainer: DocumentComplete") != std::string::npos; }))
+      << product.Log();
+  const std::string log = product.Log();
+  EXPECT_NE(std::string::npos, log.find("KESTOCheckSignature: Signed")) << log;
+  EXPECT_NE(std::string::npos, log.find("ZEQCVFS\\PID.")) << log;
+  EXPECT_EQ(std::string::npos, log.find("KESTOError")) << log;
+  EXPECT_TRUE(product.Running());
+}
+
 }  // namespace
