@@ -158,21 +158,22 @@ TEST(DeviceRoutes, WhatOneEnginePlaysOnASinkAnotherRecordsFromItsMonitor) {
     ASSERT_TRUE(r.listener->Start(monitor, webrtc::kStereoBoth));
   }
   for (Running& r : running) ASSERT_TRUE(voicetest::WaitFor([&] { return r.listener->Loud(); }, 15000));
-  Sleep(1200);  // a whole second of the tone after its onset
+  Sleep(2200);  // two whole seconds of the tone after its onset
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(routes[i].name);
-    // The last second in tenths: mostly the tone (a device underrun of a
-    // loaded machine may break a few).
+    // The last two seconds in tenths: at least half of them the tone. Two
+    // device paths run at once here, and on a loaded machine their underruns
+    // break several tenths; a route that does not carry the tone breaks all.
     const std::vector<int16_t> x = running[i].listener->capture.Heard();
-    ASSERT_GT(x.size(), 16000u);
+    ASSERT_GT(x.size(), 32000u);
     int clean = 0;
-    for (size_t w = 0; w < 10; ++w) {
-      const int16_t* tenth = x.data() + x.size() - (10 - w) * 1600;
+    for (size_t w = 0; w < 20; ++w) {
+      const int16_t* tenth = x.data() + x.size() - (20 - w) * 1600;
       if (voicetest::EnergyShareAt(tenth, 1600, 1000, 16000) > 0.9 && voicetest::Rms(tenth, 1600) > 5000) ++clean;
     }
-    EXPECT_GE(clean, 7);
-    std::printf("[ figures  ] %s: rms %.0f, the tone clean in %d of 10 tenths\n", routes[i].name,
-                voicetest::Rms(x.data() + x.size() - 16000, 16000), clean);
+    EXPECT_GE(clean, 10);
+    std::printf("[ figures  ] %s: rms %.0f, the tone clean in %d of 20 tenths\n", routes[i].name,
+                voicetest::Rms(x.data() + x.size() - 32000, 32000), clean);
   }
 }
 
