@@ -163,7 +163,7 @@ const MessageCase kMessages[] = {
      }},
     // A multipart body with a binary part (zero bytes, CR LF and "--" inside
     // it): kept whole, to the byte count of Content-Length.
-    {"torture/mpart01.sip", kSIPParsed,
+    {"torture/mimebody.sip", kSIPParsed,
      [](SIPRecord* r) {
        EXPECT_STREQ(r->msg.method, "MESSAGE");
        EXPECT_STREQ(r->msg.contentType, "multipart/mixed;boundary=7a9cbec02ceef655");
