@@ -9,18 +9,8 @@ set -euo pipefail
 action=$1
 folder=$2
 here=$(cd "$(dirname "$0")" && pwd)
-stop() {
-  [ -f "$folder/pid" ] || return 0
-  local pid
-  pid=$(cat "$folder/pid")
-  rm -f "$folder/pid"
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || return 0
-    sleep 0.02
-  done
-  kill -KILL "$pid" 2>/dev/null || true
-}
+. "$here/../../../tools/peer_process.sh"
+stop() { peer_stop "$folder/pid"; }
 case "$action" in
   start)
     stop
@@ -28,16 +18,7 @@ case "$action" in
     dnsmasq --conf-file="$here/zone.conf" --keep-in-foreground --pid-file= --user="$(id -un)" \
       </dev/null >"$folder/dnsmasq.log" 2>&1 &
     echo $! > "$folder/pid"
-    for _ in $(seq 1 250); do
-      if ! kill -0 "$(cat "$folder/pid")" 2>/dev/null; then
-        echo "dnsmasq ended at start; see $folder/dnsmasq.log" >&2
-        exit 1
-      fi
-      grep -q 'started' "$folder/dnsmasq.log" 2>/dev/null && exit 0
-      sleep 0.02
-    done
-    echo "dnsmasq did not start; see $folder/dnsmasq.log" >&2
-    exit 1
+    peer_wait_ready dnsmasq "$folder/pid" "$folder/dnsmasq.log" grep -q started "$folder/dnsmasq.log"
     ;;
   stop)
     stop

@@ -8,6 +8,7 @@
 set -euo pipefail
 action=$1
 folder=$2
+. "$(cd "$(dirname "$0")" && pwd)/../../../tools/peer_process.sh"
 case "$action" in
   start)
     "$0" stop "$folder" || true
@@ -23,23 +24,10 @@ case "$action" in
         -L "module-null-sink sink_name=nullB sink_properties=device.description=nullB"
     ) </dev/null >/dev/null 2>&1 &
     echo $! > "$folder/pid"
-    for _ in $(seq 1 250); do
-      [ -S "$folder/run/pulse/native" ] && exit 0
-      sleep 0.02
-    done
-    echo "pulseaudio did not start; see $folder/pulse.log" >&2
-    exit 1
+    peer_wait_ready pulseaudio "$folder/pid" "$folder/pulse.log" test -S "$folder/run/pulse/native"
     ;;
   stop)
-    [ -f "$folder/pid" ] || exit 0
-    pid=$(cat "$folder/pid")
-    rm -f "$folder/pid"
-    kill -TERM "$pid" 2>/dev/null || exit 0
-    for _ in $(seq 1 100); do
-      kill -0 "$pid" 2>/dev/null || exit 0
-      sleep 0.02
-    done
-    kill -KILL "$pid" 2>/dev/null || true
+    peer_stop "$folder/pid"
     ;;
   *)
     echo "usage: pulse.sh start|stop <folder>" >&2

@@ -13,6 +13,7 @@ set -euo pipefail
 action=$1
 folder=$2
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../../tools/peer_process.sh"
 servers=(
   "16600 u1 uas_200.xml"
   "16601 t1 uas_200.xml"
@@ -22,23 +23,7 @@ servers=(
   "16605 u1 uas_200_again.xml"
   "16606 u1 uac_options.xml 127.0.0.1:16620"
 )
-stop() {
-  local pids=()
-  for pidfile in "$folder"/*.pid; do
-    [ -f "$pidfile" ] || continue
-    pids+=("$(cat "$pidfile")")
-    rm -f "$pidfile"
-  done
-  [ ${#pids[@]} -gt 0 ] || return 0
-  kill -TERM "${pids[@]}" 2>/dev/null || true
-  for _ in $(seq 1 150); do
-    local alive=0
-    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
-    [ $alive = 0 ] && return 0
-    sleep 0.02
-  done
-  kill -KILL "${pids[@]}" 2>/dev/null || true
-}
+stop() { peer_stop "$folder"/*.pid; }
 case "$action" in
   start)
     mkdir -p "$folder"
