@@ -19,21 +19,14 @@
 namespace {
 
 // What the user agent and the sender were asked, in order, as short texts.
-std::vector<std::string>& Calls() {
-  static std::vector<std::string> calls;
-  return calls;
-}
+using sipagent::Calls;
 SIPTransactionHolder& Root() {
   static SIPTransactionHolder root;
   return root;
 }
 bool g_challengeAnswered = true;
 
-std::string Text(const char* format, int a, int b = 0) {
-  char text[64];
-  snprintf(text, sizeof text, format, a, b);
-  return text;
-}
+using sipagent::Text;
 
 // The account alice@example.com, registered at 192.0.2.10 and listening on
 // 10.0.0.5; every received message belongs to it; the user agent and the

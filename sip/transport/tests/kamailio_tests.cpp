@@ -19,16 +19,9 @@
 
 namespace {
 
-std::vector<std::string>& Calls() {
-  static std::vector<std::string> calls;
-  return calls;
-}
+using sipagent::Calls;
 
-std::string Text(const char* format, int a, int b = 0) {
-  char text[96];
-  snprintf(text, sizeof text, format, a, b);
-  return text;
-}
+using sipagent::Text;
 
 bool BuildAndSend(const SIPTransactionHolder& t) {
   if (SIPPrepareRequestBuffer(&t->record, "REGISTER", nullptr, nullptr, 0) != kSIPBuilt) return false;

@@ -20,16 +20,9 @@
 
 namespace {
 
-std::vector<std::string>& Calls() {
-  static std::vector<std::string> calls;
-  return calls;
-}
+using sipagent::Calls;
 
-std::string Text(const char* format, int a, int b = 0) {
-  char text[96];
-  snprintf(text, sizeof text, format, a, b);
-  return text;
-}
+using sipagent::Text;
 
 // A user agent that notes what the transport hands it.
 struct NotingAgent {

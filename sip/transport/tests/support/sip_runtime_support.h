@@ -11,6 +11,24 @@
 #include "foundation/registered_messages.h"
 #include "foundation/timer_thread.h"
 #include "sip/agent_services.h"
+#include <cstdio>
+#include <vector>
+
+// What a test's stand-in user agent was handed, as texts in order, shared
+// by the tests that install one.
+namespace sipagent {
+inline std::vector<std::string>& Calls() {
+  static std::vector<std::string> calls;
+  return calls;
+}
+// One recorded call: a format with up to two numbers.
+inline std::string Text(const char* format, int a, int b = 0) {
+  char text[96];
+  snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+}  // namespace sipagent
+
 
 // The timer thread and a main window that runs the timers' firings.
 class SIPTimerRuntime {
