@@ -310,8 +310,12 @@ TEST_F(Waits, LoopsOfferEveryMessageToTheHost) {
 }
 
 TEST_F(Waits, RunWindowMessageLoopLastsWhileTheWindowExists) {
-  Later ping(30, [this] { PostMessageA(window_, kPing, 0, 0); });
-  Later close(80, [this] { PostMessageA(window_, WM_CLOSE, 0, 0); });
+  // One thread posts both, so the ping is queued before the close however
+  // late a loaded machine runs it.
+  Later pingThenClose(30, [this] {
+    PostMessageA(window_, kPing, 0, 0);
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+  });
   EXPECT_EQ(1, RunWindowMessageLoop(window_));
   EXPECT_FALSE(IsWindow(window_));
   EXPECT_EQ(1, pings_.load());
