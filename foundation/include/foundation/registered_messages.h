@@ -85,3 +85,6 @@ extern const UINT CMSG_APPBAR;
 extern const UINT CMSG_APPBARSETPOSITION;
 // The microphone was refused (wParam passed on to script).
 extern const UINT CMSG_KESTOMICACCESSDENIED;
+// Winsock's socket notifications of the network and SIP sockets (wParam the
+// socket, low word of lParam the event), posted to the notification window.
+extern const UINT CMSG_WSA_SIPTCP_EVENTMESSAGE;

@@ -8,22 +8,30 @@
 
 #include <cstdint>
 
+#include "foundation/registered_messages.h"
+
 // Retry flags of the buffer helpers.
 constexpr int kSocketReturnFirstChunk = 1;     // receive: return after one chunk
 constexpr int kSocketRetryWouldBlock = 2;      // sleep 1 ms on WSAEWOULDBLOCK and retry
 constexpr int kSocketRetryTimedOut = 8;        // retry at once on WSAETIMEDOUT
 constexpr int kSocketSendFailed = 0xFFFF;
 
-// The registered message that Winsock posts socket events with, and the
-// process-wide window that receives them (the loader container's window).
-extern const UINT CMSG_WSA_SIPTCP_EVENTMESSAGE;
+// Socket events come as CMSG_WSA_SIPTCP_EVENTMESSAGE (registered with the
+// other shared messages) to the process-wide window that receives them
+// (the loader container's window).
 void SetSocketNotificationWindow(HWND window);
 HWND GetSocketNotificationWindow();
 
 int SetSocketTimeOut(SOCKET s, int milliseconds);
 int InitializeSocket(SOCKET s);
+// Connects a stream socket without waiting longer than timeoutMs (the
+// system's own connect time-out is far longer when a host never answers);
+// the socket is blocking again afterwards. 0, or the Winsock error
+// (WSAETIMEDOUT when the time ran out), also left as the last error.
+int ConnectSocketBounded(SOCKET s, const sockaddr_in* to, DWORD timeoutMs);
 // Resolves host[:port] (default port 25), connects a TCP socket with 10 s
-// time-outs; 0 on any failure (the socket is then closed).
+// time-outs, the connect included; 0 on any failure (the socket is then
+// closed).
 SOCKET ConnectSocketToHost(const char* host);
 // 10038 for a variable holding 0 or INVALID_SOCKET; otherwise the variable
 // becomes INVALID_SOCKET before the socket is shut down and closed, so a

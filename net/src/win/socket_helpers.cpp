@@ -3,8 +3,6 @@
 #include "foundation/log.h"
 #include "net/name_resolution.h"
 
-const UINT CMSG_WSA_SIPTCP_EVENTMESSAGE = RegisterWindowMessageA("CMSG_WSA_SIPTCP_EVENTMESSAGE");
-
 namespace {
 
 HWND volatile notificationWindow = nullptr;
@@ -52,6 +50,39 @@ int InitializeSocket(SOCKET s) {
   return 0;
 }
 
+int ConnectSocketBounded(SOCKET s, const sockaddr_in* to, DWORD timeoutMs) {
+  u_long on = 1, off = 0;
+  if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR) return WSAGetLastError();
+  int error = 0;
+  if (connect(s, reinterpret_cast<const sockaddr*>(to), sizeof(*to)) == SOCKET_ERROR) {
+    error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s, &writable);
+      FD_SET(s, &failed);
+      timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+      const int ready = select(0, nullptr, &writable, &failed, &wait);
+      if (ready == SOCKET_ERROR) {
+        error = WSAGetLastError();
+      } else if (ready == 0) {
+        error = WSAETIMEDOUT;
+      } else if (FD_ISSET(s, &failed)) {
+        int code = 0;
+        int length = sizeof(code);
+        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &length);
+        error = code ? code : WSAECONNREFUSED;
+      } else {
+        error = 0;
+      }
+    }
+  }
+  ioctlsocket(s, FIONBIO, &off);
+  WSASetLastError(error);
+  return error;
+}
+
 SOCKET ConnectSocketToHost(const char* host) {
   int port = 25;
   const uint32_t address = GetHostIP(host, true, &port);
@@ -63,8 +94,7 @@ SOCKET ConnectSocketToHost(const char* host) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   to.sin_port = htons(static_cast<u_short>(port));
-  if (connect(s, reinterpret_cast<sockaddr*>(&to), sizeof(to)) == SOCKET_ERROR) {
-    const int error = WSAGetLastError();
+  if (const int error = ConnectSocketBounded(s, &to, kDefaultTimeOut)) {
     closesocket(s);
     WSASetLastError(error);
     return 0;

@@ -364,8 +364,9 @@ int SIPGetRequestMethod(const char* text, size_t length) {
   if (!memchr(text, '\n', length)) return 0;
   size_t end;
   NextLine(text, length, 0, &end);
-  if (end < 7) return 0;
-  if (!SIPSpanIs({text + end - 7, 7}, "SIP/2.0")) return 0;
+  size_t space = end;
+  while (space > 0 && text[space - 1] != ' ') --space;
+  if (!space || !SIPIsVersionToken({text + space, end - space})) return 0;
   static const struct {
     const char* name;
     int code;

@@ -33,7 +33,7 @@ int ParseRequestLine(SIPRecord* r, SIPSpan line) {
   if (!sp2) return kSIPParseBadStartLine;
   SIPSpan uri = {rest.p, static_cast<size_t>(sp2 - rest.p)};
   SIPSpan version = {sp2 + 1, rest.n - uri.n - 1};
-  if (!method.n || !uri.n || !SIPSpanIs(version, "SIP/2.0")) return kSIPParseBadStartLine;
+  if (!method.n || !uri.n || !SIPIsVersionToken(version)) return kSIPParseBadStartLine;
   // A Request-URI is one addr-spec: no blanks, no angle brackets or quotes,
   // no headers, a numeric port, no empty IPv6 groups beyond "::".
   for (size_t i = 0; i < uri.n; ++i) {
@@ -42,7 +42,7 @@ int ParseRequestLine(SIPRecord* r, SIPSpan line) {
     if (c == ':' && i + 2 < uri.n && uri.p[i + 1] == ':' && uri.p[i + 2] == ':') return kSIPParseBadStartLine;
   }
   if (!TakeId(f.method, sizeof f.method, method)) return kSIPParseFieldTooLong;
-  TakeId(f.version, sizeof f.version, version);
+  if (!TakeId(f.version, sizeof f.version, version)) return kSIPParseFieldTooLong;
   SIPParseNameAddrText(&f.requestURI, uri.p, uri.n);
   for (const char* p = f.requestURI.port; *p; ++p)
     if (*p < '0' || *p > '9') return kSIPParseBadStartLine;

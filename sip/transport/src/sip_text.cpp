@@ -129,3 +129,14 @@ bool SIPNextParam(SIPSpan* rest, char separator, SIPParam* param) {
   }
   return false;
 }
+
+bool SIPIsVersionToken(SIPSpan s) {
+  if (s.n < 7 || !SIPStartsWithNoCase(s.p, s.n, "SIP/")) return false;
+  size_t i = 4;
+  size_t major = 0, minor = 0;
+  while (i < s.n && s.p[i] >= '0' && s.p[i] <= '9') ++i, ++major;
+  if (!major || i >= s.n || s.p[i] != '.') return false;
+  ++i;
+  while (i < s.n && s.p[i] >= '0' && s.p[i] <= '9') ++i, ++minor;
+  return minor && i == s.n;
+}

@@ -29,6 +29,10 @@ inline bool SIPSpanIs(SIPSpan s, const char (&word)[N]) {
   return true;
 }
 bool SIPStartsWithNoCase(const char* text, size_t n, const char* word);
+// A SIP-Version token: "SIP" (any case), "/", digits, ".", digits. Only
+// "SIP/2.0" is served; the others are recognised so they can be refused
+// with 505.
+bool SIPIsVersionToken(SIPSpan s);
 int SIPCompareNoCase(const char* a, const char* b);
 // First occurrence of c outside double quotes (a backslash escapes the next
 // character inside quotes); n when none.

@@ -121,6 +121,12 @@ TEST_F(SipDispatch, RequestsForTheAccountReachTheUserAgentOrAreAnsweredByTheStac
        {"sent SIP/2.0 404 Not Found"}},
       {"an ACK for another user is dropped unanswered", Request("ACK", "sip:carol@example.com"), "198.51.100.1",
        {}},
+      {"a request of another SIP version is answered 505",
+       [] {
+         std::string m = Request("OPTIONS", "sip:alice@example.com");
+         return m.replace(m.find("SIP/2.0"), 7, "SIP/1.0");
+       }(),
+       "198.51.100.1", {"sent SIP/2.0 505 Version Not Supported"}},
       {"anything from the account's server", Request("OPTIONS", "sip:carol@elsewhere.example"), "192.0.2.10",
        {"request OPTIONS"}},
   };

@@ -215,7 +215,7 @@ void Release(const SIPTransactionHolder&, uintptr_t s) {
 void CloseEvents(const SIPTransactionHolder&) { Tries::current->closeEvents++; }
 
 const SIPStartupSteps kSteps = {ClaimKey,  nullptr,       OpenListener, StartListening, Probe,
-                                SendRegister, SignalToClose, Release,      CloseEvents};
+                                SendRegister, SignalToClose, Release,      CloseEvents, nullptr};
 
 class ServerFailover : public ServerStartup {
  protected:
@@ -311,7 +311,7 @@ TEST(ServerStartupDefaults, WithoutInstalledStepsNoAccountIsReportedConnected) {
   std::strcpy(account->record.account.domain, "127.0.0.1");
   EXPECT_EQ(static_cast<DWORD>(kSIPStartupNoDns), thSIPStartListener(ZEQNewMarshalPacket(account, true)));
   EXPECT_EQ(0, account->record.connection.listening);
-  EXPECT_EQ(1u, log.Count("no listener list"));
+  EXPECT_EQ(1u, log.Count("no user agent to register"));
   WSACleanup();
 }
 

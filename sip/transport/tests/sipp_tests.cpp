@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "foundation/marshal_packet.h"
+#include "net/name_resolution.h"
 #include "sip/agent_services.h"
 #include "sip/builder.h"
 #include "sip/dispatch_rules.h"
 #include "sip/send.h"
+#include "sip/server_startup.h"
 #include "sip/transaction_list.h"
 #include "sip/transaction_states.h"
 #include "sip/uri.h"
@@ -104,6 +108,120 @@ TEST(SipAgainstSipp, AnswersOfRealServersReachTheHandlerOfTheirStatus) {
     SIPDestroyTransaction(t);
     SIPCloseRootRelatedConnections(root);
   }
+}
+
+struct StartedListenerCase {
+  const char* name;
+  int32_t transport;
+  int listenerPort;
+  // The port the peer's Via names: over UDP its own, over TCP one where
+  // nothing listens (as a client that names its listening port), so only
+  // the connection the request came on can carry the answer.
+  int viaPort;
+};
+
+const StartedListenerCase kStartedListeners[] = {
+    {"udp", kSIPTransportUDP, 16520, 16525},
+    {"tcp", kSIPTransportTCP, 16521, 16526},
+};
+
+class SipStartedListener : public testing::TestWithParam<StartedListenerCase> {};
+
+// The start-up thread with the connections layer's own steps and a user
+// agent that only registers: its listener answers an OPTIONS.
+TEST_P(SipStartedListener, AnswersAnOptionsOnTheConnectionItCameOn) {
+  const StartedListenerCase& c = GetParam();
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  SIPAgentServices services = SIPGetAgentServices();
+  services.processRequest = [](int method, const SIPTransactionHolder& request, const char*) {
+    Calls().push_back(std::string("request ") + SIPMethodName(method));
+    if (SIPPrepareResponseBuffer(&request->record, 200, nullptr, nullptr, nullptr, 0) == kSIPBuilt)
+      SendSIPMessage(request, 0, nullptr);
+  };
+  SIPInstallAgentServices(&services);
+  ClearNameCache();
+  SetDnsServer(SIPLoopback(), 16053);
+  SIPStartupSteps steps = {};
+  steps.sendRegister = [](const SIPTransactionHolder& record) {
+    record->record.connection.listening = 1;
+    SetEvent(reinterpret_cast<HANDLE>(record->record.connection.waitEvent));
+    return true;
+  };
+  SIPInstallStartupSteps(&steps);
+  SIPCapturedLog log;
+  SIPTransactionHolder root = SIPLoopbackAccount(c.transport, 16531);
+  root->record.account.proxyLocalPort = c.listenerPort;
+  root->record.account.proxyRemotePort = 16531;
+  EXPECT_EQ(thSIPStartListener(ZEQNewMarshalPacket(root, true)), 0u);
+  EXPECT_EQ(root->record.connection.listening, 1);
+  EXPECT_EQ(root->record.connection.listenerPort, c.listenerPort);
+
+  const bool stream = c.transport == kSIPTransportTCP;
+  SIPTestPeer peer(stream ? SOCK_STREAM : SOCK_DGRAM);
+  if (stream)
+    ASSERT_TRUE(peer.Connect(c.listenerPort));
+  else
+    ASSERT_TRUE(peer.Bind(c.viaPort));
+  const std::string options = Text("OPTIONS sip:alice@127.0.0.1:%d SIP/2.0\r\n", c.listenerPort) +
+                              std::string("Via: SIP/2.0/") + (stream ? "TCP" : "UDP") +
+                              Text(" 127.0.0.1:%d;branch=z9hG4bK-start-1\r\n", c.viaPort) +
+                              "From: <sip:peer@127.0.0.1>;tag=p1\r\nTo: <sip:alice@127.0.0.1>\r\n"
+                              "Call-ID: started-listener-1\r\nCSeq: 1 OPTIONS\r\nContent-Length: 0\r\n\r\n";
+  EXPECT_TRUE(stream ? peer.Send(options) : peer.SendTo(options, c.listenerPort));
+  EXPECT_TRUE(SIPTimerRuntime::PumpUntil([&] { return log.Count(" - Response (") >= 1; }, 5000)) << log.Contents();
+  const size_t connections = SIPConnectionCount();
+  const std::string answer = peer.Receive();
+  EXPECT_EQ(answer.substr(0, 14), "SIP/2.0 200 OK") << answer;
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"request OPTIONS"}));
+  EXPECT_EQ(SIPConnectionCount(), connections) << "the answer opened a connection of its own";
+  SIPCloseRootRelatedConnections(root);
+  SIPListenerListRelease(SIPStartupAccountKey(root).c_str());
+  SIPInstallStartupSteps(nullptr);
+  SetDnsServer(0, 0);
+  ClearNameCache();
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SipStartedListener, testing::ValuesIn(kStartedListeners),
+                         [](const testing::TestParamInfo<StartedListenerCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(SipConnecting, AStreamServerThatNeverAnswersTheConnectFailsTheSendWithoutWaitingForTheSystem) {
+  SIPSocketRuntime runtime;
+  ASSERT_TRUE(runtime.Started());
+  NotingAgent agent;
+  SIPCapturedLog log;
+  // A listener whose accept queue is full drops further connection
+  // attempts unanswered, as an unreachable server does.
+  SIPTestPeer server(SOCK_STREAM);
+  ASSERT_TRUE(server.Bind(16540));
+  ASSERT_EQ(listen(server.socket, 1), 0);
+  std::vector<std::unique_ptr<SIPTestPeer>> fillers;
+  for (int i = 0; i < 4; ++i) {
+    fillers.push_back(std::make_unique<SIPTestPeer>(SOCK_STREAM));
+    u_long on = 1;
+    ioctlsocket(fillers.back()->socket, FIONBIO, &on);
+    fillers.back()->Connect(16540);
+  }
+  Sleep(200);
+  SIPTransactionHolder root = Account(kSIPTransportTCP, 16540);
+  SIPTransactionHolder t = SIPCreateBasedTransaction(root, SIPTransactionHolder(), SIPTransactionHolder());
+  SIPPushTransaction(t, 14, SIPTransactionHolder(), SIPTransactionHolder());
+  SIPParseNameAddrText(&t->record.msg.to.uri, "<sip:bob@127.0.0.1>");
+  t->record.msg.cseq = 1;
+  ASSERT_EQ(SIPPrepareRequestBuffer(&t->record, "OPTIONS", nullptr, nullptr, 0), kSIPBuilt);
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(SendSIPMessage(t, 0, nullptr), 0);
+  EXPECT_EQ(GetLastError(), 104u);
+  const DWORD elapsed = GetTickCount() - start;
+  // The system would keep trying for minutes; the bound is a few seconds
+  // (this is a generous ceiling of the behaviour, not a speed goal).
+  EXPECT_LT(elapsed, 30000u);
+  EXPECT_EQ(log.Count("Error Connecting to Destination ZEQSIP"), 1u) << log.Contents();
+  SIPDestroyTransaction(t);
+  SIPCloseRootRelatedConnections(root);
 }
 
 TEST(SipAgainstSipp, AServerThatNeverAnswersIsRetransmittedToUntilTimerF) {

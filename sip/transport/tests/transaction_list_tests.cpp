@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "sip/connections.h"
 #include "sip/parser.h"
 #include "sip/transaction_list.h"
 #include "sip/transaction_states.h"
@@ -87,6 +88,22 @@ TEST(SipTransactionList, APoppedTransactionLosesItsTimersButNotItsHoldTimer) {
   EXPECT_EQ(t->record.lastMessage.length, 0u);
   // Not pushed: retransmission and time-out timers are refused.
   EXPECT_EQ(SIPTransactionCreateTimer(kSIPTimerF, 1000, SIPTransactionTimeoutTimer, 0, t), nullptr);
+}
+
+TEST(SipTransactionList, APoppedTransactionReleasesItsConnectionSocket) {
+  const long before = SIPLiveSocketCount();
+  SIPTransactionHolder t = SIPTransactionCreate(SIPTransactionHolder());
+  SIPPushTransaction(t, 14, SIPTransactionHolder(), SIPTransactionHolder());
+  t->record.messageMode = kSIPModeRequest;
+  t->connectionSocket = SIPNewSocket(INVALID_SOCKET);
+  EXPECT_EQ(SIPLiveSocketCount(), before + 1);
+  // A record made from it answers on the same connection.
+  SIPTransactionHolder made = SIPCreateTransaction(t);
+  EXPECT_EQ(made.IsSet() ? made->connectionSocket.Get() : nullptr, t->connectionSocket.Get());
+  made = SIPTransactionHolder();
+  EXPECT_EQ(SIPPopTransaction(t), 1);
+  EXPECT_FALSE(t->connectionSocket.IsSet());
+  EXPECT_EQ(SIPLiveSocketCount(), before);
 }
 
 TEST(SipTransactionList, ReceivedMessagesFindThePushedTransactionOrThemselves) {

@@ -10,14 +10,9 @@
 
 #include "foundation/named_lock.h"
 #include "foundation/shared_handle.h"
+#include "sip/socket_holder.h"
 #include "sip/stream_framing.h"
 #include "sip/transaction.h"
-
-struct SIPSOCKET;
-void SIPSocketDelete(SIPSOCKET* socket);
-template <>
-struct ZEQPayloadTraits<SIPSOCKET> : ZEQPayloadPolicy<SIPSOCKET, SIPSocketDelete, ZEQPayloadFree::ByDeleter> {};
-using SIPSocketHolder = ZEQSharedHandle<SIPSOCKET>;
 
 struct SIPSOCKET {
   SOCKET socket;

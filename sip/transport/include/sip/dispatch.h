@@ -10,8 +10,11 @@
 // 1 when the message was processed (also after any failure), 0 when the
 // lost-message simulation dropped it. header holds the header lines, body
 // the body (may be empty); the source is the sender's address and port.
+// arrivedOn, when set, is the stream connection the message came on: a
+// request keeps it as its connection, so its answers go back on it.
 int SIPListenerProcessMessage(const char* header, const char* body, const char* sourceHost, int sourcePort,
-                              const SIPTransactionHolder& listener);
+                              const SIPTransactionHolder& listener,
+                              const SIPSocketHolder& arrivedOn = SIPSocketHolder());
 
 // 1 when a received 401 or 407 is to be answered with credentials: the
 // transaction has not answered a challenge yet, or the new one is stale.

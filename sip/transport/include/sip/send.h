@@ -12,7 +12,14 @@
 // Flag bit 0: send the record's last sent text again (a retransmission).
 constexpr uint32_t kSIPSendLastMessage = 0x1;
 
-// Non-zero when sent; 0 when not, with the thread's last-error 2, 104 or
+// The longest a send waits for a new stream connection to be made; a
+// server that does not answer by then fails the send as unconnectable
+// (503 to the transaction, last-error 104).
+constexpr unsigned long kSIPConnectWaitMs = 3000;
+
+// The record's connection slot (SIPTransaction::connectionSocket) is tried
+// first, then an open connection of the account to the destination, then a
+// new socket. Non-zero when sent; 0 when not, with the thread's last-error 2, 104 or
 // 302 (0 when TestOptions bit 1 turned a failed send into a success).
 // socketOut, when given, receives the socket used; a new socket is then
 // not registered for notifications (the caller reads the answer itself).

@@ -9,6 +9,7 @@
 
 #include "foundation/named_lock.h"
 #include "foundation/shared_handle.h"
+#include "sip/socket_holder.h"
 #include "sip/record.h"
 
 struct SIPTransaction;
@@ -36,6 +37,10 @@ struct SIPTransaction {
   // Timers of the timer service, by slot (A ... K, L, CANCEL, 2xx, HOLD);
   // 0 when not armed.
   ZEQTimer* volatile timers[kSIPTimerSlots];
+  // The connection the record's messages go out on first: a request that
+  // came on a stream connection is answered on it, and so is every record
+  // made from it. Released when the transaction is popped.
+  SIPSocketHolder connectionSocket;
   SIPRecord record;
 };
 

@@ -138,7 +138,7 @@ int SIPEnsureToSendCredentials(const SIPTransactionHolder& transaction, const SI
 }
 
 int SIPListenerProcessMessage(const char* header, const char* body, const char* sourceHost, int sourcePort,
-                              const SIPTransactionHolder& listener) {
+                              const SIPTransactionHolder& listener, const SIPSocketHolder& arrivedOn) {
   header = header ? header : "";
   body = body ? body : "";
   try {
@@ -157,7 +157,10 @@ int SIPListenerProcessMessage(const char* header, const char* body, const char* 
     }
     SIPWriteTraceRecord("SIP:Message", header, body, 0, "", kIn, sourceHost, sourcePort, 0, message);
     int method = SIPIsRequestMode(r->messageMode) ? SIPGetRequestMethod(header, strlen(header)) : 0;
-    if (method)
+    if (method && arrivedOn.IsSet()) message->connectionSocket = arrivedOn;
+    if (method && _stricmp(r->msg.version, "SIP/2.0") != 0)
+      Answer(message, 505);
+    else if (method)
       DispatchRequest(message, method, body, sourceHost, sourcePort);
     else
       DispatchResponse(message, header, body);

@@ -50,7 +50,7 @@ void TakeProbeAnswer(const SIPTransactionHolder& owner, const std::string& text,
 // One message text (line ends before it already removed or not): logged,
 // checked, split and dispatched. 1 when the dispatch accepted it.
 int Deliver(const SIPTransactionHolder& owner, const SIPSocketHolder& socket, const char* text, size_t length,
-            const Source& from) {
+            const Source& from, bool stream) {
   while (length && (*text == '\r' || *text == '\n')) ++text, --length;
   int socketNumber = static_cast<int>(socket->socket);
   bool response = SIPIsStatusLine(text, length);
@@ -78,7 +78,10 @@ int Deliver(const SIPTransactionHolder& owner, const SIPSocketHolder& socket, co
   } else {
     header = message;
   }
-  return SIPListenerProcessMessage(header.c_str(), body.c_str(), from.host, from.port, owner) ? 1 : 0;
+  return SIPListenerProcessMessage(header.c_str(), body.c_str(), from.host, from.port, owner,
+                                   stream ? socket : SIPSocketHolder())
+             ? 1
+             : 0;
 }
 
 // A lost connection before the registration succeeded ends it.
@@ -108,7 +111,7 @@ int ReadDatagram(const SIPTransactionHolder& owner, const SIPSocketHolder& socke
     return 0;
   }
   InterlockedExchange(&socket->lastReceiveTick, static_cast<LONG>(GetTickCount()));
-  return Deliver(owner, socket, buffer.data(), static_cast<size_t>(got), SourceOf(from));
+  return Deliver(owner, socket, buffer.data(), static_cast<size_t>(got), SourceOf(from), false);
 }
 
 int ReadStream(const SIPTransactionHolder& owner, const SIPSocketHolder& socket) {
@@ -149,7 +152,7 @@ int ReadStream(const SIPTransactionHolder& owner, const SIPSocketHolder& socket)
     std::string text(item.header, item.headerLength);
     text += "\r\n";
     text.append(item.body, item.bodyLength);
-    accepted |= Deliver(owner, socket, text.data(), text.size(), from);
+    accepted |= Deliver(owner, socket, text.data(), text.size(), from, true);
   }
   if (closed) SIPCloseAllConnectionsRelated(socket->socket);
   return accepted;

@@ -90,6 +90,13 @@ void Trace(const SIPTransactionHolder& record, const std::string& text, uint32_t
   SIPWriteTraceRecord("SIP:Message", text.c_str(), "", code, message, kOut, host, port, 0, record);
 }
 
+// The record's connection slot while its socket is still open.
+SIPSocketHolder SlotSocket(const SIPTransactionHolder& record) {
+  SIPSocketHolder socket = record->connectionSocket;
+  if (socket.IsSet() && socket->closed) return SIPSocketHolder();
+  return socket;
+}
+
 }  // namespace
 
 void SIPStripURIScheme(char* text) {
@@ -171,7 +178,10 @@ int SendSIPMessage(const SIPTransactionHolder& record, uint32_t flags, SIPSocket
   to.sin_port = htons(static_cast<u_short>(port));
   // A connection that fails is dropped and never chosen again, so this ends.
   for (int attempt = 0; attempt < 8; ++attempt) {
-    SIPSocketHolder socket = SIPFindConnectionSocket(record, address, port);
+    // The record's own connection first: a request that came on a stream is
+    // answered on it (a failed one was dropped from the slot below).
+    SIPSocketHolder socket = SlotSocket(record);
+    if (!socket.IsSet()) socket = SIPFindConnectionSocket(record, address, port);
     if (!socket.IsSet() && (address != connection->serverAddress || port != connection->serverPort))
       socket = SIPFindConnectionSocket(record, connection->serverAddress, connection->serverPort);
     // A datagram to anyone else leaves from the account's own socket too
@@ -191,12 +201,16 @@ int SendSIPMessage(const SIPTransactionHolder& record, uint32_t flags, SIPSocket
         SetLastError(2);
         return 0;
       }
-      if (stream && WSAConnect(socket->socket, reinterpret_cast<sockaddr*>(&to), sizeof to, nullptr, nullptr,
-                               nullptr, nullptr) == SOCKET_ERROR) {
-        ZEQLogPrintf("SendSIPMessage: Error Connecting to Destination ZEQSIP: %08X, Socket: %d", LogId(record.Get()),
-                     static_cast<int>(socket->socket));
+      // A server that never answers must not hold the sending thread for
+      // the system's whole connect time-out.
+      int connectError = stream ? ConnectSocketBounded(socket->socket, &to, kSIPConnectWaitMs) : 0;
+      if (connectError) {
+        ZEQLogPrintf("SendSIPMessage: Error Connecting to Destination ZEQSIP: %08X, Socket: %d - Error: %d",
+                     LogId(record.Get()), static_cast<int>(socket->socket), connectError);
+        record->connectionSocket.Release();
         Trace(record, text, 2, "Error Connecting to Destination", dotted, port);
         SIPGetAgentServices().invokeTransactionError(record, 503, 0);
+        socket = SIPSocketHolder();  // its close must not overwrite the code
         SetLastError(104);
         return 0;
       }
@@ -221,6 +235,7 @@ int SendSIPMessage(const SIPTransactionHolder& record, uint32_t flags, SIPSocket
       return 1;
     }
     if (!isNew) {
+      if (record->connectionSocket.Get() == socket.Get()) record->connectionSocket.Release();
       SIPDropFailedConnection(socket);
       continue;
     }

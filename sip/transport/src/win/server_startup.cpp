@@ -16,6 +16,7 @@
 #include "foundation/waits.h"
 #include "net/ipv4_text.h"
 #include "net/name_resolution.h"
+#include "sip/connections.h"
 #include "sip/server_list.h"
 #include "sip/trace.h"
 #include "sip/transaction_list.h"
@@ -25,17 +26,89 @@ namespace {
 
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
-bool NoKey(const char*, const SIPTransactionHolder&) { return false; }
-bool NoListener(const SIPTransactionHolder&, int32_t, uintptr_t*) { return false; }
-void NoListening(const SIPTransactionHolder&, uint32_t, int32_t, uintptr_t) {}
-bool NotSent(const SIPTransactionHolder&) { return false; }
-void Nothing(const SIPTransactionHolder&) {}
-void NoRelease(const SIPTransactionHolder&, uintptr_t) {}
+// Listener sockets between their opening and their listing (or release),
+// held here so that the steps can pass plain socket numbers.
+struct PendingListeners {
+  CRITICAL_SECTION lock;
+  std::vector<SIPSocketHolder> sockets;
+  PendingListeners() { InitializeCriticalSection(&lock); }
+  ~PendingListeners() { DeleteCriticalSection(&lock); }
+};
+PendingListeners& Pending() {
+  static PendingListeners pending;
+  return pending;
+}
 
-const SIPStartupSteps kDefaultSteps = {NoKey, nullptr, NoListener, NoListening, NotSent,
-                                       NotSent, Nothing, NoRelease, Nothing};
+void KeepPending(const SIPSocketHolder& socket) {
+  EnterCriticalSection(&Pending().lock);
+  try {
+    Pending().sockets.push_back(socket);
+  } catch (...) {
+    LeaveCriticalSection(&Pending().lock);
+    throw;
+  }
+  LeaveCriticalSection(&Pending().lock);
+}
+
+// The pending socket of that number, taken out of the pending ones.
+SIPSocketHolder TakePending(uintptr_t number) {
+  SIPSocketHolder socket;
+  EnterCriticalSection(&Pending().lock);
+  auto& sockets = Pending().sockets;
+  for (auto at = sockets.begin(); at != sockets.end(); ++at) {
+    if (static_cast<uintptr_t>((*at)->socket) == number) {
+      socket = *at;
+      sockets.erase(at);
+      break;
+    }
+  }
+  LeaveCriticalSection(&Pending().lock);
+  return socket;
+}
+
+bool OpenListener(const SIPTransactionHolder& record, int32_t localPort, uintptr_t* number) {
+  SIPSocketHolder socket = SIPCreateSocket(record);
+  if (!socket.IsSet()) return false;
+  if (!SIPBindSocketToAddrAny(socket->socket, localPort)) return false;  // the holder closes it
+  uint32_t address = INADDR_NONE;
+  int port = 0;
+  if (SIPGetListenetSocketLocalInfo(record, socket->socket, &address, &port))
+    SIPSetListenerAddress(record, address, port);
+  KeepPending(socket);
+  *number = static_cast<uintptr_t>(socket->socket);
+  return true;
+}
+
+void StartListening(const SIPTransactionHolder& record, uint32_t serverAddress, int32_t serverPort,
+                    uintptr_t number) {
+  SIPSocketHolder socket = TakePending(number);
+  if (socket.IsSet()) SIPListenerAcceptConnections(serverAddress, serverPort, record, socket);
+}
+
+void ReleaseListener(const SIPTransactionHolder&, uintptr_t number) {
+  SIPSocketHolder socket = TakePending(number);
+  if (socket.IsSet())
+    SIPSocketCloseExplicitly(socket.Get());
+  else
+    SIPCloseAllConnectionsRelated(static_cast<SOCKET>(number));
+}
+
+bool NotSent(const SIPTransactionHolder&) { return false; }
+void CloseConnections(const SIPTransactionHolder& record) { SIPCloseRootRelatedConnections(record); }
+void ReleaseKey(const SIPTransactionHolder& record) {
+  SIPListenerListRelease(SIPStartupAccountKey(record).c_str());
+}
+
+const SIPStartupSteps kDefaultSteps = {SIPListenerListClaim, nullptr,          OpenListener,
+                                       StartListening,       NotSent,          nullptr,
+                                       CloseConnections,     ReleaseListener,  ReleaseKey,
+                                       nullptr};
 SIPStartupSteps installedSteps = kDefaultSteps;
-volatile bool stepsInstalled = false;
+
+template <typename Step>
+void Fill(Step* step, Step fallback) {
+  if (!*step) *step = fallback;
+}
 
 // The REGISTER's own time-out ends it and the user agent then sets the wait
 // event; this bound only keeps a lost event from holding the thread for
@@ -49,8 +122,24 @@ void LogFound(const char* text, void* context) {
 }  // namespace
 
 void SIPInstallStartupSteps(const SIPStartupSteps* steps) {
-  installedSteps = steps ? *steps : kDefaultSteps;
-  stepsInstalled = steps != nullptr;
+  SIPStartupSteps chosen = steps ? *steps : kDefaultSteps;
+  Fill(&chosen.claimAccountKey, kDefaultSteps.claimAccountKey);
+  Fill(&chosen.openListener, kDefaultSteps.openListener);
+  Fill(&chosen.startListening, kDefaultSteps.startListening);
+  Fill(&chosen.sendProbe, kDefaultSteps.sendProbe);
+  Fill(&chosen.signalToClose, kDefaultSteps.signalToClose);
+  Fill(&chosen.releaseListener, kDefaultSteps.releaseListener);
+  Fill(&chosen.invokeCloseEvents, kDefaultSteps.invokeCloseEvents);
+  installedSteps = chosen;
+}
+
+std::string SIPStartupAccountKey(const SIPTransactionHolder& holder) {
+  if (!SIPTransactionHolderIsValid(holder)) return std::string();
+  SIPRecord* record = &holder->record;
+  SIPAccountSettings* account = SIPGetRootAccount(record);
+  char user[SIPEscapedSize(sizeof(account->user))];
+  SIPEscapeURIUser(account->user, user, sizeof(user));
+  return std::string(user) + "@" + SIPGetServiceDomain(record);
 }
 
 int SIPPrepareServersList(const SIPTransactionHolder& holder) {
@@ -131,6 +220,7 @@ bool TryServer(const SIPTransactionHolder& holder, SIPRecord* record, int index)
     steps.releaseListener(holder, socket);
     return false;
   }
+  if (steps.localConnect) steps.localConnect(holder);
   steps.startListening(holder, connection->serverAddress, connection->serverPort, socket);
   if (!steps.sendProbe(holder))
     ZEQLogPrintf("thSIPStartListener: [WARNING] SIP: %08X, HOST: %s:%d Failed to probe proxy...", id, host, port);
@@ -164,14 +254,13 @@ DWORD WINAPI thSIPStartListener(void* packet) {
   if (connection->serverListEvent) SetEvent(reinterpret_cast<HANDLE>(connection->serverListEvent));
   if (listResult != 0) return static_cast<DWORD>(listResult);
 
-  char user[SIPEscapedSize(sizeof(account->user))];
-  SIPEscapeURIUser(account->user, user, sizeof(user));
-  const std::string key = std::string(user) + "@" + SIPGetServiceDomain(record);
-  if (!stepsInstalled) {
-    ZEQLogPrintf("thSIPStartListener: [FAILED] SIP: %08X, Key: %s - no listener list", id, key.c_str());
+  const std::string key = SIPStartupAccountKey(holder);
+  const SIPStartupSteps steps = installedSteps;
+  if (!steps.sendRegister) {
+    ZEQLogPrintf("thSIPStartListener: [FAILED] SIP: %08X, Key: %s - no user agent to register", id, key.c_str());
     return kSIPStartupNoDns;
   }
-  if (!installedSteps.claimAccountKey(key.c_str(), holder)) {
+  if (!steps.claimAccountKey(key.c_str(), holder)) {
     ZEQLogPrintf("thSIPStartListener: [[ALREADY EXISTS] SIP: %08X, Key: %s, Proxy: %s:%d", id, key.c_str(),
                  connection->serverHost, connection->serverPort);
     return kSIPStartupAlreadyStarted;
@@ -189,7 +278,7 @@ DWORD WINAPI thSIPStartListener(void* packet) {
   }
   if (!connection->listening) {
     if (SIPSetEndReason(holder, kSIPEndRefused, false)) connection->resultCode = 906;
-    installedSteps.invokeCloseEvents(holder);
+    steps.invokeCloseEvents(holder);
   } else {
     ZEQLogPrintf("thSIPStartListener: [OK] SIP: %08X, HOST: %s:%d connected successfully...", id,
                  connection->serverHost, connection->serverPort);

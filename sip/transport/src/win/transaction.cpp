@@ -44,6 +44,7 @@ SIPTransaction* NewRecord() {
   SIPTransactionHolder::InitEmpty(&t->second);
   SIPTransactionHolder::InitEmpty(&t->companion);
   SIPTransactionHolder::InitEmpty(&t->request);
+  SIPSocketHolder::InitEmpty(&t->connectionSocket);
   strcpy(t->tag, kSIPTransactionTag);
   t->serial = static_cast<uint32_t>(InterlockedIncrement(&g_serial));
   strcpy(t->marker, "TRUE");
@@ -134,6 +135,7 @@ SIPTransactionHolder SIPCreateTransaction(const SIPTransactionHolder& source) {
   if (!source.IsSet()) return SIPTransactionHolder();
   SIPTransactionSetBased(source.Get()->based, t);
   if (!SIPCopyMessageContext(&t->record, &source.Get()->record)) return SIPTransactionHolder();
+  t->connectionSocket = source.Get()->connectionSocket;
   return holder;
 }
 
@@ -148,6 +150,7 @@ void SIPTransactionDelete(SIPTransaction* t) {
   ZEQLogPrintf("SIPTransaction::Delete - SIP: %08X", LogId(t));
   SIPRecordFree(&t->record);
   t->tag[0] = '-';
+  t->connectionSocket.~SIPSocketHolder();
   t->request.~SIPTransactionHolder();
   t->companion.~SIPTransactionHolder();
   t->second.~SIPTransactionHolder();

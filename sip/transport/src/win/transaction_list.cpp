@@ -73,6 +73,7 @@ int SIPPopTransaction(const SIPTransactionHolder& transaction) {
   SIPTransactionLockScope lock;
   if (!transaction.IsSet() || !SIPRemovePushedTransaction(transaction)) return 0;
   SIPTransactionDestroyTimer(-1, transaction);
+  transaction->connectionSocket.Release();
   ZEQLogPrintf("SIPPopTransaction: SIP: %08X - Remaining Transactions: %d", LogId(transaction.Get()),
                static_cast<int>(Pushed().size()));
   return 1;

@@ -143,6 +143,13 @@ TEST(SipParser, StartLineTestsReadOnlyTheFirstLine) {
       {"SIP/2.0 99 Low\r\n", 0, -1},
       {"SIP/2.0 4860 Long\r\n", 0, -1},
       {"SIP/3.0 200 OK\r\n", 0, -1},
+      // Another version is still a request (answered 505), not noise.
+      {"OPTIONS sip:x SIP/1.0\r\n", kSIPMethodOptions, -1},
+      {"OPTIONS sip:x SIP/10.25\r\n", kSIPMethodOptions, -1},
+      {"OPTIONS sip:x SIP/2\r\n", 0, -1},
+      {"OPTIONS sip:x SIP/.0\r\n", 0, -1},
+      {"OPTIONS sip:x HTTP/1.1\r\n", 0, -1},
+      {"OPTIONS sip:x SIP/2.0x\r\n", 0, -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SIPGetRequestMethod(c.text, strlen(c.text)), c.method) << c.text;
