@@ -25,8 +25,8 @@ namespace {
 using sipagent::Calls;
 using sipagent::Text;
 
-constexpr int kRegistrarPort = 16810;
-constexpr int kListenerPort = 16811;
+constexpr int kRegistrarPort = 16880;
+constexpr int kListenerPort = 16881;
 
 // The user agent's challenge answers; responses and errors recorded.
 struct ChallengedAgent {
