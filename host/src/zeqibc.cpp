@@ -10,6 +10,7 @@
 #include "foundation/text.h"
 #include "foundation/variant.h"
 #include "host/browser_container.h"
+#include "host/js_array.h"
 #include "host/renderer.h"
 #include "package/macros.h"
 #include "windows/container_windows.h"
@@ -287,6 +288,19 @@ CZEQDispatchEx* ZEQIBC(const ZEQContainerHolder& container) {
   shared.ShareFrom(container);
   *static_cast<uint32_t*>(object->nativeData) = shared.GetId();
   return object;
+}
+
+int JSArray::AppendZEQIBC(const ZEQContainerHolder& container) {
+  CZEQDispatchEx* object = ZEQIBC(container);
+  if (!object) return AppendNull();
+  try {
+    AppendDispatch(static_cast<IDispatchEx*>(object));
+  } catch (...) {
+    object->Release();
+    throw;
+  }
+  object->Release();
+  return 1;
 }
 
 ZEQContainerHolder ZEQContainerFromArgument(const VARIANT* argument) {
