@@ -72,7 +72,9 @@ const Member kMembers[] = {
     {kZEQIBCCloseArguments, kZEQMemberProperty, L"CloseArguments", kGet | kPut},
     {kZEQIBCLoaderCSS, kZEQMemberProperty, L"LoaderCSS", kGet},
     {kZEQIBCStartLocationURL, kZEQMemberProperty, L"StartLocationURL", kGet},
+    {kZEQIBCIsTopLevel, kZEQMemberProperty, L"IsTopLevel", kGet},
     {kZEQIBCLocationURL, kZEQMemberProperty, L"LocationURL", kGet | kPut},
+    {kZEQIBCLocationName, kZEQMemberProperty, L"LocationName", kGet},
     {kZEQIBCIsBusy, kZEQMemberProperty, L"IsBusy", kGet},
     {kZEQIBCIsChild, kZEQMemberProperty, L"IsChild", kGet},
     {kZEQIBCIsDocumentComplete, kZEQMemberProperty, L"IsDocumentComplete", kGet},
@@ -187,6 +189,20 @@ HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t 
       return S_OK;
     case kZEQIBCIsBusy:
       AnswerBrowserBool(container, result, &IWebBrowser2::get_Busy);
+      return S_OK;
+    case kZEQIBCIsTopLevel:
+      AnswerBrowserBool(container, result, &IWebBrowser2::get_TopLevelContainer);
+      return S_OK;
+    case kZEQIBCLocationName:
+      AnswerBrowser(container, [&](IWebBrowser2* browser) {
+        BSTR name = nullptr;
+        if (SUCCEEDED(browser->get_LocationName(&name)) && result) {
+          V_VT(result) = VT_BSTR;
+          V_BSTR(result) = name ? name : SysAllocString(L"");
+        } else {
+          SysFreeString(name);
+        }
+      });
       return S_OK;
     case kZEQIBCArguments:
     case kZEQIBCStartArguments:
