@@ -2,6 +2,7 @@
 #include "host/zeqibc.h"
 
 #include <exdisp.h>
+#include <mshtml.h>
 
 #include <set>
 
@@ -72,6 +73,12 @@ const Member kMembers[] = {
     {kZEQIBCCloseArguments, kZEQMemberProperty, L"CloseArguments", kGet | kPut},
     {kZEQIBCLoaderCSS, kZEQMemberProperty, L"LoaderCSS", kGet},
     {kZEQIBCStartLocationURL, kZEQMemberProperty, L"StartLocationURL", kGet},
+    {kZEQIBCURL, kZEQMemberProperty, L"URL", kGet},
+    {kZEQIBCNameProp, kZEQMemberProperty, L"NameProp", kGet},
+    {kZEQIBCProtocol, kZEQMemberProperty, L"Protocol", kGet},
+    {kZEQIBCSecurity, kZEQMemberProperty, L"Security", kGet},
+    {kZEQIBCDomain, kZEQMemberProperty, L"Domain", kGet},
+    {kZEQIBCMIMEType, kZEQMemberProperty, L"MIMEType", kGet},
     {kZEQIBCIsTopLevel, kZEQMemberProperty, L"IsTopLevel", kGet},
     {kZEQIBCLocationURL, kZEQMemberProperty, L"LocationURL", kGet | kPut},
     {kZEQIBCLocationName, kZEQMemberProperty, L"LocationName", kGet},
@@ -142,6 +149,28 @@ void AnswerBrowserBool(const ZEQContainerHolder& container, VARIANT* result,
   });
 }
 
+// A text property of a ready container's document; the result stays empty
+// when the document does not give it.
+void AnswerDocumentText(const ZEQContainerHolder& container, VARIANT* result,
+                        HRESULT (STDMETHODCALLTYPE IHTMLDocument2::*get)(BSTR*)) {
+  AnswerBrowser(container, [&](IWebBrowser2* browser) {
+    IDispatch* document = nullptr;
+    if (FAILED(browser->get_Document(&document)) || !document) return;
+    IHTMLDocument2* html = nullptr;
+    document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html));
+    document->Release();
+    if (!html) return;
+    BSTR text = nullptr;
+    if (SUCCEEDED((html->*get)(&text)) && result) {
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = text ? text : SysAllocString(L"");
+    } else {
+      SysFreeString(text);
+    }
+    html->Release();
+  });
+}
+
 void PostToHost(const ZEQBASECONTAINER* record, const char* message) {
   PostMessageA(record->hostWindow, RegisterWindowMessageA(message), 0, 0);
 }
@@ -189,6 +218,24 @@ HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t 
       return S_OK;
     case kZEQIBCIsBusy:
       AnswerBrowserBool(container, result, &IWebBrowser2::get_Busy);
+      return S_OK;
+    case kZEQIBCURL:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_URL);
+      return S_OK;
+    case kZEQIBCNameProp:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_nameProp);
+      return S_OK;
+    case kZEQIBCProtocol:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_protocol);
+      return S_OK;
+    case kZEQIBCSecurity:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_security);
+      return S_OK;
+    case kZEQIBCDomain:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_domain);
+      return S_OK;
+    case kZEQIBCMIMEType:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_mimeType);
       return S_OK;
     case kZEQIBCIsTopLevel:
       AnswerBrowserBool(container, result, &IWebBrowser2::get_TopLevelContainer);

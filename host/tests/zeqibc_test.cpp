@@ -93,6 +93,8 @@ TEST(ZEQIBCObject, MembersAnswerAsTheirAccessesAndArgumentsAllow) {
         {"the page is where it was", kZEQIBCLocationURL, get, {}, S_OK, page.Url()},
         {"the document completed", kZEQIBCIsDocumentComplete, get, {}, S_OK, "True"},
         {"a page of a program window is not a top-level container", kZEQIBCIsTopLevel, get, {}, S_OK, "False"},
+        {"the document's address", kZEQIBCURL, get, {}, S_OK, page.Url()},
+        {"the document's address cannot be written", kZEQIBCURL, put, {Text(L"x")}, DISP_E_TYPEMISMATCH, ""},
         {"the location's name of an untitled page is its address", kZEQIBCLocationName, get, {}, S_OK,
          page.Url()},
         {"the location's name cannot be written", kZEQIBCLocationName, put, {Text(L"x")}, DISP_E_TYPEMISMATCH, ""},
