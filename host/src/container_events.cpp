@@ -28,7 +28,9 @@ uint32_t Raise(const ZEQContainerHolder& container, const wchar_t* name, JSArray
   VariantInit(&argument);
   if (list) JSArray::ToVariant(list, &argument);
   VARIANT* given = V_VT(&argument) == VT_EMPTY ? nullptr : &argument;
-  const uint32_t code = ZEQDeliverAPC(container->eventWindow, name, nullptr, nullptr, given,
+  // The container itself is the caller: its script object goes with the
+  // values, as the handler's first argument.
+  const uint32_t code = ZEQDeliverAPC(container->eventWindow, name, nullptr, container->hostWindow, given,
                                       mode == Mode::Async ? nullptr : result, ModeFlags(mode) | extraFlags, nullptr,
                                       0, nullptr);
   VariantClear(&argument);

@@ -248,7 +248,7 @@ bool ZEQPageHandlesAuthentication(const ZEQContainerHolder& container) {
 HRESULT ZEQAuthenticateFromPage(const ZEQContainerHolder& container, HWND* window, LPWSTR* user, LPWSTR* password) {
   if (!container.IsSet()) return S_OK;
   Arguments arguments;
-  arguments.list.AppendNull();  // the container's script object
+  arguments.list.AppendZEQIBC(container);
   arguments.list.AppendStringA(container->startDocument);
   VARIANT result;
   VariantInit(&result);

@@ -18,6 +18,7 @@
 #include "host/dispatch_ex.h"
 #include "host/js_array.h"
 #include "host/script_exec.h"
+#include "host/zeqibc.h"
 
 namespace {
 
@@ -78,26 +79,44 @@ HRESULT RunInlineCode(IWebBrowser2* browser, const wchar_t* code, LONG counter, 
   return hr;
 }
 
-// The parameters of one call, in DISPPARAMS order (last argument first).
-DISPPARAMS* BuildParameters(IDispatchEx* function, VARIANT* argument, uint32_t flags) {
+// The parameters of one call, in DISPPARAMS order (last argument first):
+// the named "this" slot of a function object, then the arguments, and the
+// caller's container object (when given) last, so that script receives it
+// as its first argument.
+DISPPARAMS* BuildParameters(IDispatchEx* function, VARIANT* argument, uint32_t flags, IDispatch* container) {
   if ((flags & kZEQApcArgumentList) && argument) {
     SAFEARRAY* list = VariantGetSafeArray(argument);
-    if (list) return ZEQUnmarshalArguments(function, list, nullptr);
+    if (list) return ZEQUnmarshalArguments(function, list, container);
   }
   auto* block = static_cast<DISPPARAMS*>(HeapAllocZ(sizeof(DISPPARAMS)));
   block->rgvarg = HeapAllocArray<VARIANT>(3);
   UINT count = 0;
   if (function) VariantInitDispatch(&block->rgvarg[count++], function);
   if (argument && !(flags & kZEQApcArgumentList)) VariantInitCopy(&block->rgvarg[count++], argument);
-  // The caller's container object would follow here; containers have no
-  // script object yet, so none is passed.
+  if (container) VariantInitDispatch(&block->rgvarg[count++], container);
   block->cArgs = count;
   return block;
 }
 
+// The script object of the container that made the call, handed to script
+// with the call's arguments; null when the call asks for none or names no
+// container that still exists.
+CZEQDispatchEx* CallerContainerObject(HWND sourceContainer, uint32_t flags) {
+  if (!sourceContainer || (flags & kZEQApcNoContainerArgument)) return nullptr;
+  return ZEQIBC(ZEQGetBaseContainer(sourceContainer));
+}
+
 HRESULT Invoke(IDispatchEx* target, IDispatchEx* function, DISPID id, VARIANT* argument, uint32_t flags,
-               VARIANT* returned) {
-  DISPPARAMS* params = BuildParameters(function, argument, flags);
+               VARIANT* returned, HWND sourceContainer) {
+  CZEQDispatchEx* container = CallerContainerObject(sourceContainer, flags);
+  DISPPARAMS* params = nullptr;
+  try {
+    params = BuildParameters(function, argument, flags, container ? static_cast<IDispatchEx*>(container) : nullptr);
+  } catch (...) {
+    if (container) container->Release();
+    throw;
+  }
+  if (container) container->Release();
   if (!params) return E_UNEXPECTED;
   DISPID self = DISPID_THIS;
   HRESULT hr;
@@ -161,7 +180,7 @@ uint32_t ResultCodeOf(VARIANT* returned, VARIANT* result, HRESULT* hr) {
 }  // namespace
 
 uint32_t ZEQInvokeScriptFunction(const wchar_t* name, IWebBrowser2* browser, VARIANT* argument, uint32_t flags,
-                                 VARIANT* result, HRESULT* hrOut, LONG counter, HWND) {
+                                 VARIANT* result, HRESULT* hrOut, LONG counter, HWND sourceContainer) {
   if (Refused()) return ZEQACTION_CANCEL;
   if (!name || !*name || !browser) return ZEQERROR_NOTFOUND;
   HRESULT hr = E_UNEXPECTED;
@@ -206,7 +225,7 @@ uint32_t ZEQInvokeScriptFunction(const wchar_t* name, IWebBrowser2* browser, VAR
       if (flags & kZEQApcProbe)
         hr = S_OK;
       else
-        hr = Invoke(target, function, id, argument, flags, &returned);
+        hr = Invoke(target, function, id, argument, flags, &returned, sourceContainer);
     }
     if (SUCCEEDED(hr)) {
       if (flags & kZEQApcProbe) {

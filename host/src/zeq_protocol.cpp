@@ -120,7 +120,7 @@ HRESULT CZEQAPP::Continue(PROTOCOLDATA*) try {
     // The minimal container record knows no parent container, so a page
     // that is not ready to take the event does not pass it upwards.
     const uint32_t delivered = ZEQDeliverAPCWithArgs(container, L"ZEQOnImportFileError", &arguments, nullptr,
-                                                     kDeliverFlags, nullptr, 0, nullptr, nullptr);
+                                                     kDeliverFlags, nullptr, 0, nullptr, container);
     arguments.Destroy();
     if (delivered == kDeliverCancelled) KESTOTerminate();
   }

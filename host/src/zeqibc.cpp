@@ -2,6 +2,7 @@
 #include "host/zeqibc.h"
 
 #include <exdisp.h>
+#include <mshtml.h>
 
 #include <set>
 
@@ -10,6 +11,7 @@
 #include "foundation/text.h"
 #include "foundation/variant.h"
 #include "host/browser_container.h"
+#include "host/js_array.h"
 #include "host/renderer.h"
 #include "package/macros.h"
 #include "windows/container_windows.h"
@@ -71,7 +73,15 @@ const Member kMembers[] = {
     {kZEQIBCCloseArguments, kZEQMemberProperty, L"CloseArguments", kGet | kPut},
     {kZEQIBCLoaderCSS, kZEQMemberProperty, L"LoaderCSS", kGet},
     {kZEQIBCStartLocationURL, kZEQMemberProperty, L"StartLocationURL", kGet},
+    {kZEQIBCURL, kZEQMemberProperty, L"URL", kGet},
+    {kZEQIBCNameProp, kZEQMemberProperty, L"NameProp", kGet},
+    {kZEQIBCProtocol, kZEQMemberProperty, L"Protocol", kGet},
+    {kZEQIBCSecurity, kZEQMemberProperty, L"Security", kGet},
+    {kZEQIBCDomain, kZEQMemberProperty, L"Domain", kGet},
+    {kZEQIBCMIMEType, kZEQMemberProperty, L"MIMEType", kGet},
+    {kZEQIBCIsTopLevel, kZEQMemberProperty, L"IsTopLevel", kGet},
     {kZEQIBCLocationURL, kZEQMemberProperty, L"LocationURL", kGet | kPut},
+    {kZEQIBCLocationName, kZEQMemberProperty, L"LocationName", kGet},
     {kZEQIBCIsBusy, kZEQMemberProperty, L"IsBusy", kGet},
     {kZEQIBCIsChild, kZEQMemberProperty, L"IsChild", kGet},
     {kZEQIBCIsDocumentComplete, kZEQMemberProperty, L"IsDocumentComplete", kGet},
@@ -139,6 +149,28 @@ void AnswerBrowserBool(const ZEQContainerHolder& container, VARIANT* result,
   });
 }
 
+// A text property of a ready container's document; the result stays empty
+// when the document does not give it.
+void AnswerDocumentText(const ZEQContainerHolder& container, VARIANT* result,
+                        HRESULT (STDMETHODCALLTYPE IHTMLDocument2::*get)(BSTR*)) {
+  AnswerBrowser(container, [&](IWebBrowser2* browser) {
+    IDispatch* document = nullptr;
+    if (FAILED(browser->get_Document(&document)) || !document) return;
+    IHTMLDocument2* html = nullptr;
+    document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html));
+    document->Release();
+    if (!html) return;
+    BSTR text = nullptr;
+    if (SUCCEEDED((html->*get)(&text)) && result) {
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = text ? text : SysAllocString(L"");
+    } else {
+      SysFreeString(text);
+    }
+    html->Release();
+  });
+}
+
 void PostToHost(const ZEQBASECONTAINER* record, const char* message) {
   PostMessageA(record->hostWindow, RegisterWindowMessageA(message), 0, 0);
 }
@@ -186,6 +218,38 @@ HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t 
       return S_OK;
     case kZEQIBCIsBusy:
       AnswerBrowserBool(container, result, &IWebBrowser2::get_Busy);
+      return S_OK;
+    case kZEQIBCURL:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_URL);
+      return S_OK;
+    case kZEQIBCNameProp:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_nameProp);
+      return S_OK;
+    case kZEQIBCProtocol:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_protocol);
+      return S_OK;
+    case kZEQIBCSecurity:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_security);
+      return S_OK;
+    case kZEQIBCDomain:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_domain);
+      return S_OK;
+    case kZEQIBCMIMEType:
+      AnswerDocumentText(container, result, &IHTMLDocument2::get_mimeType);
+      return S_OK;
+    case kZEQIBCIsTopLevel:
+      AnswerBrowserBool(container, result, &IWebBrowser2::get_TopLevelContainer);
+      return S_OK;
+    case kZEQIBCLocationName:
+      AnswerBrowser(container, [&](IWebBrowser2* browser) {
+        BSTR name = nullptr;
+        if (SUCCEEDED(browser->get_LocationName(&name)) && result) {
+          V_VT(result) = VT_BSTR;
+          V_BSTR(result) = name ? name : SysAllocString(L"");
+        } else {
+          SysFreeString(name);
+        }
+      });
       return S_OK;
     case kZEQIBCArguments:
     case kZEQIBCStartArguments:
@@ -287,6 +351,19 @@ CZEQDispatchEx* ZEQIBC(const ZEQContainerHolder& container) {
   shared.ShareFrom(container);
   *static_cast<uint32_t*>(object->nativeData) = shared.GetId();
   return object;
+}
+
+int JSArray::AppendZEQIBC(const ZEQContainerHolder& container) {
+  CZEQDispatchEx* object = ZEQIBC(container);
+  if (!object) return AppendNull();
+  try {
+    AppendDispatch(static_cast<IDispatchEx*>(object));
+  } catch (...) {
+    object->Release();
+    throw;
+  }
+  object->Release();
+  return 1;
 }
 
 ZEQContainerHolder ZEQContainerFromArgument(const VARIANT* argument) {

@@ -23,27 +23,31 @@ namespace {
 using container_test::WaitUntil;
 
 // Every handler records its name and its values; answers.<name> is what it
-// returns.
+// returns. containers lists the ids of the container objects the handlers
+// received first.
 const char kEventPage[] =
     "<html><head><title>events</title><script>"
     "var answers = {WBClose: false, NavigationError: false};"
-    "function rec(name, a) {"
+    "var containers = '';"
+    "function rec(name, a, ibc) {"
+    "  var id = ibc && typeof ibc == 'object' ? String(ibc.Id) : 'none';"
+    "  if (containers.indexOf('[' + id + ']') < 0) containers += '[' + id + ']';"
     "  var values = [];"
     "  try { values = new VBArray(a).toArray(); } catch (e) {}"
     "  window.external.Record(name + '(' + values.join(',') + ')');"
     "  return answers[name];"
     "}"
-    "function ZEQOnBeforeNavigation(a) { return rec('BeforeNavigation', a); }"
-    "function ZEQOnNavigationComplete(a) { return rec('NavigationComplete', a); }"
-    "function ZEQOnContainerReady(a) { return rec('ContainerReady', a); }"
+    "function ZEQOnBeforeNavigation(ibc, a) { return rec('BeforeNavigation', a, ibc); }"
+    "function ZEQOnNavigationComplete(ibc, a) { return rec('NavigationComplete', a, ibc); }"
+    "function ZEQOnContainerReady(ibc, a) { return rec('ContainerReady', a, ibc); }"
     "var target = null;"
-    "function ZEQOnWBNewWindow(a) { rec('WBNewWindow', a); return target; }"
-    "function ZEQOnWBClose(a) { return rec('WBClose', a); }"
-    "function ZEQOnNavigationError(a) { return false; }"
-    "function ZEQOnWBTaskProgress(a) { return rec('WBTaskProgress', a); }"
-    "function ZEQOnWBTaskComplete(a) { return rec('WBTaskComplete', a); }"
-    "function ZEQOnWBTitleChange(a) { return rec('WBTitleChange', a); }"
-    "function ZEQOnWBVisible(a) { return rec('WBVisible', a); }"
+    "function ZEQOnWBNewWindow(ibc, a) { rec('WBNewWindow', a, ibc); return target; }"
+    "function ZEQOnWBClose(ibc, a) { return rec('WBClose', a, ibc); }"
+    "function ZEQOnNavigationError(ibc, a) { return false; }"
+    "function ZEQOnWBTaskProgress(ibc, a) { return rec('WBTaskProgress', a, ibc); }"
+    "function ZEQOnWBTaskComplete(ibc, a) { return rec('WBTaskComplete', a, ibc); }"
+    "function ZEQOnWBTitleChange(ibc, a) { return rec('WBTitleChange', a, ibc); }"
+    "function ZEQOnWBVisible(ibc, a) { return rec('WBVisible', a, ibc); }"
     "</script></head><body>events</body></html>";
 
 // One event as the control fires it: values in the published order, the
@@ -230,6 +234,8 @@ TEST_F(BrowserEvents, EventsReachTheHandlersInOrderAndTheirAnswersComeBack) {
   EXPECT_TRUE(IsWindow(window_));
   EXPECT_NE(nullptr, GetPropA(record->hostWindow, "ZEQCNAVIGATIONERROR"));
   EXPECT_STREQ("New title", record->title);
+  // Every handler was handed this container's object before its values.
+  EXPECT_EQ(L"[" + std::to_wstring(record->id) + L"]", container_test::PageGlobal(window_, L"containers"));
 }
 
 TEST_F(BrowserEvents, AnEmbeddedContainerStoresTheStateButRaisesNothing) {

@@ -21,19 +21,30 @@ const char kCommandPage[] =
     "<html><head><title>commands</title><script>"
     "var answers = {Print: false, PrintPreview: true, ContextMenu: undefined};"
     "function list(a) { try { return new VBArray(a).toArray(); } catch (e) { return []; } }"
-    "function ZEQOnScriptError(a) {"
-    "  var v = list(a);"
+    "var containers = '';"
+    "function seen(ibc) {"
+    "  var id = ibc && typeof ibc == 'object' ? String(ibc.Id) : 'none';"
+    "  if (containers.indexOf('[' + id + ']') < 0) containers += '[' + id + ']';"
+    "}"
+    "function ZEQOnScriptError(ibc, a) {"
+    "  seen(ibc); var v = list(a);"
     "  window.external.Record('ScriptError(' + v[0] + ',' + (v[2].length > 0) + ',' + v[4] + ',' + v[5] + ')');"
     "  return true;"
     "}"
-    "function ZEQOnPrint() { window.external.Record('Print()'); return answers.Print; }"
-    "function ZEQOnPrintPreview() { window.external.Record('PrintPreview()'); return answers.PrintPreview; }"
-    "function ZEQOnShowFind() { window.external.Record('ShowFind()'); }"
-    "function ZEQOnContextMenu(menu, x, y, scope) {"
-    "  window.external.Record('ContextMenu(' + menu + ',' + x + ',' + y + ',' + (typeof scope) + ')');"
+    "function ZEQOnPrint(ibc) { seen(ibc); window.external.Record('Print()'); return answers.Print; }"
+    "function ZEQOnPrintPreview(ibc) {"
+    "  seen(ibc); window.external.Record('PrintPreview()'); return answers.PrintPreview;"
+    "}"
+    "function ZEQOnShowFind(ibc) { seen(ibc); window.external.Record('ShowFind()'); }"
+    "function ZEQOnContextMenu(ibc, menu, x, y, scope) {"
+    "  seen(ibc); window.external.Record('ContextMenu(' + menu + ',' + x + ',' + y + ',' + (typeof scope) + ')');"
     "  return answers.ContextMenu;"
     "}"
-    "function ZEQOnHTTPAuthenticate(a) { window.external.Record('HTTPAuthenticate()'); return [0x2001, answers.Login]; }"
+    "function ZEQOnHTTPAuthenticate(ibc, a) {"
+    "  seen(ibc); var v = list(a);"
+    "  window.external.Record('HTTPAuthenticate(' + (v[0] && v[0].Id === ibc.Id) + ',' + v[1] + ')');"
+    "  return [0x2001, answers.Login];"
+    "}"
     "window.external.Record('loaded');"
     "</script></head><body>commands</body></html>";
 
@@ -58,6 +69,11 @@ class RendererCommands : public ::testing::Test {
     EXPECT_EQ(0, ZEQExecScript(text, page_->Browser()));
     SysFreeString(text);
   }
+  // Every handler so far was handed this container's object first.
+  void ExpectOwnContainerObjects() {
+    EXPECT_EQ(L"[" + std::to_wstring(page_->Record()->id) + L"]",
+              container_test::PageGlobal(page_->Window(), L"containers"));
+  }
   PageContainer* page_ = nullptr;
 };
 
@@ -71,6 +87,7 @@ TEST_F(RendererCommands, AScriptErrorReachesTheCommandTargetAndThePagesHandler) 
   // Line 2 of the code, a message, the page's address and the "zeq" flag.
   EXPECT_EQ(0u, recorded.find("ScriptError(2,true,")) << recorded;
   EXPECT_NE(std::string::npos, recorded.find(",true)")) << recorded;
+  ExpectOwnContainerObjects();
 }
 
 TEST_F(RendererCommands, TheCommandsTakenOverAnswerAsTheirHandlersSay) {
@@ -101,6 +118,7 @@ TEST_F(RendererCommands, TheCommandsTakenOverAnswerAsTheirHandlersSay) {
     WaitUntil([&] { return page_->Recorded().size() >= expected.size(); }, c.recorded ? 5000 : 100);
     EXPECT_EQ(expected, page_->Recorded()) << c.name;
   }
+  ExpectOwnContainerObjects();
 }
 
 TEST_F(RendererCommands, TheProgramsPagesShowAContextMenuOnlyWhenTheHandlerSaysTrue) {
@@ -127,6 +145,7 @@ TEST_F(RendererCommands, TheProgramsPagesShowAContextMenuOnlyWhenTheHandlerSaysT
   // Without an element the control keeps its own menu and the page is not asked.
   EXPECT_EQ(E_NOTIMPL, site->ShowContextMenu(CONTEXT_MENU_DEFAULT, nullptr, nullptr, nullptr));
   document->Release();
+  ExpectOwnContainerObjects();
 }
 
 TEST_F(RendererCommands, AuthenticationSplitsTheCredentialsAtTheFirstBackslash) {
@@ -165,6 +184,12 @@ TEST_F(RendererCommands, AuthenticationSplitsTheCredentialsAtTheFirstBackslash) 
     CoTaskMemFree(password);
   }
   authenticate->Release();
+  // The handler's values begin with the container's object, then its start
+  // address.
+  const std::vector<std::string> recorded = page_->Recorded();
+  ASSERT_FALSE(recorded.empty());
+  EXPECT_EQ("HTTPAuthenticate(true," + std::string(page_->Record()->startDocument) + ")", recorded.back());
+  ExpectOwnContainerObjects();
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "host/js_array.h"
 #include "host/script_calls.h"
 #include "script_host.h"
+#include "windows/records.h"
 #include "windows/runtime_messages.h"
 
 using host_test::ScriptHost;
@@ -108,7 +109,13 @@ class ScriptCalls : public ::testing::Test {
           L"function yes() { return true; } function no() { return false; }"
           L"function five() { return 5; } function fiveText() { return '5'; }"
           L"function pair() { return [3, 'x']; }"
-          L"function sum(a, b, c) { return a + b + c; }");
+          L"function sum(a, b, c) { return a + b + c; }"
+          L"function shapes() { var out = [];"
+          L"  for (var i = 0; i < arguments.length; i++) { var v = arguments[i];"
+          L"    if (typeof v == 'unknown') out.push('[' + new VBArray(v).toArray().join() + ']');"
+          L"    else if (v && typeof v == 'object') out.push('container ' + v.Id);"
+          L"    else out.push(String(v)); }"
+          L"  return out.join('|'); }");
     }));
   }
   static void TearDownTestSuite() {
@@ -240,6 +247,59 @@ TEST_F(ScriptCalls, InlineCodeAndArgumentLists) {
   EXPECT_EQ(0u, code);
   EXPECT_EQ(2, inlineValue);
   EXPECT_EQ(60, sumValue);
+}
+
+TEST_F(ScriptCalls, TheCallersContainerObjectComesFirstUnlessTheCallLeavesItOut) {
+  // The owner window stands for a browser container of its own.
+  ZEQContainerHolder container;
+  ZEQBaseContainerInit(&container, owner_);
+  ASSERT_TRUE(container.IsSet());
+  ZEQSetContainerProperty(owner_, "ZEQBASECONTAINER", container);
+  const std::wstring self = L"container " + std::to_wstring(container->id);
+  struct Case {
+    const char* name;
+    bool fromContainer;
+    int argument;  // 0 none, 1 the number 7, 2 the list [1,2]
+    uint32_t flags;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {"a single value follows the container", true, 1, 0, self + L"|7"},
+      {"a call without a value hands the container alone", true, 0, 0, self},
+      {"a spread list follows the container", true, 2, kZEQApcArgumentList, self + L"|1|2"},
+      {"the no-container flag leaves it out", true, 1, kZEQApcNoContainerArgument, L"7"},
+      {"the no-container flag leaves it out of a spread list", true, 2,
+       kZEQApcArgumentList | kZEQApcNoContainerArgument, L"1|2"},
+      {"a call from no container hands only its values", false, 1, 0, L"7"},
+  };
+  for (const Case& c : cases) {
+    std::wstring answer;
+    uint32_t code = 99;
+    ASSERT_TRUE(OnWorker([&] {
+      VARIANT argument;
+      VariantInit(&argument);
+      if (c.argument == 1) argument = Int(7);
+      if (c.argument == 2) {
+        SAFEARRAY* list = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+        for (LONG i = 0; i < 2; ++i) {
+          VARIANT element = Int(static_cast<int>(i) + 1);
+          SafeArrayPutElement(list, &i, &element);
+        }
+        V_VT(&argument) = VT_ARRAY | VT_VARIANT;
+        V_ARRAY(&argument) = list;
+      }
+      VARIANT result;
+      VariantInit(&result);
+      code = ZEQDeliverAPC(owner_, L"shapes", nullptr, c.fromContainer ? owner_ : nullptr,
+                           c.argument ? &argument : nullptr, &result, c.flags, nullptr, 0, nullptr);
+      if (V_VT(&result) == VT_BSTR) answer = V_BSTR(&result);
+      VariantClear(&result);
+      VariantClear(&argument);
+    })) << c.name;
+    EXPECT_EQ(0u, code) << c.name;
+    EXPECT_EQ(c.expected, answer) << c.name;
+  }
+  ZEQSetContainerProperty(owner_, "ZEQBASECONTAINER", ZEQContainerHolder());
 }
 
 TEST_F(ScriptCalls, DelayedCallRunsAfterItsDelay) {

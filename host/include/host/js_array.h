@@ -14,6 +14,7 @@
 
 #include "foundation/list.h"
 #include "foundation/records.h"
+#include "windows/records.h"
 
 constexpr char kJSArrayTag[] = "+JSARRAY";
 // Appending position: at or past the count appends, 0 or less puts first.
@@ -64,6 +65,9 @@ struct JSArray {
   int AppendDispatchAt(IDispatch* object, int position);
   // The other array as one nested array element.
   int AppendArray(JSArray* other);
+  // A new script object of the container (VT_DISPATCH), or null for an
+  // empty holder.
+  int AppendZEQIBC(const ZEQContainerHolder& container);
 
   // Under the list's lock: a SAFEARRAY of VARIANT copies of the elements in
   // out (VT_ARRAY | VT_VARIANT). An empty array leaves out as it was.
