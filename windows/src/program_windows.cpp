@@ -6,7 +6,9 @@
 #include "foundation/log.h"
 #include "foundation/process_state.h"
 #include "foundation/registered_messages.h"
+#include "windows/common_window_proc.h"
 #include "windows/container_windows.h"
+#include "windows/window_close.h"
 #include "windows/runtime_messages.h"
 #include "windows/window_utils.h"
 
@@ -101,24 +103,13 @@ void RemoveExclusiveEntry(HWND window) {
 }
 
 void OnDestroy(HWND window) {
-  if (HANDLE alive = GetPropA(window, kAliveEvent)) SetEvent(alive);
   HWND body = GetDlgItem(window, kBodyWindowId);
   ZEQContainerHolder container = ZEQGetBaseContainer(body);
   const ZEQContainerHost* host = ZEQGetContainerHost();
   if (container.IsSet() && host && host->teardown) host->teardown(container);
   ZEQSetContainerProperty(body, "ZEQBASECONTAINER", ZEQContainerHolder());
   ZEQSetContainerProperty(body, "ZEQTOPCONTAINER", ZEQContainerHolder());
-  ZEQList* records = ZEQWindowRecordList();
-  ZEQList::Remove(&records, reinterpret_cast<uintptr_t>(window));
   RemoveExclusiveEntry(window);
-}
-
-void OnNcDestroy(HWND window) {
-  ZEQList* windows = ZEQGlobalWindowList();
-  ZEQList::Remove(&windows, reinterpret_cast<uintptr_t>(window));
-  ZEQRemoveUIThreadWindow(window);
-  ZEQFreeWindowParamBlock(window);
-  if (HANDLE alive = RemovePropA(window, kAliveEvent)) CloseHandle(alive);
 }
 
 // Navigates the body's container to the posted address (freed here).
@@ -200,6 +191,14 @@ LRESULT CALLBACK ZEQWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   if (ZEQWindowProcPrologue(window, message, lParam)) return 1;
   LRESULT result = 0;
   if (ZEQHandleRuntimeMessage(window, message, wParam, lParam, &result)) return result;
+  if (message == CMSG_CLOSEWINDOW) {
+    try {
+      ZEQHandleCloseWindowMessage(lParam != 0, window);
+    } catch (...) {
+      ZEQLogPrintf("!ZEQWindowProc: Unexpected exception...");
+    }
+    return 0;
+  }
   if (message == DestroyWindowMessage()) {
     DestroyWindow(window);
     return 0;
@@ -222,13 +221,12 @@ LRESULT CALLBACK ZEQWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
       OnDestroy(window);
       break;
-    case WM_NCDESTROY:
-      OnNcDestroy(window);
-      break;
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  // The record, the lists and the events of the window are ended by the
+  // common handling at WM_DESTROY and WM_NCDESTROY.
+  return ZEQCommonWindowProc(window, message, wParam, lParam);
 }
 
 void ZEQSetTemplateClassLoader(ZEQTemplateClassLoader loader) { templateClassLoader = loader; }

@@ -1,4 +1,6 @@
 // Window records and the parameter block that ties a window to its record.
+#include <set>
+
 #include "foundation/heap.h"
 #include "foundation/records.h"
 #include "foundation/text.h"
@@ -6,6 +8,27 @@
 #include "windows/window_utils.h"
 
 namespace {
+
+// The parameter blocks alive in the process. A block is found through a
+// window property, which another thread may read while the window's own
+// thread frees the block; a block counts only while it is registered here,
+// and it is shared and freed under the same lock, never judged by probing
+// its memory.
+struct LiveBlocks {
+  CRITICAL_SECTION lock;
+  std::set<const ZEQWINDOWPARAM*> blocks;
+  LiveBlocks() { InitializeCriticalSection(&lock); }
+};
+LiveBlocks& Live() {
+  static LiveBlocks* live = new LiveBlocks();
+  return *live;
+}
+struct LiveScope {
+  LiveScope() { EnterCriticalSection(&Live().lock); }
+  ~LiveScope() { LeaveCriticalSection(&Live().lock); }
+  LiveScope(const LiveScope&) = delete;
+  LiveScope& operator=(const LiveScope&) = delete;
+};
 
 constexpr char kWindowTag[] = "+ZEQBASEWINDOW";
 constexpr char kParamProperty[] = "ZEQWINDOWPARAM";
@@ -52,6 +75,8 @@ void ZEQNewWindowRecord(ZEQWindowHolder* holder, HWND window, const char* classN
   }
   record->window = window;
   record->frameFlags = frameFlags;
+  record->dragStart = POINT{-1, -1};
+  record->contextPoint = POINT{-1, -1};
   holder->AttachNewPayload(record);
 }
 
@@ -77,10 +102,18 @@ void ZEQBaseWindowDelete(ZEQBASEWINDOW* record) {
 
 ZEQWINDOWPARAM* ZEQEnsureWindowParamBlock(HWND window) {
   if (!IsProcessWindow(window)) return nullptr;
+  LiveScope hold;
   auto block = static_cast<ZEQWINDOWPARAM*>(GetPropA(window, kParamProperty));
-  if (block) return block;
+  if (block && Live().blocks.count(block)) return block;
   block = new ZEQWINDOWPARAM();
+  try {
+    Live().blocks.insert(block);
+  } catch (...) {
+    delete block;
+    throw;
+  }
   if (!SetPropA(window, kParamProperty, block)) {
+    Live().blocks.erase(block);
     delete block;
     return nullptr;
   }
@@ -89,8 +122,18 @@ ZEQWINDOWPARAM* ZEQEnsureWindowParamBlock(HWND window) {
 
 void ZEQFreeWindowParamBlock(HWND window) {
   if (!IsProcessWindow(window)) return;
-  auto block = static_cast<ZEQWINDOWPARAM*>(RemovePropA(window, kParamProperty));
+  ZEQWINDOWPARAM* block = nullptr;
+  {
+    LiveScope hold;
+    block = static_cast<ZEQWINDOWPARAM*>(RemovePropA(window, kParamProperty));
+    if (!block || !Live().blocks.erase(block)) return;
+  }
   delete block;  // releases the record holder
+}
+
+bool ZEQIsLiveWindowParamBlock(const ZEQWINDOWPARAM* block) {
+  LiveScope hold;
+  return block && Live().blocks.count(block) != 0;
 }
 
 void ZEQSetWindowParam(HWND window, const ZEQWindowHolder& record) {
@@ -102,8 +145,9 @@ ZEQWindowHolder ZEQGetWindowParam(HWND window) {
   ZEQWindowHolder result;
   HWND top = GetTopLevelWindowExt(window);
   if (!IsProcessWindow(top)) return result;
+  LiveScope hold;
   auto block = static_cast<ZEQWINDOWPARAM*>(GetPropA(top, kParamProperty));
-  if (block && IsWritableMemory(block, sizeof *block)) result.ShareFrom(block->window);
+  if (block && Live().blocks.count(block)) result.ShareFrom(block->window);
   return result;
 }
 

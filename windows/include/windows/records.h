@@ -66,6 +66,17 @@ constexpr uint32_t kWindowForcedClose = 0x40;
 constexpr uint32_t kWindowBeingCreated = 0x80;
 constexpr uint32_t kWindowClosing = 0x100;
 
+// Frame flags of a window record.
+constexpr uint32_t kFrameDontMove = 0x8;
+constexpr uint32_t kFrameAllowMinimize = 0x10;
+constexpr uint32_t kFrameAllowMaximize = 0x20;
+constexpr uint32_t kFrameCloseDenied = 0x40;
+constexpr uint32_t kFrameModal = 0x2000000;
+
+// State bits of a window record.
+constexpr uint32_t kRecordStateClosing = 0x100;
+constexpr uint32_t kWindowDestroyedByClose = 0x200;
+
 // Fixed child id of the body window (the container's host window).
 constexpr int kBodyWindowId = 2000;
 
@@ -108,6 +119,12 @@ struct ZEQBASEWINDOW {
   HICON smallIcon;
   int32_t maximizedState;
   void* messageBox;
+  volatile LONG denyCloseCount;  // outstanding close denials; may go below 0
+  // Pointer interaction of the frame (window thread only).
+  POINT dragStart;    // last left press, -1, -1 none
+  POINT contextPoint; // last right press
+  int32_t userSizing;
+  int32_t userMoving;
 };
 void ZEQBaseWindowDelete(ZEQBASEWINDOW* record);
 template <>
@@ -132,6 +149,9 @@ struct ZEQWINDOWPARAM {
 ZEQWINDOWPARAM* ZEQEnsureWindowParamBlock(HWND window);
 // Removes and frees the block (at WM_NCDESTROY).
 void ZEQFreeWindowParamBlock(HWND window);
+// True while the block is registered as alive (made by
+// ZEQEnsureWindowParamBlock and not yet freed).
+bool ZEQIsLiveWindowParamBlock(const ZEQWINDOWPARAM* block);
 // Stores the record holder as the block's first holder.
 void ZEQSetWindowParam(HWND window, const ZEQWindowHolder& record);
 
