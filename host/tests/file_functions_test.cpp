@@ -1,0 +1,338 @@
+// The host object's file-system functions as page script calls them, over a
+// scratch folder: results and codes of each call, the bytes they leave in
+// files, and the formats of enciphered and Base64 files checked by python3
+// and coreutils.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "container_test_support.h"
+#include "file_test_support.h"
+#include "host/browser_container.h"
+#include "host/file_functions.h"
+#include "host/host_object.h"
+#include "host_python.h"
+#include "package/vfs.h"
+
+namespace {
+
+// A path as a JScript string literal's text.
+std::wstring Js(const std::string& path) {
+  std::wstring out;
+  for (char c : path) {
+    if (c == '\\') out += L"\\\\";
+    else out += wchar_t(static_cast<unsigned char>(c));
+  }
+  return out;
+}
+
+constexpr char kHelpers[] =
+    "var x = window.external;"
+    "function A(v) { return new VBArray(v).toArray(); }"
+    "function J(v) { return (typeof v == 'unknown') ? A(v).join('|') : String(v); }";
+
+class FileFunctions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    container_test::SetUpContainers();
+    ZEQInstallFileSystemFunctions();
+    ZEQInstallHostObject();
+    window_ = pages_.Open(WB_ALLOWSZEQ, kHelpers);
+    ASSERT_NE(nullptr, window_);
+    ASSERT_EQ(S_OK, container_test::PageExec(window_, L"var D = '" + Js(folder_.path()) + L"';"));
+  }
+  void TearDown() override {
+    pages_.Close();
+    ZEQRegisterHostMemberTable(KestoMemberTable::kFileSystemFunctions, nullptr);
+    container_test::UseRecorderAsHostObject();
+    OleUninitialize();
+  }
+
+  std::string Eval(const std::wstring& expression) {
+    return container_test::Narrow(pages_.Evaluate(window_, expression));
+  }
+  void Run(const std::wstring& code) { ASSERT_EQ(S_OK, container_test::PageExec(window_, code)) << code.c_str(); }
+
+  struct Case {
+    const char* name;
+    const wchar_t* expression;
+    const char* expected;
+  };
+  template <size_t N>
+  void RunCases(const Case (&cases)[N]) {
+    for (const Case& c : cases) EXPECT_EQ(std::string(c.expected), Eval(c.expression)) << c.name;
+  }
+
+  filetest::ScratchFolder folder_;
+  container_test::ContainerPages pages_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(FileFunctions, FileAndFolderOperationsAnswerTheirResultArraysAndCodes) {
+  const Case cases[] = {
+      {"text file written", L"J(x.ZEQWriteTextFile(D + '\\\\a.txt', 'hello', 1))", "0"},
+      {"a file is a file", L"x.ZEQIsFSFile(D + '\\\\a.txt')", "0"},
+      {"a folder is no file", L"x.ZEQIsFSFile(D)", "104"},
+      {"a folder is a folder", L"x.ZEQIsFSDirectory(D)", "0"},
+      {"a file is no folder", L"x.ZEQIsFSDirectory(D + '\\\\a.txt')", "104"},
+      {"file copied", L"J(x.ZEQCopyFSFile(D + '\\\\a.txt', D + '\\\\b.txt'))", "0"},
+      {"copy read back", L"J(x.ZEQReadTextFile(D + '\\\\b.txt', 1))", "0|hello|0"},
+      {"file moved", L"J(x.ZEQMoveFSFile(D + '\\\\b.txt', D + '\\\\c.txt'))", "0"},
+      {"moved file gone", L"x.ZEQIsFSFile(D + '\\\\b.txt')", "104"},
+      {"file deleted", L"J(x.ZEQDeleteFSFile(D + '\\\\c.txt'))", "0"},
+      {"missing file not deleted", L"J(x.ZEQDeleteFSFile(D + '\\\\c.txt'))", "2|2"},
+      {"missing file not copied", L"J(x.ZEQCopyFSFile(D + '\\\\c.txt', D + '\\\\d.txt'))", "2|2"},
+      {"folder made", L"J(x.ZEQCreateDirectory(D + '\\\\sub'))", "0"},
+      {"parent folders made", L"J(x.ZEQCreateParentDirectory(D + '\\\\p1\\\\p2\\\\f.txt'))", "0"},
+      {"parent exists", L"x.ZEQIsFSDirectory(D + '\\\\p1\\\\p2')", "0"},
+      {"tree copied", L"(x.ZEQWriteTextFile(D + '\\\\p1\\\\p2\\\\f.txt', 'f'), J(x.ZEQCopyDirectory(D + '\\\\p1', D + '\\\\p3', '')))", "0"},
+      {"copied file there", L"x.ZEQIsFSFile(D + '\\\\p3\\\\p2\\\\f.txt')", "0"},
+      {"tree moved", L"J(x.ZEQMoveDirectory(D + '\\\\p3', D + '\\\\p4'))", "0"},
+      {"moved tree gone", L"x.ZEQIsFSDirectory(D + '\\\\p3')", "104"},
+      {"tree deleted", L"J(x.ZEQDeleteDirectory(D + '\\\\p4', '', ''))", "0"},
+      {"deleted tree gone", L"x.ZEQIsFSDirectory(D + '\\\\p4')", "104"},
+      {"read-only set", L"J(x.ZEQSetFSAttributes(D + '\\\\a.txt', 0x04))", "0"},
+      {"read-only read", L"J(x.ZEQGetFSAttributes(D + '\\\\a.txt')) & 0x04", "4"},
+      {"read-only cleared", L"J(x.ZEQSetFSAttributes(D + '\\\\a.txt', 0x01))", "0"},
+      {"read-only gone", L"A(x.ZEQGetFSAttributes(D + '\\\\a.txt'))[1] & 0x04", "0"},
+      {"attributes of nothing", L"J(x.ZEQGetFSAttributes(D + '\\\\none'))", "2|2"},
+      {"valid path", L"x.ZEQValidateFSPathName('C:\\\\a\\\\b.txt')", "0"},
+      {"path with a second colon", L"x.ZEQValidateFSPathName('C:\\\\a:b')", "2"},
+      {"relative path", L"x.ZEQValidateFSPathName('a\\\\b')", "2"},
+      {"path with a wildcard", L"x.ZEQValidateFSPathName('C:\\\\a*')", "2"},
+      {"valid name", L"x.ZEQValidateFSFileName('a b.txt')", "0"},
+      {"name with a separator", L"x.ZEQValidateFSFileName('a/b')", "2"},
+      {"name with a colon", L"x.ZEQValidateFSFileName('a:b')", "2"},
+      {"same path another way", L"x.ZEQIsSameFSFullPath(D + '\\\\a.txt', D + '\\\\sub\\\\..\\\\A.TXT')", "0"},
+      {"different paths", L"x.ZEQIsSameFSFullPath(D + '\\\\a.txt', D + '\\\\sub')", "2"},
+      {"path canonicalised", L"J(x.ZEQPathCanonicalize('C:\\\\x\\\\..\\\\y\\\\.\\\\z'))", "0|C:\\y\\z"},
+      {"temporary name with an argument", L"x.ZEQGetFSTemporaryFileName(1)", "error:8002000e"},
+      {"delete without its path", L"x.ZEQDeleteFSFile()", "error:8002000e"},
+      {"copy with three arguments", L"x.ZEQCopyFSFile('a', 'b', 'c')", "error:8002000e"},
+      {"function read as a property", L"x.ZEQIsFSFile", "error:80020003"},
+      {"file information", L"A(x.ZEQGetFSInfo(D + '\\\\a.txt', 0)).slice(0, 5).join('|')", "0|false|5|0|0"},
+      {"folder information", L"A(x.ZEQGetFSInfo(D + '\\\\p1', 1)).slice(0, 5).join('|')", "0|true|1|1|1"},
+      {"information of nothing", L"J(x.ZEQGetFSInfo(D + '\\\\none', 0))", "2|2"},
+      {"unknown device", L"J(x.ZEQVolDevToVolDrv('\\\\Device\\\\NoSuchVolume'))", "2"},
+  };
+  RunCases(cases);
+  const std::string made = Eval(L"J(x.ZEQGetFSTemporaryFileName())");
+  ASSERT_EQ(0u, made.rfind("0|", 0)) << made;
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(made.substr(2).c_str())) << made;
+  DeleteFileA(made.substr(2).c_str());
+  const std::string folder = Eval(L"J(x.ZEQGetFSTemporaryFolderName())");
+  ASSERT_EQ(0u, folder.rfind("0|", 0)) << folder;
+  EXPECT_TRUE(GetFileAttributesA(folder.substr(2).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << folder;
+  RemoveDirectoryA(folder.substr(2).c_str());
+}
+
+TEST_F(FileFunctions, ChildrenAreListedFolderFirstAndFilesAreFoundByAge) {
+  folder_.Write("e\\s\\f.txt", "f");
+  folder_.Write("age\\one.log", "1");
+  Sleep(20);
+  folder_.Write("age\\two.log", "2");
+  Sleep(20);
+  folder_.Write("age\\deep\\three.log", "3");
+  const std::string e = folder_ / "e";
+  EXPECT_EQ("0|folder://" + e + "\\s|file://" + e + "\\s\\f.txt", Eval(L"J(x.ZEQEnumFSChildren(D + '\\\\e', 1))"));
+  EXPECT_EQ("0|folder://" + e + "\\s", Eval(L"J(x.ZEQEnumFSChildren(D + '\\\\e', 0))"));
+  EXPECT_EQ("2|3", Eval(L"J(x.ZEQEnumFSChildren(D + '\\\\none', 0))"));
+  struct AgeCase {
+    const char* name;
+    const wchar_t* expression;
+    std::string path;
+  };
+  const AgeCase cases[] = {
+      {"oldest", L"A(x.ZEQGetFileByAge(D + '\\\\age', '*.log', 3))[1]", folder_ / "age\\one.log"},
+      {"newest of the tree", L"A(x.ZEQGetFileByAge(D + '\\\\age', '*.log', 5))[1]", folder_ / "age\\deep\\three.log"},
+      {"newest at the top", L"A(x.ZEQGetFileByAge(D + '\\\\age\\\\', '*.log', 4))[1]", folder_ / "age\\two.log"},
+      {"no match", L"J(x.ZEQGetFileByAge(D + '\\\\age', '*.txt', 5))", "2"},
+  };
+  for (const AgeCase& c : cases) EXPECT_EQ(c.path, Eval(c.expression)) << c.name;
+  const std::string stamp = Eval(L"A(x.ZEQGetFileByAge(D + '\\\\age', '*.log', 3))[2]");
+  EXPECT_EQ(19u, stamp.size()) << stamp;
+  EXPECT_EQ('/', stamp[2]) << stamp;
+}
+
+TEST_F(FileFunctions, StreamsReadWriteSeekAndCloseOnce) {
+  Run(L"var s = A(x.ZEQCreateEmptyFSStream(D + '\\\\s.bin'))[1];");
+  const Case cases[] = {
+      {"written", L"J(x.ZEQWriteFSStream(s, 'abcdef'))", "0"},
+      {"rewound", L"J(x.ZEQSetFSStreamPointer(s, 0, 0))", "0|0"},
+      {"three bytes", L"J(x.ZEQReadFSStream(s, 3))", "0|abc"},
+      {"the rest", L"J(x.ZEQReadFSStream(s, -1))", "0|def"},
+      {"at the end", L"J(x.ZEQReadFSStream(s, 4))", "107"},
+      {"from the end", L"J(x.ZEQSetFSStreamPointer(s, -4, 2))", "0|2"},
+      {"cut there", L"J(x.ZEQSetEndOfFSStream(s))", "0"},
+      {"flushed", L"J(x.ZEQFlushFSStream(s))", "0"},
+      {"before the start", L"J(x.ZEQSetFSStreamPointer(s, -10, 0))", "2|131"},
+      {"closed", L"x.ZEQCloseFSStream(s)", "0"},
+      {"closed twice", L"x.ZEQCloseFSStream(s)", "2"},
+      {"read after closing", L"J(x.ZEQReadFSStream(s, 1))", "2"},
+      {"close of a number", L"x.ZEQCloseFSStream(5)", "2"},
+      {"write to a number", L"J(x.ZEQWriteFSStream(5, 'a'))", "2"},
+      {"open of a missing file", L"J(x.ZEQOpenFSStream(D + '\\\\none', 1))", "2|2"},
+      {"empty path", L"J(x.ZEQCreateEmptyFSStream(''))", "2"},
+  };
+  RunCases(cases);
+  EXPECT_EQ("ab", filetest::ReadTextFile(folder_ / "s.bin"));
+
+  Run(L"var t = A(x.ZEQCreateFSStreamByContents('xyz'));");
+  const std::string name = Eval(L"t[2]");
+  EXPECT_EQ("0", Eval(L"t[0]"));
+  EXPECT_EQ("0|1", Eval(L"J(x.ZEQSetFSStreamPointer(t[1], 1, 0))"));
+  EXPECT_EQ("0|yz", Eval(L"J(x.ZEQReadFSStream(t[1], -1))"));
+  EXPECT_EQ("0", Eval(L"x.ZEQCloseFSStream(t[1])"));
+  EXPECT_EQ("xyz", filetest::ReadTextFile(name));
+  DeleteFileA(name.c_str());
+}
+
+TEST_F(FileFunctions, AMountedFileOpensAsAReadOnlyStream) {
+  const std::string path = "C:\\zeqmounted\\page.txt";
+  ASSERT_TRUE(VFSMountFile(path.c_str(), "mounted data", 12));
+  Run(L"var m = A(x.ZEQOpenFSStream('C:\\\\zeqmounted\\\\page.txt', 1))[1];");
+  EXPECT_EQ("0|mounted data", Eval(L"J(x.ZEQReadFSStream(m, -1))"));
+  EXPECT_EQ("2|6", Eval(L"J(x.ZEQWriteFSStream(m, 'a'))"));
+  EXPECT_EQ("0|21", Eval(L"J(x.ZEQGetFSAttributes('C:\\\\zeqmounted\\\\page.txt'))"));
+  EXPECT_EQ("0", Eval(L"x.ZEQIsFSFile('C:\\\\zeqmounted\\\\page.txt')"));
+  EXPECT_EQ("0", Eval(L"x.ZEQCloseFSStream(m)"));
+  VFSClearMounts();
+}
+
+TEST_F(FileFunctions, TextFilesAreWrittenInTheEncodingTheFlagsAsk) {
+  struct WriteCase {
+    const char* name;
+    const wchar_t* expression;
+    const char* result;
+    std::string bytes;
+  };
+  const WriteCase cases[] = {
+      {"ANSI", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'hi', 1))", "0", "hi"},
+      {"no flags is ANSI", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'hi'))", "0", "hi"},
+      {"UTF-8", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'h\\u00e9', 2))", "0", "h\xC3\xA9"},
+      {"UTF-8 with a mark", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'h\\u00e9', 0x80000002))", "0", "\xEF\xBB\xBFh\xC3\xA9"},
+      {"UTF-16", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'h\\u00e9', 4))", "0", std::string("h\0\xE9\0", 4)},
+      {"UTF-16 with a mark", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'h', 0x80000004))", "0", std::string("\xFF\xFEh\0", 4)},
+      {"byte values", L"J(x.ZEQWriteTextFile(D + '\\\\t', x.ZEQGetVersion(), 0))", "0",
+       std::string("\0\x03\x07\x79\x02\x05\0", 7)},
+      {"no conversion writes nothing and keeps the file", L"J(x.ZEQWriteTextFile(D + '\\\\t', 'gone', 8))", "2",
+       std::string("\0\x03\x07\x79\x02\x05\0", 7)},
+      {"into a missing folder", L"J(x.ZEQWriteTextFile(D + '\\\\none\\\\t', 'a', 1))", "2|3",
+       std::string("\0\x03\x07\x79\x02\x05\0", 7)},
+  };
+  for (const WriteCase& c : cases) {
+    EXPECT_EQ(std::string(c.result), Eval(c.expression)) << c.name;
+    EXPECT_EQ(c.bytes, filetest::ReadTextFile(folder_ / "t")) << c.name;
+  }
+  folder_.Write("u8", "\xEF\xBB\xBFh\xC3\xA9");
+  EXPECT_EQ("0|h\xE9|2147483650", Eval(L"J(x.ZEQReadTextFile(D + '\\\\u8', 4))"));
+  EXPECT_EQ("0|h\xC3\xA9|0", Eval(L"J(x.ZEQReadTextFile(D + '\\\\u8', 8)).replace('\\ufeff', '').replace('\\u00ef\\u00bb\\u00bf', '')"));
+  EXPECT_EQ("2|2", Eval(L"J(x.ZEQReadTextFile(D + '\\\\none', 1))"));
+}
+
+// python3 with pycryptodome reads and writes the enciphered format.
+constexpr char kCipherScript[] = R"(
+import os, struct, sys
+from Cryptodome.Cipher import Blowfish
+d = sys.argv[1]
+def chunks(data):
+    return [data[i:i + 65536] for i in range(0, len(data), 65536)]
+def cipher(key, mode):
+    if mode == 'ecb':
+        return Blowfish.new(key, Blowfish.MODE_ECB)
+    return Blowfish.new(key, Blowfish.MODE_CBC, iv=bytes(8))
+def pad(c):
+    return c + bytes(-len(c) % 8)
+for name in os.listdir(d):
+    if not name.endswith('.enc'):
+        continue
+    mode = name.split('.')[-2]
+    data = open(os.path.join(d, name), 'rb').read()
+    length = struct.unpack('<I', data[:4])[0]
+    plain = b''.join(cipher(b'secret key', mode).decrypt(c) for c in chunks(data[4:]))[:length]
+    open(os.path.join(d, name + '.plain'), 'wb').write(plain)
+source = open(os.path.join(d, 'big.bin'), 'rb').read()
+out = struct.pack('<I', len(source)) + b''.join(cipher(b'secret key', 'cbc').encrypt(pad(c)) for c in chunks(source))
+open(os.path.join(d, 'python.cbc.bin'), 'wb').write(out)
+)";
+
+std::string PatternBytes(size_t count) {
+  std::string bytes(count, '\0');
+  uint32_t state = 12345;
+  for (char& c : bytes) {
+    state = state * 1103515245 + 12345;
+    c = char(state >> 16);
+  }
+  return bytes;
+}
+
+TEST_F(FileFunctions, EncipheredFilesAreReadByPythonAndItsFilesDeciphered) {
+  pytest::HostPython python;
+  const auto& d = python.folder();
+  d.Write("small.bin", "0123456789");
+  d.Write("big.bin", PatternBytes(70000));
+  Run(L"var P = '" + Js(d.path()) + L"';");
+  const Case cases[] = {
+      {"small, chaining", L"J(x.ZEQEncryptFile(P + '\\\\small.bin', P + '\\\\small.cbc.enc', 'secret key', 0))", "0"},
+      {"small, blocks", L"J(x.ZEQEncryptFile(P + '\\\\small.bin', P + '\\\\small.ecb.enc', 'secret key', 1))", "0"},
+      {"big, chaining", L"J(x.ZEQEncryptFile(P + '\\\\big.bin', P + '\\\\big.cbc.enc', 'secret key', 0))", "0"},
+      {"key too long", L"J(x.ZEQEncryptFile(P + '\\\\small.bin', P + '\\\\x', new Array(58).join('k'), 0))", "2"},
+      {"missing source", L"J(x.ZEQEncryptFile(P + '\\\\none', P + '\\\\x', 'k', 0))", "2|2"},
+  };
+  RunCases(cases);
+  EXPECT_EQ(20u, filetest::ReadTextFile(d / "small.cbc.enc").size());
+  ASSERT_TRUE(python.Run(kCipherScript)) << python.problem();
+  EXPECT_EQ("0123456789", filetest::ReadTextFile(d / "small.cbc.enc.plain"));
+  EXPECT_EQ("0123456789", filetest::ReadTextFile(d / "small.ecb.enc.plain"));
+  EXPECT_TRUE(PatternBytes(70000) == filetest::ReadTextFile(d / "big.cbc.enc.plain"));
+  EXPECT_EQ("0", Eval(L"J(x.ZEQDecryptFile(P + '\\\\python.cbc.bin', P + '\\\\back.bin', 'secret key', 0))"));
+  EXPECT_TRUE(PatternBytes(70000) == filetest::ReadTextFile(d / "back.bin"));
+  EXPECT_EQ("0", Eval(L"J(x.ZEQDecryptFile(P + '\\\\small.ecb.enc', P + '\\\\small.out', 'secret key', 1))"));
+  EXPECT_EQ("0123456789", filetest::ReadTextFile(d / "small.out"));
+  // A header that claims more than the file holds is refused.
+  d.Write("short.enc", std::string("\xFF\xFF\x00\x00", 4) + filetest::ReadTextFile(d / "small.cbc.enc").substr(4));
+  EXPECT_EQ("2", Eval(L"J(x.ZEQDecryptFile(P + '\\\\short.enc', P + '\\\\short.out', 'secret key', 0))"));
+}
+
+// coreutils base64 decodes what the host wrote and encodes what it reads.
+constexpr char kBase64Script[] = R"(
+import os, subprocess, sys
+d = sys.argv[1]
+for name in ('plain.b64', 'lines.b64', 'empty.b64'):
+    with open(os.path.join(d, name), 'rb') as f:
+        out = subprocess.run(['/usr/bin/base64', '-d'], stdin=f, capture_output=True)
+    open(os.path.join(d, name + '.decoded'), 'wb').write(out.stdout if out.returncode == 0 else b'<failed>')
+with open(os.path.join(d, 'data.bin'), 'rb') as f:
+    out = subprocess.run(['/usr/bin/base64'], stdin=f, capture_output=True, check=True)
+open(os.path.join(d, 'coreutils.b64'), 'wb').write(out.stdout)
+)";
+
+TEST_F(FileFunctions, Base64FilesMatchCoreutils) {
+  pytest::HostPython python;
+  const auto& d = python.folder();
+  const std::string data = PatternBytes(70001);
+  d.Write("data.bin", data);
+  d.Write("empty.bin", "");
+  Run(L"var P = '" + Js(d.path()) + L"';");
+  const Case cases[] = {
+      {"one line", L"J(x.ZEQConvertFileToBase64(P + '\\\\data.bin', P + '\\\\plain.b64', 0))", "0"},
+      {"76-character lines", L"J(x.ZEQConvertFileToBase64(P + '\\\\data.bin', P + '\\\\lines.b64', 2))", "0"},
+      {"empty file", L"J(x.ZEQConvertFileToBase64(P + '\\\\empty.bin', P + '\\\\empty.b64'))", "0"},
+  };
+  RunCases(cases);
+  const std::string lines = filetest::ReadTextFile(d / "lines.b64");
+  EXPECT_EQ("\r\n", lines.substr(76, 2));
+  EXPECT_EQ(std::string::npos, filetest::ReadTextFile(d / "plain.b64").find('\n'));
+  ASSERT_TRUE(python.Run(kBase64Script)) << python.problem();
+  EXPECT_TRUE(data == filetest::ReadTextFile(d / "plain.b64.decoded"));
+  EXPECT_TRUE(data == filetest::ReadTextFile(d / "lines.b64.decoded"));
+  EXPECT_EQ("", filetest::ReadTextFile(d / "empty.b64.decoded"));
+  EXPECT_EQ("0", Eval(L"J(x.ZEQConvertFileFromBase64(P + '\\\\coreutils.b64', P + '\\\\back.bin'))"));
+  EXPECT_TRUE(data == filetest::ReadTextFile(d / "back.bin"));
+  d.Write("bad.b64", "QUJD*REVG");
+  EXPECT_EQ("2", Eval(L"J(x.ZEQConvertFileFromBase64(P + '\\\\bad.b64', P + '\\\\bad.bin', 0))"));
+}
+
+}  // namespace
