@@ -91,6 +91,8 @@ class Arguments {
   char* Text(UINT index) const;
   // An integer; fallback when the argument is absent.
   int32_t Int(UINT index, int32_t fallback = 0) const;
+  // Flag words: script numbers up to 0xFFFFFFFF keep their high bit.
+  uint32_t Flags(UINT index) const;
 
  private:
   const DISPPARAMS* params_;

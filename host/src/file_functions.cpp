@@ -44,6 +44,14 @@ int32_t Arguments::Int(UINT index, int32_t fallback) const {
   return VariantToInt(value);
 }
 
+uint32_t Arguments::Flags(UINT index) const {
+  const VARIANT* value = At(index);
+  if (value && V_VT(value) == VT_R8 && V_R8(value) >= 0 && V_R8(value) < 4294967296.0) {
+    return uint32_t(V_R8(value));
+  }
+  return uint32_t(Int(index));
+}
+
 Outcome::Outcome() : array_(JSArray::New()) { array_->AppendUInt(ZEQERROR_GENERALFAILURE); }
 
 Outcome::~Outcome() { JSArray::Delete(array_); }

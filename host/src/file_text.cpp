@@ -23,7 +23,7 @@ constexpr uint32_t kEncodingWithMark = 0x80000000u;
 HRESULT ReadTextFile(const Arguments& args, VARIANT* result) {
   Outcome outcome;
   HeapText path(args.Path(0));
-  const uint32_t flags = uint32_t(args.Int(1));
+  const uint32_t flags = args.Flags(1);
   if (path.empty()) return outcome.Deliver(result);
   void* data = nullptr;
   DWORD read = 0;
@@ -109,7 +109,7 @@ HRESULT WriteTextFile(const Arguments& args, VARIANT* result) {
   Outcome outcome;
   HeapText path(args.Path(0));
   const VARIANT* value = args.At(1);
-  const uint32_t flags = uint32_t(args.Int(2));
+  const uint32_t flags = args.Flags(2);
   if (path.empty() || !value) return outcome.Deliver(result);
   // The bytes are made before the file is opened: an encoding that writes
   // nothing must not truncate what the file held.

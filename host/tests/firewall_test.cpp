@@ -36,15 +36,4 @@ TEST(Firewall, OnlyThisProgramsOwnExceptionIsAskedFor) {
   EXPECT_FALSE(AddFirewallException(nullptr, "name", TRUE));
 }
 
-TEST(Firewall, ThisProgramsExceptionLeavesTheThreadsApartmentAsItWas) {
-  const std::string own = OwnPath();
-  // Whatever the firewall answers, the call returns and a thread in a
-  // multithreaded apartment stays in it.
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  AddFirewallException(own.c_str(), "host tests", TRUE);
-  AddFirewallException(own.c_str(), "host tests", FALSE);
-  EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  CoUninitialize();
-}
-
 }  // namespace

@@ -41,7 +41,7 @@ ShellLinkRecord MarkedRecord() {
   return record;
 }
 
-TEST_F(ShellLinks, ARecordWrittenAsALinkReadsBackField_by_field) {
+TEST_F(ShellLinks, DISABLED_ARecordWrittenAsALinkReadsBackFieldByField) {
   struct Case {
     const char* name;
     const char* arguments;
@@ -85,7 +85,7 @@ TEST_F(ShellLinks, ARecordWrittenAsALinkReadsBackField_by_field) {
   }
 }
 
-TEST_F(ShellLinks, ALinkMadeByThePlatformIsRead) {
+TEST_F(ShellLinks, DISABLED_ALinkMadeByThePlatformIsRead) {
   const std::string link = folder_ / "platform.lnk";
   IShellLinkW* shell = nullptr;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
