@@ -22,6 +22,7 @@
 #include "host/browser_container.h"
 #include "host/browser_settings.h"
 #include "host/dispatch_ex.h"
+#include "host/file_functions.h"
 #include "host/host_object.h"
 #include "foundation/instance_name.h"
 #include "host/instance_names.h"
@@ -296,6 +297,7 @@ int InitializeApplication(const char* commandLine) {
   ZEQInstallScriptCalls();
   ZEQInstallBrowserContainers();
   InstallProcessMembers();
+  ZEQInstallFileSystemFunctions();
   ZEQInstallHostObject();
   StartIpc(start);
   return 1;
