@@ -275,7 +275,7 @@ bool IPCMessageFromText(const char* text, IPCMessage* message) {
   const Json::Value& callback = root["cb"];
   if (callback.isString()) {
     std::string name = callback.asString();
-    if (message->kind != kIpcReply) {
+    if ((message->kind & kIpcKindMask) != kIpcReply) {
       const size_t colon = name.find(':');
       if (colon != std::string::npos) {
         message->sender = name.substr(0, colon);

@@ -3,7 +3,7 @@
 #include "kesto/pipe_server.h"
 
 #include <ole2.h>
-#include <wincrypt.h>
+#include <ntsecapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -59,13 +59,8 @@ WPARAM startCount = 0;
 
 std::string NewStopToken(const std::string& name) {
   unsigned char bytes[16] = {};
-  HCRYPTPROV provider = 0;
-  bool made = false;
-  if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
-    made = CryptGenRandom(provider, sizeof bytes, bytes) != 0;
-    CryptReleaseContext(provider, 0);
-  }
-  if (!made) return std::string();  // without randomness only this process can stop the server
+  // Without randomness only this process can stop the server.
+  if (!RtlGenRandom(bytes, sizeof bytes)) return std::string();
   std::string token = name + ":";
   char hex[3];
   for (unsigned char byte : bytes) {

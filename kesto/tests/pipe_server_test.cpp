@@ -173,6 +173,7 @@ TEST(OwnChannel, AReplyIsHandedTheCallbackOfItsOwnRequestWhateverItsTextSays) {
   const std::string name = "zeq-w23b-own-" + std::to_string(GetCurrentProcessId());
   const std::string peerName = name + "-peer";
   received.clear();
+  StopPipeServer();  // a channel of an earlier test of this program
   ASSERT_TRUE(StartPipeServer(name.c_str()));
   PeerPipe peer(peerName);
   ASSERT_TRUE(peer.ok());
@@ -206,11 +207,12 @@ TEST(OwnChannel, ThisProcessOrTheHolderOfTheTokenStopsTheServer) {
       {"the pipe's name written by this process", [](const std::string& name) { return name; }},
       {"the instance's token", [](const std::string&) { return PipeServerStopToken(); }},
   };
+  StopPipeServer();
   for (const StopCase& c : cases) {
     const std::string name = "zeq-w23b-stop-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(StartPipeServer(name.c_str())) << c.name;
     ASSERT_TRUE(PipeServerRunning()) << c.name;
-    EXPECT_NE(name, PipeServerStopToken()) << c.name;
+    ASSERT_LT(name.size() + 16, PipeServerStopToken().size()) << c.name;
     EXPECT_EQ(0, IPCSendText(name.c_str(), c.text(name))) << c.name;
     EXPECT_TRUE(WaitUntil([] { return !PipeServerRunning(); }, 10000)) << c.name;
     StopPipeServer();
