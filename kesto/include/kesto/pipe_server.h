@@ -24,7 +24,8 @@ bool PipeServerRunning();
 
 // The text that stops the server when a client other than this process
 // writes it as a whole message: unguessable, made anew for every start.
-// The pipe's name alone stops it only when this process writes it.
+// The pipe's name alone stops it only when this process writes it and stays
+// connected until the server has read it (its process id is asked then).
 std::string PipeServerStopToken();
 
 // Runs a message that the server posted to the main window as
