@@ -17,6 +17,7 @@
 #include "host/debug_output.h"
 #include "host/instance_names.h"
 #include "kesto/instance_commands.h"
+#include "kesto/pipe_server.h"
 #include "kesto/startup.h"
 #include "package/application_settings.h"
 #include "windows/program_windows.h"
@@ -131,6 +132,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   }
   if (message == CMSG_KESTONOTIFY) {
     KESTOInstanceReceiveCommand(wParam, lParam);
+    return 0;
+  }
+  if (message == CIPCMsgBaseOnCommand) {
+    PipeServerDispatch(wParam, lParam);
     return 0;
   }
   if (message == CMSG_KESTOHOTKEY) {
