@@ -416,6 +416,13 @@ TEST(WindowPlacementRules, RelationWordsAreWholeWordsInAnyCase) {
   for (const Case& c : cases) EXPECT_EQ(c.expected, ZEQParseWindowRelations(c.text)) << c.text;
 }
 
+BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, RECT*, LPARAM data) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info)) reinterpret_cast<std::vector<RECT>*>(data)->push_back(info.rcWork);
+  return TRUE;
+}
+
 // Every monitor the display has (two under an Xvfb with two screens joined
 // by Xinerama): a window centred on a monitor's work area lands inside it.
 TEST_F(WindowFunctions, CentringLandsOnTheMonitorTheWindowIsOn) {
@@ -424,15 +431,7 @@ TEST_F(WindowFunctions, CentringLandsOnTheMonitorTheWindowIsOn) {
   HWND window = OpenFrom(page, L"Centred", WB_VISIBLE);
   ASSERT_NE(nullptr, window);
   std::vector<RECT> areas;
-  EnumDisplayMonitors(
-      nullptr, nullptr,
-      [](HMONITOR monitor, HDC, RECT*, LPARAM data) -> BOOL {
-        MONITORINFO info = {};
-        info.cbSize = sizeof info;
-        if (GetMonitorInfoA(monitor, &info)) reinterpret_cast<std::vector<RECT>*>(data)->push_back(info.rcWork);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&areas));
+  EnumDisplayMonitors(nullptr, nullptr, CollectWorkArea, reinterpret_cast<LPARAM>(&areas));
   ASSERT_FALSE(areas.empty());
   for (const RECT& area : areas) {
     // Put the window on the monitor (its top-left corner inside), then

@@ -101,35 +101,38 @@ TEST(StartPackage, WithNoArgumentTheSignedDefaultApplicationsLoaderRuns) {
   EXPECT_TRUE(product.Running());
 }
 
+struct MainWindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+// Stops at a visible "KESTO Window" titled "ZEQ" of the searched process.
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
+  auto search = reinterpret_cast<MainWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char className[64] = {};
+  char title[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(className, "KESTO Window") == 0 &&
+      lstrcmpA(title, "ZEQ") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The default application's loader opens the main window: a visible
 // program window of the product's process titled with the application's
 // name.
 TEST(StartPackage, TheDefaultApplicationsLoaderOpensItsMainWindow) {
   ProductFolder product(/*keepSignature=*/true);
   ASSERT_TRUE(product.Start(""));
-  struct Search {
-    DWORD processId;
-    HWND found;
-  } search = {product.processId(), nullptr};
+  MainWindowSearch search = {product.processId(), nullptr};
   const bool shown = product_test::WaitUntil([&] {
     search.found = nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto search = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          char className[64] = {};
-          char title[64] = {};
-          GetClassNameA(window, className, sizeof className);
-          GetWindowTextA(window, title, sizeof title);
-          if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(className, "KESTO Window") == 0 &&
-              lstrcmpA(title, "ZEQ") == 0) {
-            search->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   });
   EXPECT_TRUE(shown) << product.Log();
