@@ -1,30 +1,31 @@
-// The default application's loader: shows what the host object answers and
-// says plainly what it does not.
+// The default application's loader: runs in the hidden loader container
+// and opens the application's main window, centred on its monitor.
 (function () {
-  function show(id, text) {
-    var element = document.getElementById(id);
-    if (element) element.innerText = text;
-  }
   var host = window.external;
-  var missing = [];
-  function ask(name, id) {
-    try {
-      if (host && typeof host[name] !== "undefined") {
-        var value = typeof host[name] === "function" || typeof host[name] === "unknown" ? host[name]() : host[name];
-        show(id, String(value));
-        return;
-      }
-    } catch (e) {
-    }
-    show(id, "not available");
-    missing.push(name);
+  var status = document.getElementById("state");
+  function say(text) {
+    if (status) status.innerText = text;
   }
   if (!host) {
-    show("state", "The host object is not available: this page runs outside the container.");
+    say("The host object is not available: this page runs outside the container.");
     return;
   }
-  ask("ZEQGetVersion", "version");
-  // No member of the host object gives the log path yet.
-  show("log", "not available yet");
-  show("state", missing.length ? "Not answered by the host yet: " + missing.join(", ") + "." : "Host object ready.");
+  var WB_VISIBLE = 0x2, WB_ALLOWSMINIMIZE = 0x1000, WB_ALLOWSMAXIMIZE = 0x2000, WB_ALLOWSRESIZEGRIP = 0x10000;
+  var WB_SYSTEMAPPWINDOW = 0x2000000, WB_MAINWINDOW = 0x4000000;
+  var flags = WB_VISIBLE | WB_ALLOWSMINIMIZE | WB_ALLOWSMAXIMIZE | WB_ALLOWSRESIZEGRIP | WB_SYSTEMAPPWINDOW |
+      WB_MAINWINDOW;
+  // The main page lies beside the loader, in the same package.
+  var base = document.URL.replace(/[^\/\\]*$/, "");
+  try {
+    var answer = new VBArray(host.ZEQNewWindow(null, base + "Main.html", "ZEQ", 0, 0, 640, 480, 0, null, "main", "",
+        flags, "")).toArray();
+    if (answer[0] !== 0) {
+      say("The main window could not be opened (status " + answer[0] + ").");
+      return;
+    }
+    host.ZEQShowWindow(true, answer[1], "center");
+    say("Main window open.");
+  } catch (e) {
+    say("The main window could not be opened: " + e.message);
+  }
 })();

@@ -27,6 +27,7 @@
 #include "foundation/instance_name.h"
 #include "host/instance_names.h"
 #include "host/script_calls.h"
+#include "host/window_functions.h"
 #include "host/zeq_protocol.h"
 #include "kesto/error_box.h"
 #include "kesto/exit_teardown.h"
@@ -298,6 +299,7 @@ int InitializeApplication(const char* commandLine) {
   ZEQInstallBrowserContainers();
   InstallProcessMembers();
   ZEQInstallFileSystemFunctions();
+  ZEQInstallWindowFunctions();
   ZEQInstallHostObject();
   StartIpc(start);
   return 1;

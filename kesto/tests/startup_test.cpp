@@ -101,4 +101,55 @@ TEST(StartPackage, WithNoArgumentTheSignedDefaultApplicationsLoaderRuns) {
   EXPECT_TRUE(product.Running());
 }
 
+struct MainWindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+// Stops at a visible "KESTO Window" titled "ZEQ" of the searched process.
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
+  auto search = reinterpret_cast<MainWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char className[64] = {};
+  char title[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(className, "KESTO Window") == 0 &&
+      lstrcmpA(title, "ZEQ") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The default application's loader opens the main window: a visible
+// program window of the product's process titled with the application's
+// name.
+TEST(StartPackage, TheDefaultApplicationsLoaderOpensItsMainWindow) {
+  ProductFolder product(/*keepSignature=*/true);
+  ASSERT_TRUE(product.Start(""));
+  MainWindowSearch search = {product.processId(), nullptr};
+  const bool shown = product_test::WaitUntil([&] {
+    search.found = nullptr;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  EXPECT_TRUE(shown) << product.Log();
+  if (shown) {
+    // Centred on its monitor's work area.
+    RECT rect = {};
+    ASSERT_TRUE(GetWindowRect(search.found, &rect));
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(search.found, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_GE(rect.left, info.rcWork.left);
+    EXPECT_LE(rect.right, info.rcWork.right);
+    EXPECT_GE(rect.top, info.rcWork.top);
+    EXPECT_LE(rect.bottom, info.rcWork.bottom);
+  }
+  EXPECT_EQ(std::string::npos, product.Log().find("KESTOError")) << product.Log();
+  EXPECT_TRUE(product.Running());
+}
+
 }  // namespace
