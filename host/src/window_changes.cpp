@@ -164,12 +164,12 @@ HRESULT SetWindowAttributes(const Call& call) {
       break;
     case 2:
       // Clearing an attribute takes away only the frame button it names.
-      ChangeFlag(&record->frameFlags, kFrameMinimize, set);
+      ChangeFlag(&record->frameFlags, kFrameAllowMinimize, set);
       ChangeStyle(window, GWL_STYLE, WS_MINIMIZEBOX, set);
       RefreshFrame(window);
       break;
     case 4:
-      ChangeFlag(&record->frameFlags, kFrameMaximize, set);
+      ChangeFlag(&record->frameFlags, kFrameAllowMaximize, set);
       ChangeStyle(window, GWL_STYLE, WS_MAXIMIZEBOX, set);
       RefreshFrame(window);
       break;

@@ -2,6 +2,7 @@
 // every member shares (calling container, call kind, argument count) and
 // the argument and answer helpers.
 #include "host/window_functions.h"
+#include "windows/common_window_proc.h"
 
 #include "foundation/heap.h"
 #include "foundation/log.h"
@@ -191,4 +192,13 @@ HRESULT ZEQWindowFunctionsInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD f
 
 void ZEQInstallWindowFunctions() {
   ZEQRegisterHostMemberTable(KestoMemberTable::kWindowFunctions, ZEQWindowFunctionsInvoke);
+  // The common window handling makes a window's dependents follow its moves
+  // and visibility through this hook. Its modal hook stays unset: a modal
+  // period ends here when the modal window's alive event fires, and ending
+  // it twice would unbalance the owner's counts.
+  ZEQWindowRelationHooks hooks = {};
+  hooks.syncDependents = [](HWND window, uint32_t flags) {
+    ZEQSyncDependentWindows(nullptr, nullptr, flags, ZEQGetWindowParam(window));
+  };
+  ZEQInstallWindowRelationHooks(hooks);
 }

@@ -2,7 +2,6 @@
 // input-lock periods of a window record, the windows that follow a leader,
 // centring and fitting on a monitor's work area, the system's default
 // position, hiding and the close-denied count.
-#include <map>
 #include <vector>
 
 #include "foundation/heap.h"
@@ -15,18 +14,6 @@
 #include "windows/window_utils.h"
 
 namespace {
-
-// Close-denied counts by window record id: a record's count lives as long
-// as it is above 0, so a closed window leaves nothing that a later record
-// could be mistaken for.
-ZEQLock& DenyLock() {
-  static ZEQLock lock;
-  return lock;
-}
-std::map<int32_t, int>& DenyCounts() {
-  static std::map<int32_t, int> counts;
-  return counts;
-}
 
 // The record of the top-level window of a dependent list entry whose
 // container is ready; empty otherwise.
@@ -82,26 +69,6 @@ void FitInArea(const RECT& area, int* x, int* y, int* width, int* height) {
 
 }  // namespace zeqwindows
 
-int ZEQDenyWindowClose(bool deny, const ZEQWindowHolder& record) {
-  if (!record.IsSet()) return 0;
-  ZEQLockScope hold(DenyLock());
-  auto& counts = DenyCounts();
-  int& count = counts[record->id];
-  if (deny) {
-    ++count;
-  } else if (count > 0) {
-    --count;
-  }
-  const int now = count;
-  if (now > 0) {
-    record->frameFlags |= kFrameCloseDenied;
-  } else {
-    record->frameFlags &= ~kFrameCloseDenied;
-    counts.erase(record->id);
-  }
-  return now;
-}
-
 int ZEQSetWindowModalState(HWND modal, uint32_t mode, const ZEQWindowHolder& owner) {
   if (!owner.IsSet()) return 0;
   auto lockDependents = [&](int step) {
@@ -134,12 +101,6 @@ int ZEQSetWindowModalState(HWND modal, uint32_t mode, const ZEQWindowHolder& own
     }
   }
   return 1;
-}
-
-bool ZEQWindowAcceptsInput(HWND window) {
-  ZEQWindowHolder record = ZEQGetWindowParam(GetTopLevelWindowExt(window));
-  if (!record.IsSet()) return true;
-  return record->modalState[1] == 0 && record->inputLocks <= 0;
 }
 
 int ZEQSyncDependentWindows(const WINDOWPOS* position, HWND activated, uint32_t flags,

@@ -285,10 +285,10 @@ TEST_F(WindowFunctions, FrameAttributesChangeOnlyTheFlagTheyName) {
   };
   const LONG_PTR boxes = WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   const Step steps[] = {
-      {"minimize set", 2, 1, boxes, WS_MINIMIZEBOX, kFrameMinimize | kFrameMaximize, kFrameMinimize},
-      {"maximize set", 4, 1, boxes, boxes, kFrameMinimize | kFrameMaximize, kFrameMinimize | kFrameMaximize},
-      {"minimize cleared keeps maximize", 2, 0, boxes, WS_MAXIMIZEBOX, kFrameMinimize | kFrameMaximize, kFrameMaximize},
-      {"maximize cleared", 4, 0, boxes, 0, kFrameMinimize | kFrameMaximize, 0},
+      {"minimize set", 2, 1, boxes, WS_MINIMIZEBOX, kFrameAllowMinimize | kFrameAllowMaximize, kFrameAllowMinimize},
+      {"maximize set", 4, 1, boxes, boxes, kFrameAllowMinimize | kFrameAllowMaximize, kFrameAllowMinimize | kFrameAllowMaximize},
+      {"minimize cleared keeps maximize", 2, 0, boxes, WS_MAXIMIZEBOX, kFrameAllowMinimize | kFrameAllowMaximize, kFrameAllowMaximize},
+      {"maximize cleared", 4, 0, boxes, 0, kFrameAllowMinimize | kFrameAllowMaximize, 0},
       {"resize grip set", 16, 1, WS_THICKFRAME, WS_THICKFRAME, kFrameResizeGrip, kFrameResizeGrip},
       {"resize grip cleared", 16, 0, WS_THICKFRAME, 0, kFrameResizeGrip, 0},
       {"close denied once", 1, 1, 0, 0, kFrameCloseDenied, kFrameCloseDenied},

@@ -80,7 +80,9 @@ void ZEQShowWindowMenu(HWND window) {
 
 bool ZEQWindowAcceptsInput(HWND window) {
   ZEQWindowHolder record = ZEQGetWindowParam(window);
-  return !record.IsSet() || record->inputLocks == 0;
+  if (!record.IsSet()) record = ZEQGetWindowParam(GetTopLevelWindowExt(window));
+  // A window under a modal window or an input lock takes no user input.
+  return !record.IsSet() || (record->inputLocks <= 0 && record->modalState[1] == 0);
 }
 
 bool ZEQInputNotDisabled(HWND window) {

@@ -12,6 +12,8 @@
 
 #include "host/dispatch_ex.h"
 #include "windows/records.h"
+#include "windows/window_close.h"
+#include "windows/window_commands.h"
 
 // Plugs the table into the host object (ZEQRegisterHostMemberTable); once
 // per process, before the first container is made.
@@ -23,21 +25,13 @@ HRESULT ZEQWindowFunctionsInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, W
 // in any case; other words are ignored.
 uint32_t ZEQParseWindowRelations(const char* text);
 
-// Frame flags of a window record that the window functions read or change.
-constexpr uint32_t kFrameDontMove = 0x8;
-constexpr uint32_t kFrameMinimize = 0x10;
-constexpr uint32_t kFrameMaximize = 0x20;
-constexpr uint32_t kFrameCloseDenied = 0x40;
+// Frame flags of a window record that only the window functions read or
+// change (the others are in windows/records.h).
 constexpr uint32_t kFrameSystemAppWindow = 0x80000;
 constexpr uint32_t kFrameResizeGrip = 0x400000;
-constexpr uint32_t kFrameModal = 0x2000000;
 // Attribute bit: the frame is fixed (kept with kFrameDontMove).
 constexpr uint32_t kWindowFrameFixed = 0x400;
 
-// Raises (deny) or lowers the close-denied count of a window record; the
-// frame flag kFrameCloseDenied is set while the count is above 0. The
-// count never goes below 0. The new count.
-int ZEQDenyWindowClose(bool deny, const ZEQWindowHolder& record);
 
 // Modal modes.
 constexpr uint32_t kModalBegin = 0x1;
@@ -50,8 +44,6 @@ constexpr uint32_t kModalInputLock = 0x8;
 // last modal period over it ends; both kinds count the container/modal
 // dependents' input locks along with the owner's. 0 for an empty holder.
 int ZEQSetWindowModalState(HWND modal, uint32_t mode, const ZEQWindowHolder& owner);
-// false while the window's record is under a modal period or input lock.
-bool ZEQWindowAcceptsInput(HWND window);
 
 // Synchronisation flags.
 constexpr uint32_t kSyncHideWithLeader = 0x1;
