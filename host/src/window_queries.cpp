@@ -15,6 +15,7 @@
 #include "window_functions_internal.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
+#include "windows/window_close.h"
 #include "windows/window_utils.h"
 
 namespace zeqwinfn {
@@ -160,8 +161,7 @@ HRESULT CloseWindow(const Call& call) {
   }
   if (options & 1) record->attributes |= kWindowForcedClose;
   // Not a close of the user's: the window closes later, on its own thread.
-  PostMessageA(record->window, WM_CLOSE, 0, 0);
-  AnswerStatus(call, 0);
+  AnswerStatus(call, ZEQPostCloseWindow(record->window, 0, false) ? 0 : ZEQERROR_GENERALFAILURE);
   return S_OK;
 }
 
