@@ -8,6 +8,7 @@
 #include "script_object_internal.h"
 #include "sip/agent/helpers.h"
 #include "sip/agent_services.h"
+#include "sip/challenges.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ bool SIPInstallUserAgent() {
     services.askTerminateExpiredCalling = SIPAskTerminateExpiredCalling;
     services.objectListRemove = SIPObjectListRemove;
     services.generateCallId = SIPWriteNewCallID;
+    services.answerChallenge = SIPAnswerChallenge;
     SIPInstallAgentServices(&services);
     installed = true;
   }
