@@ -59,7 +59,9 @@ TEST(PointerToken, PlacedRecordsAreReachedOnlyThroughTheirTokens) {
     EXPECT_GE(token, kZEQFirstPointerToken);
     EXPECT_EQ(record, ZEQTokenToPointer(token));
     // The address's own number is no way back to the record.
-    if (lowHalf != token) EXPECT_NE(record, ZEQTokenToPointer(lowHalf));
+    if (lowHalf != token) {
+      EXPECT_NE(record, ZEQTokenToPointer(lowHalf));
+    }
     ZEQReleasePointerToken(record);
     EXPECT_EQ(nullptr, ZEQTokenToPointer(token));
   }
