@@ -3,8 +3,13 @@
 // the native build when ZEQ_NATIVE_LOG is set.
 #pragma once
 
-// Keeps the caller's last-error value, never throws.
+// Keeps the caller's last-error value, never throws. The native build's
+// clang knows no gnu_printf format (the Windows builds' C runtime needs it).
+#if defined(__MINGW32__)
 void PackageLogPrintf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
+void PackageLogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 // Turns the package library's lines on or off for the whole process and
 // returns the previous setting (on at start). For tests that count heap
