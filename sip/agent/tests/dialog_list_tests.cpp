@@ -5,7 +5,10 @@
 
 #include <cstdio>
 
+#include "sip/agent/status_report.h"
 #include "sip/dialogs.h"
+#include "sip/subscriptions.h"
+#include "sip/transaction_list.h"
 #include "sip/transaction_states.h"
 
 namespace {
@@ -90,6 +93,51 @@ TEST_F(DialogList, ADialogLivesWhileListedOrHeldAndIsCountedUntilItsLastRelease)
     EXPECT_EQ(held->owner.Get(), server.Get());
   }
   EXPECT_EQ(SIPDialogsAllocated(), before);
+}
+
+TEST_F(DialogList, ARequestIsPendingInADialogUntilItIsAnsweredAndOnlyOnItsOwnerSide) {
+  SIPDialogHolder dialog = SIPDialogCreate(client);
+  ASSERT_TRUE(dialog.Get());
+  SIPTransactionHolder serverSide = Transaction(3, "Call-B", "theirs", "mine");
+  struct {
+    const char* name;
+    const char* toTag;     // of the pending re-INVITE
+    int32_t state;         // it reached
+    const char* method;    // asked for
+    const SIPTransactionHolder* asking;
+    bool pending;
+  } cases[] = {
+      {"a re-INVITE sent and not answered", "theirs", kSIPStateTrying, "invite", &client, true},
+      {"a re-INVITE that got its provisional answer", "theirs", kSIPStateProceeding, "INVITE", &client, true},
+      {"a re-INVITE answered", "theirs", kSIPStateCompleted, "INVITE", &client, false},
+      {"another method asked for", "theirs", kSIPStateTrying, "BYE", &client, false},
+      {"asked by the other side of the dialog", "theirs", kSIPStateTrying, "INVITE", &serverSide, false},
+      {"a request of another dialog", "elsewhere", kSIPStateTrying, "INVITE", &client, false},
+  };
+  for (auto& c : cases) {
+    SIPTransactionHolder reinvite = Transaction(4, "Call-B", "mine", c.toTag);
+    SIPPushTransaction(reinvite, 4, SIPTransactionHolder(), SIPTransactionHolder());
+    ASSERT_EQ(SIPSetTransactionState(reinvite, kSIPStateTrying), 1) << c.name;
+    if (c.state != kSIPStateTrying) {
+      ASSERT_EQ(SIPSetTransactionState(reinvite, c.state), 1) << c.name;
+    }
+    EXPECT_EQ(SIPDialogHasPendingRequest(c.method, dialog, *c.asking), c.pending) << c.name;
+    SIPPopTransaction(reinvite);
+    EXPECT_FALSE(SIPDialogHasPendingRequest(c.method, dialog, *c.asking)) << c.name << ", once popped";
+  }
+}
+
+TEST_F(DialogList, TheStatusReportCountsDialogsAndSubscriptions) {
+  ZEQDebugCounters before{}, after{};
+  SIPFillStatusCounters(&before);
+  SIPDialogHolder dialog = SIPDialogCreate(server);
+  SIPSubscriptionHolder subscription =
+      SIPSubscriptionCreate("SUBSCRIBE", 0, "presence", "", -1, client, SIPDialogHolder());
+  SIPFillStatusCounters(&after);
+  EXPECT_EQ(after.sipDialogsAllocated, before.sipDialogsAllocated + 1);
+  EXPECT_EQ(after.sipDialogsPushed, before.sipDialogsPushed + 1);
+  EXPECT_EQ(after.sipSubscriptions, before.sipSubscriptions + 1);
+  SIPSubscriptionListRemove(subscription);
 }
 
 }  // namespace

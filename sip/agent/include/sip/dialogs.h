@@ -50,3 +50,10 @@ bool SIPCheckRemoteCSeq(const SIPDialogHolder& dialog, const SIPTransactionHolde
 // answer was sent, 0 when the request was refused or nothing could be sent.
 int SIPSendDialogResponse(const SIPDialogHolder& dialog, const SIPTransactionHolder& request, int status,
                           const char* reason, const char* contentType, const char* body, size_t bodyLength);
+
+// Whether a request of the method (letter case aside) is still pending in
+// the dialog: a pushed transaction with a To tag whose dialog it is, not
+// yet completed, on the same side (UA mode) as the dialog's owner is of
+// transaction's. Re-INVITEs and hold ask it for "INVITE".
+bool SIPDialogHasPendingRequest(const char* method, const SIPDialogHolder& dialog,
+                                const SIPTransactionHolder& transaction);

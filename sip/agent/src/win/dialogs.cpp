@@ -9,7 +9,9 @@
 #include "foundation/log.h"
 #include "sip/builder.h"
 #include "sip/dialog_rules.h"
+#include "sip/agent/helpers.h"
 #include "sip/send.h"
+#include "sip/transaction_walk.h"
 #include "sip/transaction_states.h"
 
 namespace {
@@ -168,4 +170,29 @@ int SIPSendDialogResponse(const SIPDialogHolder& dialog, const SIPTransactionHol
                  static_cast<unsigned>(request->record.msg.cseq), status);
   int sent = SendSIPMessage(request, 0, nullptr);
   return answer == sipagent::DialogAnswer::kBuilt && sent ? 1 : 0;
+}
+
+namespace {
+
+struct PendingQuery {
+  const char* method;
+  SIPDialogRecord* dialog;
+  int mode;  // the UA mode of the dialog's owner must be this
+};
+
+bool IsPendingInDialog(const SIPTransactionHolder& candidate, void* context) {
+  const auto* query = static_cast<const PendingQuery*>(context);
+  const SIPRecord& r = candidate->record;
+  if (!sipagent::EqualNoCase(r.msg.cseqMethod, query->method) || !r.msg.to.tag[0]) return false;
+  if (SIPFindDialog(candidate).Get() != query->dialog || IsSIPTransactionCompleted(candidate)) return false;
+  return SIPGetUAMode(query->dialog->owner) == query->mode;
+}
+
+}  // namespace
+
+bool SIPDialogHasPendingRequest(const char* method, const SIPDialogHolder& dialog,
+                                const SIPTransactionHolder& transaction) {
+  if (!method || !dialog.Get()) return false;
+  PendingQuery query = {method, dialog.Get(), SIPGetUAMode(transaction)};
+  return SIPFindPushedTransaction(IsPendingInDialog, &query).Get() != nullptr;
 }

@@ -6,9 +6,13 @@
 #include "foundation/script_calls.h"
 #include "host/script_namespace.h"
 #include "script_object_internal.h"
+#include "sip/agent/end_events.h"
+#include "sip/agent/final_errors.h"
 #include "sip/agent/helpers.h"
+#include "sip/agent/status_report.h"
 #include "sip/agent_services.h"
 #include "sip/challenges.h"
+#include "sip/server_startup.h"
 
 namespace {
 
@@ -29,6 +33,13 @@ bool SIPInstallUserAgent() {
     services.generateCallId = SIPWriteNewCallID;
     services.answerChallenge = SIPAnswerChallenge;
     SIPInstallAgentServices(&services);
+    // Final errors and error reports are the user agent's; the other
+    // responses keep the handling just installed.
+    SIPInstallFinalErrorHandling();
+    SIPStartupSteps steps = {};
+    steps.invokeCloseEvents = [](const SIPTransactionHolder& registration) { SIPInvokeCloseEvents(registration); };
+    SIPInstallStartupSteps(&steps);
+    ZEQSetDebugCountersProvider(SIPFillStatusCounters);
     installed = true;
   }
   return ZEQRegisterScriptClass(L"ZEQSIP", ZEQLookupMemberCallback, ZEQSIPInvoke);

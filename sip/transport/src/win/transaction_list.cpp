@@ -12,6 +12,7 @@
 #include "foundation/log.h"
 #include "sip/agent_services.h"
 #include "sip/identifiers.h"
+#include "pushed_transactions.h"
 #include "sip/transaction_matching.h"
 #include "sip/transaction_states.h"
 
@@ -19,14 +20,16 @@ namespace {
 
 unsigned LogId(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
 
+std::vector<SIPTransactionHolder*>& Pushed() { return siptransport::PushedTransactions(); }
+
+}  // namespace
+
 // Each entry keeps one reference to its record; guarded by the global
 // transaction lock.
-std::vector<SIPTransactionHolder*>& Pushed() {
+std::vector<SIPTransactionHolder*>& siptransport::PushedTransactions() {
   static auto* list = new std::vector<SIPTransactionHolder*>;
   return *list;
 }
-
-}  // namespace
 
 const char* SIPKindMethodText(int32_t kind) {
   static const char* const kMethods[] = {"REGISTER", "INVITE", "CANCEL", "BYE",  "MESSAGE",
