@@ -13,6 +13,7 @@
 #include "sip/agent/call_state.h"
 #include "sip/agent/end_events.h"
 #include "sip/agent/final_errors.h"
+#include "sip/dialogs.h"
 #include "sip/subscriptions.h"
 #include "sip/transaction_states.h"
 
@@ -209,6 +210,39 @@ TEST_F(EndEvents, AFailedTransferCallEndsTheReferSubscriptionWithItsStatusLine) 
   SIPSetReferProgressSender(nullptr);
   SIPSetReferTransaction(invite, SIPTransactionHolder());
   SIPDestroyTransaction(refer);
+}
+
+TEST_F(EndEvents, TheEndOfATransfersNotifyIsTheEndOfItsReferWithTheTransferredCall) {
+  // A call this side made (Call-ID "T-Call", our tag "ours", theirs
+  // "theirs") and a REFER sent in its dialog.
+  auto tagged = [&](int32_t kind, const char* method, const char* from, const char* to) {
+    SIPTransactionHolder t = page.Transaction(kind);
+    SIPRecord* r = &t->record;
+    snprintf(r->msg.method, sizeof r->msg.method, "%s", method);
+    snprintf(r->msg.cseqMethod, sizeof r->msg.cseqMethod, "%s", method);
+    snprintf(r->msg.callId, sizeof r->msg.callId, "T-Call");
+    snprintf(r->msg.from.tag, sizeof r->msg.from.tag, "%s", from);
+    snprintf(r->msg.to.tag, sizeof r->msg.to.tag, "%s", to);
+    snprintf(r->msg.event.event, sizeof r->msg.event.event, "refer");
+    return t;
+  };
+  SIPTransactionHolder call = tagged(4, "INVITE", "ours", "theirs");
+  SIPDialogHolder dialog = SIPDialogCreate(call);
+  ASSERT_TRUE(dialog.Get());
+  SIPTransactionHolder refer = tagged(18, "REFER", "ours", "theirs");
+  refer->record.endReason = kSIPEndRefused;
+  SIPSubscriptionHolder subscription =
+      SIPSubscriptionCreate("REFER", kSIPSubscriptionActive, "refer", "", -1, refer, dialog);
+  // The referee's final NOTIFY comes in the same dialog, from the other side.
+  SIPTransactionHolder notify = tagged(11, "NOTIFY", "theirs", "ours");
+  notify->record.endReason = kSIPEndFinalized;
+  ASSERT_EQ(SIPFindSubscription(notify).Get(), subscription.Get());
+  ZEQInvokeSIPDestroyTransactionEvent(notify, nullptr, false, kZEQApcResultCoded);
+  EXPECT_EQ(page.Take(), "ZEQOnSIPTransferRefused 2 object");
+  EXPECT_EQ(refer->record.endReason, kSIPEndDestroyed);
+  EXPECT_EQ(notify->record.endReason, kSIPEndFinalized);
+  SIPSubscriptionListRemove(subscription);
+  SIPReleaseTransactionDialogs(call);
 }
 
 }  // namespace
