@@ -6,6 +6,7 @@
 #include "foundation/result_codes.h"
 #include "foundation/script_calls.h"
 #include "host/js_array.h"
+#include "sip/agent/close_rules.h"
 #include "sip/agent/end_events.h"
 #include "sip/agent/user_agent.h"
 #include "sip/connections.h"
@@ -13,9 +14,6 @@
 #include "sip/transaction_list.h"
 
 namespace {
-
-constexpr int32_t kRemoteConnected = 1;
-constexpr int32_t kRegistered = 2;
 
 bool StartupRunning(const SIPConnectionSettings* connection) {
   HANDLE thread = reinterpret_cast<HANDLE>(connection->startupThread);
@@ -35,18 +33,10 @@ void RaiseCloseEvent(const SIPTransactionHolder& registration, const char* name,
 bool SIPInvokeCloseEvents(const SIPTransactionHolder& registration) {
   if (!registration.Get()) return true;
   SIPConnectionSettings* connection = SIPGetRootConnection(&registration->record);
-  if (StartupRunning(connection)) {
-    if (connection->resultCode) RaiseCloseEvent(registration, "!ZEQOnSIPError", 0, connection->resultCode);
-  } else {
-    if (connection->stateBits & kRegistered) {
-      connection->stateBits &= ~kRegistered;
-      RaiseCloseEvent(registration, "!ZEQOnSIPUnRegister", 1, 0);
-    }
-    if (connection->stateBits & kRemoteConnected) {
-      connection->stateBits &= ~kRemoteConnected;
-      RaiseCloseEvent(registration, "!ZEQOnSIPRemoteDisconnect", 0, 0);
-    }
-  }
+  sipagent::CloseEvent events[2];
+  int count = sipagent::PlanCloseEvents(StartupRunning(connection), &connection->stateBits, connection->resultCode,
+                                        events);
+  for (int i = 0; i < count; ++i) RaiseCloseEvent(registration, events[i].name, events[i].number, events[i].code);
   SIPListenerListRelease(SIPStartupAccountKey(registration).c_str());
   ZEQInvokeSIPDestroyTransactionEvent(registration, nullptr, true, kZEQApcResultCoded);
   return true;
