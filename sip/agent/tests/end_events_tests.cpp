@@ -13,7 +13,9 @@
 #include "sip/agent/call_state.h"
 #include "sip/agent/end_events.h"
 #include "sip/agent/final_errors.h"
+#include "sip/challenges.h"
 #include "sip/dialogs.h"
+#include "sip/dispatch_rules.h"
 #include "sip/subscriptions.h"
 #include "sip/transaction_states.h"
 
@@ -243,6 +245,21 @@ TEST_F(EndEvents, TheEndOfATransfersNotifyIsTheEndOfItsReferWithTheTransferredCa
   EXPECT_EQ(notify->record.endReason, kSIPEndFinalized);
   SIPSubscriptionListRemove(subscription);
   SIPReleaseTransactionDialogs(call);
+}
+
+TEST_F(EndEvents, AChallengeToARequestThatIsNeverSentAgainReachesScriptAsItsFailure) {
+  SIPTransactionHolder options = page.Transaction(14);
+  SIPPushTransaction(options, 14, SIPTransactionHolder(), SIPTransactionHolder());
+  ASSERT_EQ(SIPSetTransactionState(options, kSIPStateTrying), 1);
+  SIPTransactionHolder challenge = SIPTransactionCreate(SIPTransactionHolder());
+  snprintf(challenge->record.msg.digest.realm, sizeof challenge->record.msg.digest.realm, "zeq.test");
+  snprintf(challenge->record.msg.digest.nonce, sizeof challenge->record.msg.digest.nonce, "n1");
+  // No credentials go out for an OPTIONS: the transaction layer then hands
+  // the challenge over as a final error, which script must hear of.
+  EXPECT_FALSE(SIPAnswerChallenge(options, challenge, 401));
+  SIPProcessResponse(static_cast<int>(SIPResponseHandler::kFinalError), options, challenge, 401);
+  EXPECT_EQ(page.Take(), "ZEQOnSIPError 0 401 | ZEQOnSIPOptionsRefused 2");
+  SIPDestroyTransaction(options);
 }
 
 }  // namespace
