@@ -14,6 +14,7 @@
 #include "container_test_support.h"
 #include "host/browser_container.h"
 #include "host/host_object.h"
+#include "host/script_calls.h"
 #include "host/window_functions.h"
 #include "package/definitions_list.h"
 #include "test_support.h"
@@ -39,6 +40,8 @@ class WindowFunctions : public ::testing::Test {
   void SetUp() override {
     OleInitialize(nullptr);
     container_test::SetUpContainers();
+    // Window events reach pages through the script calls.
+    ZEQInstallScriptCalls();
     ZEQInstallWindowFunctions();
     ZEQInstallHostObject();
   }
@@ -236,6 +239,45 @@ TEST_F(WindowFunctions, ShowHideMinimizeMaximizeAndRestoreReachThePlatformWithTh
     EXPECT_EQ(step.showCommand == SW_SHOWMAXIMIZED, IsZoomed(window) != FALSE) << step.name;
     const std::wstring state = Evaluate(page, L"arr(window.external.ZEQGetWindowState(opened))[1] & 0x203");
     EXPECT_EQ(std::to_wstring(step.stateBits), state) << step.name;
+  }
+}
+
+// A page that records the window events of visibility, position, size
+// and input in order.
+const char kWindowEvents[] =
+    "var events = '';"
+    "function note(name) { events += (events ? ',' : '') + name; }"
+    "function ZEQOnBeforeWindowVisible(ibc, a) { note('BeforeVisible'); }"
+    "function ZEQOnAfterWindowVisible(ibc, a) { note('AfterVisible'); }"
+    "function ZEQOnWindowMoved(ibc, a) { note('Moved'); }"
+    "function ZEQOnWindowSized(ibc, a) { note('Sized'); }"
+    "function ZEQOnEnableWindow(ibc) { note('Enabled'); }"
+    "function ZEQOnDisableWindow(ibc) { note('Disabled'); }";
+
+TEST_F(WindowFunctions, WindowChangesReachTheWindowsPageAsEventsInOrder) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  HWND window = OpenFrom(page, L"Watched", 0, kWindowEvents);
+  ASSERT_NE(nullptr, window);
+  struct Step {
+    const char* name;
+    const wchar_t* call;
+    const wchar_t* events;
+  };
+  const Step steps[] = {
+      {"shown", L"ZEQShowWindow(false, true, opened, '')", L"BeforeVisible,AfterVisible"},
+      {"moved", L"ZEQSetWindowPos(opened, 60, 70, -1, -1)", L"Moved"},
+      {"sized", L"ZEQSetWindowSize(opened, 300, 220)", L"Sized"},
+      {"disabled", L"ZEQEnableWindow(false, opened)", L"Disabled"},
+      {"enabled", L"ZEQEnableWindow(true, opened)", L"Enabled"},
+      {"hidden", L"ZEQShowWindow(false, opened)", L"BeforeVisible,AfterVisible"},
+  };
+  for (const Step& step : steps) {
+    ASSERT_EQ(S_OK, container_test::PageExec(window, L"events = '';")) << step.name;
+    EXPECT_EQ(L"0", Evaluate(page, std::wstring(L"window.external.") + step.call)) << step.name;
+    // The events are posted: wait for the page to have heard them all.
+    EXPECT_TRUE(WaitUntil([&] { return container_test::PageGlobal(window, L"events") == step.events; }))
+        << step.name << ": " << Narrow(container_test::PageGlobal(window, L"events"));
   }
 }
 
