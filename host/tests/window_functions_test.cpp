@@ -243,16 +243,17 @@ TEST_F(WindowFunctions, ShowHideMinimizeMaximizeAndRestoreReachThePlatformWithTh
 }
 
 // A page that records the window events of visibility, position, size
-// and input in order.
+// and input in order, with the visibility's value; every handler gets its
+// container's object first.
 const char kWindowEvents[] =
     "var events = '';"
-    "function note(name) { events += (events ? ',' : '') + name; }"
-    "function ZEQOnBeforeWindowVisible(ibc, a) { note('BeforeVisible'); }"
-    "function ZEQOnAfterWindowVisible(ibc, a) { note('AfterVisible'); }"
-    "function ZEQOnWindowMoved(ibc, a) { note('Moved'); }"
-    "function ZEQOnWindowSized(ibc, a) { note('Sized'); }"
-    "function ZEQOnEnableWindow(ibc) { note('Enabled'); }"
-    "function ZEQOnDisableWindow(ibc) { note('Disabled'); }";
+    "function note(name, ibc) { events += (events ? ',' : '') + name + (ibc && ibc.Id ? '' : '!noibc'); }"
+    "function ZEQOnBeforeWindowVisible(ibc, a) { note('BeforeVisible(' + a + ')', ibc); }"
+    "function ZEQOnAfterWindowVisible(ibc, a) { note('AfterVisible(' + a + ')', ibc); }"
+    "function ZEQOnWindowMoved(ibc, a) { note('Moved', ibc); }"
+    "function ZEQOnWindowSized(ibc, a) { note('Sized', ibc); }"
+    "function ZEQOnEnableWindow(ibc) { note('Enabled', ibc); }"
+    "function ZEQOnDisableWindow(ibc) { note('Disabled', ibc); }";
 
 TEST_F(WindowFunctions, WindowChangesReachTheWindowsPageAsEventsInOrder) {
   HWND page = OpenPage();
@@ -265,12 +266,12 @@ TEST_F(WindowFunctions, WindowChangesReachTheWindowsPageAsEventsInOrder) {
     const wchar_t* events;
   };
   const Step steps[] = {
-      {"shown", L"ZEQShowWindow(false, true, opened, '')", L"BeforeVisible,AfterVisible"},
+      {"shown", L"ZEQShowWindow(false, true, opened, '')", L"BeforeVisible(true),AfterVisible(true)"},
       {"moved", L"ZEQSetWindowPos(opened, 60, 70, -1, -1)", L"Moved"},
       {"sized", L"ZEQSetWindowSize(opened, 300, 220)", L"Sized"},
       {"disabled", L"ZEQEnableWindow(false, opened)", L"Disabled"},
       {"enabled", L"ZEQEnableWindow(true, opened)", L"Enabled"},
-      {"hidden", L"ZEQShowWindow(false, opened)", L"BeforeVisible,AfterVisible"},
+      {"hidden", L"ZEQShowWindow(false, opened)", L"BeforeVisible(false),AfterVisible(false)"},
   };
   for (const Step& step : steps) {
     ASSERT_EQ(S_OK, container_test::PageExec(window, L"events = '';")) << step.name;
