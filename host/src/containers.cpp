@@ -149,6 +149,18 @@ constexpr DISPID kGlobalRelease = 3;
 
 }  // namespace
 
+CZEQDispatchEx* ZEQNewGlobalObject(HWND owner) {
+  ZEQPropertyStoreHolder store;
+  if (!ZEQGetTopContainerStore(owner, &store)) return nullptr;
+  CZEQDispatchEx* instance =
+      CZEQDispatchEx::Create(L"ZEQGlobal", owner, ZEQGlobalGetIDsOfNames, ZEQGlobalInvoke, kZEQDispInstance, store);
+  ZEQRegisterMember(instance, kGlobalLock, kZEQMemberMethod, L"Lock");
+  ZEQRegisterMember(instance, kGlobalTryLock, kZEQMemberMethod, L"TryLock");
+  ZEQRegisterMember(instance, kGlobalRelease, kZEQMemberMethod, L"Release");
+  ZEQReturnData::SetResult(instance, 0, 0, 0, 1);
+  return instance;
+}
+
 HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD, DISPID* id) {
   return ZEQLookupMember(object, name, id);
 }
@@ -164,20 +176,14 @@ HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DIS
     return S_OK;
   }
   if (flags & DISPATCH_CONSTRUCT) {
-    ZEQPropertyStoreHolder store;
-    if (!ZEQGetTopContainerStore(object->owner, &store)) {
+    CZEQDispatchEx* instance = ZEQNewGlobalObject(object->owner);
+    if (!instance) {
       if (result) {
         VariantClear(result);
         VariantInitNull(result);
       }
       return S_OK;
     }
-    CZEQDispatchEx* instance = CZEQDispatchEx::Create(object->className, object->owner, ZEQGlobalGetIDsOfNames,
-                                                      ZEQGlobalInvoke, kZEQDispInstance, store);
-    ZEQRegisterMember(instance, kGlobalLock, kZEQMemberMethod, L"Lock");
-    ZEQRegisterMember(instance, kGlobalTryLock, kZEQMemberMethod, L"TryLock");
-    ZEQRegisterMember(instance, kGlobalRelease, kZEQMemberMethod, L"Release");
-    ZEQReturnData::SetResult(instance, 0, 0, 0, 1);
     if (result) {
       VariantClear(result);
       V_VT(result) = VT_DISPATCH;

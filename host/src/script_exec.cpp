@@ -7,6 +7,9 @@
 #include "dochost/platform_guids.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
+#include "host/browser_container.h"
+#include "host/renderer.h"
+#include "windows/records.h"
 
 namespace {
 
@@ -243,4 +246,32 @@ bool ExtractCallArgument(const char* name, char* text, char* output) {
   }
   HeapFreeZ(key);
   return found;
+}
+
+int ZEQExecuteContainerScript(HWND window, bool narrow, const void* text) {
+  ZEQContainerHolder container = ZEQGetBaseContainer(window);
+  if (!ZEQIsContainerReady(container) || !text) return 2;
+  CZEQRenderer* site = ZEQGetContainerRenderer(container);
+  IWebBrowser2* browser = site ? site->GetWebBrowser2() : nullptr;
+  if (site) static_cast<IOleClientSite*>(site)->Release();
+  if (!browser) return 2;
+  // A wide text is copied too: the caller's text need not be a BSTR, whose
+  // length the script call reads.
+  BSTR code = narrow ? AnsiToBSTR(static_cast<const char*>(text))
+                     : SysAllocString(static_cast<const wchar_t*>(text));
+  const int result = code ? ZEQExecScript(code, browser) : 2;
+  SysFreeString(code);
+  browser->Release();
+  return result;
+}
+
+HRESULT ZEQInvokeExLcid1033(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO* exception, IServiceProvider* caller) {
+  if (!object) return E_POINTER;
+  IDispatchEx* script = nullptr;
+  const HRESULT hr = object->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&script));
+  if (FAILED(hr) || !script) return FAILED(hr) ? hr : E_NOINTERFACE;
+  const HRESULT invoked = script->InvokeEx(id, 1033, flags, params, result, exception, caller);
+  script->Release();
+  return invoked;
 }

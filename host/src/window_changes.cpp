@@ -36,6 +36,8 @@ enum Change : DISPID {
   kSetWindowAttributes = 20008,
   kSetWindowPlacement = 20010,
   kSetTitleBarText = 20101,
+  kSetWindowMinMaxInfo = 20406,
+  kSetContainerSize = 15017,
 };
 
 HRESULT Status(const Call& call, int32_t status) {
@@ -93,12 +95,15 @@ HRESULT StateCommand(const Call& call, DISPID id) {
   if (!record.IsSet()) return Status(call, ZEQERROR_GENERALFAILURE);
   if (!record->skin.IsSet()) return Status(call, kStatusNotApplicable);
   HWND window = record->window;
+  record.Reset();
+  // The window's own state commands, so the page hears (and may refuse)
+  // the change as when the user asks for it; they keep to the window's
+  // frame flags. Maximize and restore both toggle: a minimized or
+  // maximized window is restored, any other maximized.
   if (id == kMinimizeWindow) {
-    ZEQShowWindowExt(window, SW_MINIMIZE);
+    ZEQMinimizeWindowCommand(window, true);
   } else if (id != kFullScreenWindow) {
-    // Maximize and restore both toggle: a minimized or maximized window is
-    // restored, any other maximized.
-    ZEQShowWindowExt(window, (IsIconic(window) || IsZoomed(window)) ? SW_RESTORE : SW_MAXIMIZE);
+    ZEQToggleMaximizeWindow(window, true);
   }
   return Status(call, 0);
 }
@@ -123,6 +128,40 @@ HRESULT SetWindowSizeMember(const Call& call) {
   if (height < 0) height = rect.bottom - rect.top;
   const BOOL done = SetWindowPosExt(SWP_NOMOVE | SWP_NOZORDER, window, nullptr, 0, 0, width, height);
   return Status(call, done ? 0 : ZEQERROR_GENERALFAILURE);
+}
+
+// Sizes the window so that its container area gets the asked size; -1
+// (only -1) keeps the container's current width or height.
+HRESULT SetContainerSize(const Call& call) {
+  ZEQContainerHolder container = ContainerArg(call, 0);
+  HWND window = TargetWindow(container);
+  RECT outer = {}, host = {};
+  if (!window || !GetWindowRect(window, &outer) || !GetWindowRect(container->hostWindow, &host)) {
+    return Status(call, ZEQERROR_GENERALFAILURE);
+  }
+  int x = outer.left, y = outer.top;
+  int width = Int(call, 1), height = Int(call, 2);
+  if (width == -1) width = host.right - host.left;
+  if (height == -1) height = host.bottom - host.top;
+  if (!ZEQClientToWindowSize(window, &x, &y, &width, &height)) return Status(call, ZEQERROR_GENERALFAILURE);
+  const BOOL done = SetWindowPosExt(SWP_NOMOVE | SWP_NOZORDER, window, nullptr, 0, 0, width, height);
+  return Status(call, done ? 0 : ZEQERROR_GENERALFAILURE);
+}
+
+// The size limits the window's next size query answers (WM_GETMINMAXINFO
+// reads them from the skin); nothing is resized now.
+HRESULT SetWindowMinMaxInfo(const Call& call) {
+  ZEQWindowHolder record = RecordOf(ContainerArg(call, 0));
+  if (!record.IsSet() || !record->skin.IsSet()) return Status(call, ZEQERROR_GENERALFAILURE);
+  ZEQBASESKIN* skin = record->skin.Get();
+  int* const pairs[] = {skin->maximumSize, skin->maximumPosition, skin->maximumTrackingSize,
+                        skin->minimumTrackingSize};
+  UINT index = 1;
+  for (int* pair : pairs) {
+    pair[0] = Int(call, index++);
+    pair[1] = Int(call, index++);
+  }
+  return Status(call, 0);
 }
 
 void RefreshFrame(HWND window) {
@@ -305,6 +344,10 @@ HRESULT ServeChange(const Call& call, DISPID id) {
       return SetWindowPlacement(call);
     case kSetTitleBarText:
       return SetTitleBarText(call);
+    case kSetContainerSize:
+      return SetContainerSize(call);
+    case kSetWindowMinMaxInfo:
+      return SetWindowMinMaxInfo(call);
     case kSimulateModal: {
       ZEQContainerHolder container = ContainerArg(call, 0);
       if (!container.IsSet()) return Status(call, ZEQERROR_GENERALFAILURE);

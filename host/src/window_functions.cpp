@@ -8,6 +8,8 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/variant.h"
+#include "foundation/marshal_packet.h"
+#include "host/handle_table.h"
 #include "host/host_object.h"
 #include "host/zeqibc.h"
 #include "window_functions_internal.h"
@@ -36,6 +38,7 @@ constexpr Member kMembers[] = {
     {L"ZEQGetBaseWindow", 20016, 0, 1, Family::kQuery},
     {L"ZEQGetParentWindow", 20003, 0, 1, Family::kQuery},
     {L"ZEQValidateWindow", 20100, 1, 1, Family::kQuery},
+    {L"ZEQWaitWindowToClose", 20104, 0, 2, Family::kQuery},
     {L"ZEQWindowSimulateModal", 20503, 2, 2, Family::kChange},
     {L"ZEQShowWindow", 20201, 1, 4, Family::kChange},
     {L"ZEQMinimizeWindow", 20301, 0, 2, Family::kChange},
@@ -43,6 +46,7 @@ constexpr Member kMembers[] = {
     {L"ZEQFullScreenWindow", 20304, 0, 2, Family::kChange},
     {L"ZEQRestoreWindow", 20303, 0, 2, Family::kChange},
     {L"ZEQEnumTopLevelWindows", 20107, 0, 0, Family::kQuery},
+    {L"ZEQEnumExclusiveWindows", 20108, 0, 0, Family::kQuery},
     {L"ZEQSetWindowAlwaysOnTop", 20400, 1, 2, Family::kChange},
     {L"ZEQGetWindowState", 20004, 0, 1, Family::kQuery},
     {L"ZEQGetWindowRect", 20005, 0, 1, Family::kQuery},
@@ -53,11 +57,13 @@ constexpr Member kMembers[] = {
     {L"ZEQSetWindowFocus", 20404, 0, 1, Family::kChange},
     {L"ZEQSetWindowForeground", 20405, 0, 1, Family::kChange},
     {L"ZEQGetWindowOpenerType", 20007, 0, 1, Family::kQuery},
+    {L"ZEQSetWindowMinMaxInfo", 20406, 9, 9, Family::kChange},
     {L"ZEQSetWindowParent", 20408, 2, 2, Family::kChange},
     {L"ZEQSetWindowAttributes", 20008, 3, 3, Family::kChange},
     {L"ZEQSetWindowPlacement", 20010, 8, 8, Family::kChange},
     {L"ZEQSetWindowTitleBarText", 20101, 1, 2, Family::kChange},
     {L"ZEQGetWindowAttributes", 20009, 1, 1, Family::kQuery},
+    {L"ZEQSetContainerSize", 15017, 3, 3, Family::kChange},
     {L"ZEQGetBestPosition", 20120, 0, 1, Family::kQuery},
     {L"ZEQGetFocus", 20014, 0, 0, Family::kQuery},
 };
@@ -150,6 +156,19 @@ HRESULT AnswerFailure(const Call& call) {
 }  // namespace zeqwinfn
 
 using namespace zeqwinfn;
+
+ZEQWindowHolder* ZEQWindowParamFromVariant(ZEQWindowHolder* holder, const VARIANT* value) {
+  if (!holder) return holder;
+  holder->Reset();
+  ZEQHandleHolder handle;
+  ZEQHandleFromVariant(&handle, value);
+  if (!handle.IsSet() || !ZEQHandleIsType(handle, ZEQHANDLE_WINDOWRECORD)) return holder;
+  auto packet = reinterpret_cast<KESTOMarshalPacket*>(handle->payload);
+  if (!packet || !KESTOMarshal::IsLocal(packet)) return holder;
+  ZEQWindowHolder named(packet);
+  holder->ShareFrom(named);
+  return holder;
+}
 
 uint32_t ZEQParseWindowRelations(const char* text) {
   if (!text) return 0;

@@ -244,3 +244,16 @@ BOOL ZEQHideWindow(HWND window) {
   if (GetPropA(window, "ZEQAPPBAR")) return FALSE;
   return ZEQShowWindowExt(window, SW_HIDE);
 }
+
+int ZEQClientToWindowSize(HWND window, int* x, int* y, int* width, int* height) {
+  ZEQWindowHolder record = ZEQGetWindowParam(window);
+  if (!record.IsSet() || SKINIsBlank(record->skin) || !x || !y || !width || !height) return 0;
+  // The client area placed in the given rectangle; what it leaves around
+  // is the frame, added back to the size. The skin keeps no caption, so no
+  // caption height is added.
+  const RECT outer = {*x, *y, *x + *width, *y + *height};
+  const RECT client = SKINPlaceArea(outer, record->skin->elements[0].client.area);
+  *width += (client.left - outer.left) + (outer.right - client.right);
+  *height += (client.top - outer.top) + (outer.bottom - client.bottom);
+  return 1;
+}

@@ -1,5 +1,7 @@
 // The window functions that open, close, find and ask about windows.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "foundation/variant.h"
+#include "foundation/waits.h"
 #include "host/window_functions.h"
 #include "package/macros.h"
 #include "package/path_expand.h"
@@ -37,6 +40,8 @@ enum Query : DISPID {
   kGetWindowAttributes = 20009,
   kGetBestPosition = 20120,
   kGetFocus = 20014,
+  kWaitWindowToClose = 20104,
+  kEnumExclusiveWindows = 20108,
 };
 
 // A heap text owned by the scope.
@@ -212,6 +217,55 @@ HRESULT EnumTopLevelWindows(const Call& call) {
   return answer.Answer(call, 0);
 }
 
+// The window each exclusive entry names, in list order; the entry's text
+// ends in "[window]".
+std::vector<HWND> ExclusiveWindows() {
+  ZEQList* list = ZEQExclusiveWindowList();
+  std::vector<HWND> windows;
+  ZEQLockGuard hold(list->lock);
+  for (int index = 0; index < list->count; ++index) {
+    ZEQListItem* item = list->GetItemAt(index);
+    const char* text = item ? item->KeyText() : nullptr;
+    const char* last = text ? strrchr(text, '[') : nullptr;
+    windows.push_back(last ? reinterpret_cast<HWND>(static_cast<intptr_t>(atoi(last + 1))) : nullptr);
+  }
+  return windows;
+}
+
+// One element per exclusive entry: the container of its window, or null
+// once the window has no record. Script gets containers, as from every
+// other member, never the list's own words.
+HRESULT EnumExclusiveWindows(const Call& call) {
+  StatusArray answer;
+  for (HWND window : ExclusiveWindows()) {
+    ZEQWindowHolder record = IsProcessWindow(window) ? ZEQGetWindowParam(window) : ZEQWindowHolder();
+    if (record.IsSet() && record->container.IsSet()) {
+      answer.AppendContainer(record->container);
+    } else {
+      answer.Values()->AppendNull();
+    }
+  }
+  return answer.Answer(call, 0);
+}
+
+// Blocks the calling page (its thread's messages still pumped) until the
+// target window is gone; answers the close value it left.
+HRESULT WaitWindowToClose(const Call& call) {
+  ZEQWindowHolder target = RecordOf(OptionalContainer(call, 0));
+  ZEQWindowHolder caller = RecordOf(call.calling);
+  if (!target.IsSet() || !caller.IsSet()) return AnswerFailure(call);
+  const DWORD flags = Count(call) > 1 ? static_cast<DWORD>(Int(call, 1)) : kZEQWaitPumpInput;
+  HWND window = target->window;
+  target.Reset();
+  VARIANT value;
+  VariantInit(&value);
+  if (ZEQWaitWindowToClose(window, call.calling->hostWindow, flags, &value) != 0) return AnswerFailure(call);
+  StatusArray answer;
+  answer.Values()->AppendVariant(&value);
+  VariantClear(&value);
+  return answer.Answer(call, 0);
+}
+
 uint32_t WindowState(HWND window) {
   uint32_t state = 0;
   if (IsZoomed(window)) state |= 0x1;
@@ -298,6 +352,10 @@ HRESULT ServeQuery(const Call& call, DISPID id) {
     }
     case kGetBestPosition:
       return BestPosition(call);
+    case kWaitWindowToClose:
+      return WaitWindowToClose(call);
+    case kEnumExclusiveWindows:
+      return EnumExclusiveWindows(call);
     case kGetFocus: {
       HWND focus = GetFocus();
       HWND host = focus ? ZEQFindContainerWindow(focus) : nullptr;

@@ -4,17 +4,25 @@
 #include <exdisp.h>
 #include <mshtml.h>
 
+#include <cstdio>
 #include <set>
+#include <string>
 
 #include "foundation/com_guard.h"
 #include "foundation/heap.h"
 #include "foundation/text.h"
 #include "foundation/variant.h"
+#include "foundation/registered_messages.h"
 #include "host/browser_container.h"
+#include "host/browser_documents.h"
+#include "host/containers.h"
+#include "host/namespace_put.h"
 #include "host/js_array.h"
 #include "host/renderer.h"
 #include "package/macros.h"
 #include "windows/container_windows.h"
+#include "windows/window_commands.h"
+#include "windows/window_helpers.h"
 #include "windows/window_utils.h"
 
 namespace {
@@ -55,6 +63,8 @@ bool IsLive(IDispatchEx* object) {
   return found;
 }
 
+constexpr UINT kNameMax = 512;  // characters of a page window's name
+
 enum Access : uint32_t { kCall = 1, kGet = 2, kPut = 4 };
 
 struct Member {
@@ -62,6 +72,9 @@ struct Member {
   uint32_t kind;
   const wchar_t* name;
   uint32_t access;
+  UINT callArguments = 0;  // what a call takes
+  // A wrong access answers "no such member" rather than a type mismatch.
+  bool unknownOnWrongAccess = false;
 };
 
 const Member kMembers[] = {
@@ -92,6 +105,15 @@ const Member kMembers[] = {
     {kZEQIBCShowPrintPreview, kZEQMemberMethod, L"ShowPrintPreview", kCall},
     {kZEQIBCShowPageSetup, kZEQMemberMethod, L"ShowPageSetup", kCall},
     {kZEQIBCPopupBlocker, kZEQMemberProperty, L"PopupBlocker", kGet | kPut},
+    {kZEQIBCMSHTMLActivateUI, kZEQMemberMethod, L"MSHTMLActivateUI", kCall},
+    {kZEQIBCRegisterObject, kZEQMemberProperty, L"RegisterObject", kCall, 2, true},
+    {kZEQIBCName, kZEQMemberProperty, L"Name", kGet},
+    {kZEQIBCIsModal, kZEQMemberProperty, L"IsModal", kGet},
+    {kZEQIBCAcceptMouseInput, kZEQMemberProperty, L"AcceptMouseInput", kGet},
+    {kZEQIBCSetFocus, kZEQMemberMethod, L"SetFocus", kCall},
+    {kZEQIBCOnMouseMoveEvent, kZEQMemberProperty, L"OnMouseMoveEvent", kGet | kPut},
+    {kZEQIBCMaxMemoryUsage, kZEQMemberProperty, L"MaxMemoryUsage", kGet | kPut},
+    {kZEQIBCZEQGlobal, kZEQMemberProperty, L"ZEQGlobal", kGet},
 };
 
 const Member* FindMember(DISPID id) {
@@ -200,6 +222,77 @@ ZEQContainerHolder ContainerOf(CZEQDispatchEx* object) {
   auto id = static_cast<uint32_t*>(object->nativeData);
   if (id && *id) container.AssignAndDeleteSource(ZEQContainerHolder::NewFromId(*id));
   return container;
+}
+
+// The page window's own name, else the container's name (a new GUID text
+// kept in the container when it was given none).
+void AnswerName(const ZEQContainerHolder& container, VARIANT* result) {
+  BSTR name = nullptr;
+  AnswerBrowser(container, [&](IWebBrowser2* browser) {
+    IHTMLWindow2* window = GetParentWindow2(browser);
+    if (!window) return;
+    if (FAILED(window->get_name(&name))) name = nullptr;
+    window->Release();
+  });
+  if (name && *name) {
+    if (SysStringLen(name) > kNameMax) {
+      BSTR cut = SysAllocStringLen(name, kNameMax);
+      SysFreeString(name);
+      if (!cut) throw ZEQOutOfMemory();
+      name = cut;
+    }
+    if (result) {
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = name;
+    } else {
+      SysFreeString(name);
+    }
+    return;
+  }
+  SysFreeString(name);
+  ZEQBASECONTAINER* record = container.Get();
+  if (!record->name || !*record->name) {
+    GUID guid = {};
+    CoCreateGuid(&guid);
+    char text[40];
+    snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+             guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    char* copy = StrDupExtra(text, 0);
+    HeapFreeZ(record->name);
+    record->name = copy;
+  }
+  AnswerText(result, record->name);
+}
+
+// Publishes a program object in the page's script under its class name
+// (another object under the given name).
+bool RegisterObject(const ZEQContainerHolder& container, DISPPARAMS* params) {
+  const VARIANT* nameValue = &params->rgvarg[1];
+  const VARIANT* objectValue = &params->rgvarg[0];
+  IDispatchEx* object = VariantGetDispatchEx(objectValue);
+  if (!object) return false;
+  bool defined = false;
+  CZEQDispatchEx* native = ZEQGetNativeDispatchEx(object);
+  std::wstring name;
+  if (native) {
+    name = native->className ? native->className : L"";
+    native->Release();
+  } else {
+    const VARIANT* text = nameValue;
+    if (V_VT(text) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(text)) text = V_VARIANTREF(text);
+    if (V_VT(text) == VT_BSTR && V_BSTR(text)) name = V_BSTR(text);
+  }
+  if (!name.empty()) {
+    AnswerBrowser(container, [&](IWebBrowser2* browser) {
+      IDispatchEx* space = GetScriptDispatchEx(browser);
+      if (!space) return;
+      defined = SUCCEEDED(ZEQDispatchPutObject(space, name.c_str(), object));
+      space->Release();
+    });
+  }
+  object->Release();
+  return defined;
 }
 
 HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t access,
@@ -336,6 +429,61 @@ HRESULT Act(const ZEQContainerHolder& container, const Member& member, uint32_t 
         return S_OK;
       }
       return PutInteger(value, &record->popupBlocker);
+    case kZEQIBCMSHTMLActivateUI:
+      if (HWND server = FindIEServerWindow(record->hostWindow)) SendMessageA(server, CMSG_SETACTIVEIESERVER, 0, 1);
+      return S_OK;
+    case kZEQIBCRegisterObject:
+      AnswerBool(result, RegisterObject(container, params));
+      return S_OK;
+    case kZEQIBCName:
+      AnswerName(container, result);
+      return S_OK;
+    case kZEQIBCIsModal: {
+      ZEQWindowHolder window = ZEQGetWindowParam(record->hostWindow);
+      AnswerBool(result, window.IsSet() && window->modalState[0] > 0);
+      return S_OK;
+    }
+    case kZEQIBCAcceptMouseInput:
+      AnswerBool(result, ZEQWindowAcceptsInput(record->hostWindow));
+      return S_OK;
+    case kZEQIBCSetFocus: {
+      HWND host = record->hostWindow;
+      HWND parent = GetParent(host);
+      const bool visible = IsWindowVisible(host) && (!parent || IsWindowVisible(parent));
+      if (visible) {
+        HWND server = FindIEServerWindow(host);
+        HWND target = server ? server : host;
+        SetActiveWindowExt(target);
+        SetFocusAndSelect(target);
+      }
+      AnswerBool(result, visible);
+      return S_OK;
+    }
+    case kZEQIBCOnMouseMoveEvent:
+      if (access == kGet) {
+        AnswerBool(result, record->mouseMoveEvents != 0);
+        return S_OK;
+      }
+      record->mouseMoveEvents = VariantToBool(value) ? 1 : 0;
+      return S_OK;
+    case kZEQIBCMaxMemoryUsage:
+      if (access == kGet) {
+        if (result) VariantInitInt(result, record->maxMemoryUsage);
+        return S_OK;
+      }
+      return PutInteger(value, &record->maxMemoryUsage);
+    case kZEQIBCZEQGlobal: {
+      CZEQDispatchEx* global = ZEQNewGlobalObject(record->hostWindow);
+      if (!result) {
+        if (global) global->Release();
+      } else if (global) {
+        V_VT(result) = VT_DISPATCH;
+        V_DISPATCH(result) = static_cast<IDispatchEx*>(global);  // the caller's reference
+      } else {
+        VariantInitNull(result);
+      }
+      return S_OK;
+    }
     default:
       return DISP_E_MEMBERNOTFOUND;
   }
@@ -404,11 +552,12 @@ HRESULT ZEQIBCInvoke(CZEQDispatchEx* object, DISPID id, LCID, WORD flags, DISPPA
     const Member* member = FindMember(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;
     uint32_t access = AccessOf(flags) & member->access;
-    if (!access) return DISP_E_TYPEMISMATCH;
+    if (!access) return member->unknownOnWrongAccess ? DISP_E_MEMBERNOTFOUND : DISP_E_TYPEMISMATCH;
     if (access == (kCall | kGet)) access = kGet;
-    // A put takes exactly its value; every other access takes nothing.
+    // A put takes exactly its value, a call its own arguments, a get none.
     const UINT count = params ? params->cArgs : 0;
-    if (count != (access == kPut ? 1u : 0u)) return DISP_E_BADPARAMCOUNT;
+    const UINT wanted = access == kPut ? 1u : access == kCall ? member->callArguments : 0u;
+    if (count != wanted) return DISP_E_BADPARAMCOUNT;
     if (result) VariantClear(result);
     return Act(container, *member, access, params, result);
   } ZEQ_COM_CATCH("ZEQIBC::Invoke")

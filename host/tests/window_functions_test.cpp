@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "container_test_support.h"
 #include "host/browser_container.h"
 #include "host/host_object.h"
+#include "host/script_calls.h"
 #include "host/window_functions.h"
+#include "package/definitions_list.h"
 #include "test_support.h"
 #include "windows/container_windows.h"
 #include "windows/program_windows.h"
@@ -36,6 +40,8 @@ class WindowFunctions : public ::testing::Test {
   void SetUp() override {
     OleInitialize(nullptr);
     container_test::SetUpContainers();
+    // Window events reach pages through the script calls.
+    ZEQInstallScriptCalls();
     ZEQInstallWindowFunctions();
     ZEQInstallHostObject();
   }
@@ -53,15 +59,16 @@ class WindowFunctions : public ::testing::Test {
   std::wstring Evaluate(HWND window, const std::wstring& expression) { return pages_.Evaluate(window, expression); }
 
   // A page file whose script sets "loaded"; its URL.
-  std::wstring ChildUrl(const std::wstring& name) {
-    pages_.Folder().Write(name, std::string("<html><body><script>") + kHelpers + "var loaded = 1;</script></body></html>");
+  std::wstring ChildUrl(const std::wstring& name, const char* script = "") {
+    pages_.Folder().Write(name, std::string("<html><body><script>") + kHelpers + script +
+                                    "var loaded = 1;</script></body></html>");
     return pages_.Folder().Url(name);
   }
 
   // Opens a window titled `title` from the page of `from`; the new window
   // once its page ran, or null.
-  HWND OpenFrom(HWND from, const std::wstring& title, uint32_t flags) {
-    const std::wstring url = ChildUrl(title + L".html");
+  HWND OpenFrom(HWND from, const std::wstring& title, uint32_t flags, const char* script = "") {
+    const std::wstring url = ChildUrl(title + L".html", script);
     const std::wstring status =
         Evaluate(from, L"open('" + url + L"', '" + title + L"', " + std::to_wstring(flags) + L")");
     EXPECT_EQ(L"0", status) << Narrow(title);
@@ -172,28 +179,55 @@ TEST_F(WindowFunctions, FittingToTheCursorMonitorKeepsTheWindowInsideItsWorkArea
   EXPECT_EQ(area.bottom, rect.bottom);
 }
 
-TEST_F(WindowFunctions, ShowHideMinimizeMaximizeAndRestoreReachThePlatform) {
+// A page that records the window's state events in order; a "before"
+// event named in refuse is refused.
+const char kStateEvents[] =
+    "var events = ''; var refuse = '';"
+    "function note(name) { events += (events ? ',' : '') + name; return refuse != name; }"
+    "function ZEQOnBeforeMinimizeWindow(ibc) { return note('BeforeMinimize'); }"
+    "function ZEQOnAfterMinimizeWindow(ibc) { note('AfterMinimize'); }"
+    "function ZEQOnBeforeMaximizeWindow(ibc) { return note('BeforeMaximize'); }"
+    "function ZEQOnAfterMaximizeWindow(ibc) { note('AfterMaximize'); }"
+    "function ZEQOnBeforeRestoreWindow(ibc) { return note('BeforeRestore'); }"
+    "function ZEQOnAfterRestoreWindow(ibc) { note('AfterRestore'); }";
+
+TEST_F(WindowFunctions, ShowHideMinimizeMaximizeAndRestoreReachThePlatformWithTheirEvents) {
   HWND page = OpenPage();
   ASSERT_NE(nullptr, page);
-  HWND window = OpenFrom(page, L"Stated", 0);
+  HWND window = OpenFrom(page, L"Stated", WB_ALLOWSMINIMIZE | WB_ALLOWSMAXIMIZE, kStateEvents);
   ASSERT_NE(nullptr, window);
   struct Step {
     const char* name;
+    const wchar_t* refuse;  // the event the window's page refuses
     const wchar_t* call;
     UINT showCommand;  // of GetWindowPlacement
     bool visible;
     uint32_t stateBits;  // maximized 1, minimized 2, visible 0x200 of ZEQGetWindowState
+    const wchar_t* events;  // what the window's page heard, in order
   };
   const Step steps[] = {
-      {"shown without activation", L"ZEQShowWindow(false, true, opened, '')", SW_SHOWNORMAL, true, 0x200},
-      {"minimized", L"ZEQMinimizeWindow(opened)", SW_SHOWMINIMIZED, true, 0x202},
-      {"maximize of a minimized window restores", L"ZEQMaximizeWindow(opened)", SW_SHOWNORMAL, true, 0x200},
-      {"maximized", L"ZEQMaximizeWindow(opened)", SW_SHOWMAXIMIZED, true, 0x201},
-      {"restore of a maximized window", L"ZEQRestoreWindow(opened)", SW_SHOWNORMAL, true, 0x200},
-      {"hidden", L"ZEQShowWindow(false, opened)", SW_HIDE, false, 0},
+      {"shown without activation", L"", L"ZEQShowWindow(false, true, opened, '')", SW_SHOWNORMAL, true, 0x200, L""},
+      {"minimized", L"", L"ZEQMinimizeWindow(opened)", SW_SHOWMINIMIZED, true, 0x202,
+       L"BeforeMinimize,AfterMinimize"},
+      {"maximize of a minimized window restores", L"", L"ZEQMaximizeWindow(opened)", SW_SHOWNORMAL, true, 0x200,
+       L"BeforeRestore,AfterRestore"},
+      {"a refused maximize leaves the window", L"BeforeMaximize", L"ZEQMaximizeWindow(opened)", SW_SHOWNORMAL, true,
+       0x200, L"BeforeMaximize"},
+      {"maximized", L"", L"ZEQMaximizeWindow(opened)", SW_SHOWMAXIMIZED, true, 0x201,
+       L"BeforeMaximize,AfterMaximize"},
+      {"restore of a maximized window", L"", L"ZEQRestoreWindow(opened)", SW_SHOWNORMAL, true, 0x200,
+       L"BeforeRestore,AfterRestore"},
+      {"a refused minimize leaves the window", L"BeforeMinimize", L"ZEQMinimizeWindow(opened)", SW_SHOWNORMAL, true,
+       0x200, L"BeforeMinimize"},
+      {"hidden", L"", L"ZEQShowWindow(false, opened)", SW_HIDE, false, 0, L""},
   };
   for (const Step& step : steps) {
+    ASSERT_EQ(S_OK, container_test::PageExec(window, std::wstring(L"events = ''; refuse = '") + step.refuse + L"';"))
+        << step.name;
     EXPECT_EQ(L"0", Evaluate(page, std::wstring(L"window.external.") + step.call)) << step.name;
+    // The "after" event is posted: wait for the page to have heard it.
+    EXPECT_TRUE(WaitUntil([&] { return container_test::PageGlobal(window, L"events") == step.events; }))
+        << step.name << ": " << Narrow(container_test::PageGlobal(window, L"events"));
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     ASSERT_TRUE(GetWindowPlacement(window, &placement));
@@ -205,6 +239,167 @@ TEST_F(WindowFunctions, ShowHideMinimizeMaximizeAndRestoreReachThePlatform) {
     EXPECT_EQ(step.showCommand == SW_SHOWMAXIMIZED, IsZoomed(window) != FALSE) << step.name;
     const std::wstring state = Evaluate(page, L"arr(window.external.ZEQGetWindowState(opened))[1] & 0x203");
     EXPECT_EQ(std::to_wstring(step.stateBits), state) << step.name;
+  }
+}
+
+// A page that records the window events of visibility, position, size
+// and input in order, with the visibility's value; every handler gets its
+// container's object first.
+const char kWindowEvents[] =
+    "var events = '';"
+    "function note(name, ibc) { events += (events ? ',' : '') + name + (ibc && ibc.Id ? '' : '!noibc'); }"
+    "function ZEQOnBeforeWindowVisible(ibc, a) { note('BeforeVisible(' + a + ')', ibc); }"
+    "function ZEQOnAfterWindowVisible(ibc, a) { note('AfterVisible(' + a + ')', ibc); }"
+    "function ZEQOnWindowMoved(ibc, a) { note('Moved', ibc); }"
+    "function ZEQOnWindowSized(ibc, a) { note('Sized', ibc); }"
+    "function ZEQOnEnableWindow(ibc) { note('Enabled', ibc); }"
+    "function ZEQOnDisableWindow(ibc) { note('Disabled', ibc); }";
+
+TEST_F(WindowFunctions, WindowChangesReachTheWindowsPageAsEventsInOrder) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  HWND window = OpenFrom(page, L"Watched", 0, kWindowEvents);
+  ASSERT_NE(nullptr, window);
+  struct Step {
+    const char* name;
+    const wchar_t* call;
+    const wchar_t* events;
+  };
+  const Step steps[] = {
+      {"shown", L"ZEQShowWindow(false, true, opened, '')", L"BeforeVisible(true),AfterVisible(true)"},
+      {"moved", L"ZEQSetWindowPos(opened, 60, 70, -1, -1)", L"Moved"},
+      {"sized", L"ZEQSetWindowSize(opened, 300, 220)", L"Sized"},
+      {"disabled", L"ZEQEnableWindow(false, opened)", L"Disabled"},
+      {"enabled", L"ZEQEnableWindow(true, opened)", L"Enabled"},
+      {"hidden", L"ZEQShowWindow(false, opened)", L"BeforeVisible(false),AfterVisible(false)"},
+  };
+  for (const Step& step : steps) {
+    ASSERT_EQ(S_OK, container_test::PageExec(window, L"events = '';")) << step.name;
+    EXPECT_EQ(L"0", Evaluate(page, std::wstring(L"window.external.") + step.call)) << step.name;
+    // The events are posted: wait for the page to have heard them all.
+    EXPECT_TRUE(WaitUntil([&] { return container_test::PageGlobal(window, L"events") == step.events; }))
+        << step.name << ": " << Narrow(container_test::PageGlobal(window, L"events"));
+  }
+}
+
+TEST_F(WindowFunctions, StateCommandsKeepToTheWindowsFrameFlags) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  // Opened without the minimize and maximize flags.
+  HWND window = OpenFrom(page, L"Fixed", WB_VISIBLE, kStateEvents);
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(L"0", Evaluate(page, L"window.external.ZEQMinimizeWindow(opened)"));
+  EXPECT_EQ(L"0", Evaluate(page, L"window.external.ZEQMaximizeWindow(opened)"));
+  EXPECT_FALSE(IsIconic(window));
+  EXPECT_FALSE(IsZoomed(window));
+  EXPECT_EQ(L"", container_test::PageGlobal(window, L"events"));
+}
+
+TEST_F(WindowFunctions, AWaiterGetsTheCloseValueOfTheWindowItWaitedFor) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  struct Case {
+    const char* name;
+    const wchar_t* title;
+    const wchar_t* closeValue;  // script value passed to ZEQCloseWindow
+    const wchar_t* expected;    // the waiter's answer, joined
+  };
+  const Case cases[] = {
+      {"a text value", L"Waited", L"'bye'", L"0,bye"},
+      {"a number", L"Counted", L"42", L"0,42"},
+      {"no value", L"Empty", L"null", L"0,"},
+  };
+  for (const Case& c : cases) {
+    HWND window = OpenFrom(page, c.title, WB_VISIBLE);
+    ASSERT_NE(nullptr, window) << c.name;
+    // The close is posted; the wait pumps the page's thread, which runs it.
+    const std::wstring script = std::wstring(L"(window.external.ZEQCloseWindow(opened, ") + c.closeValue +
+                                L", 0), arr(window.external.ZEQWaitWindowToClose(opened, 1)).join())";
+    EXPECT_EQ(std::wstring(c.expected), Evaluate(page, script)) << c.name;
+    EXPECT_FALSE(IsWindow(window)) << c.name;
+  }
+  EXPECT_EQ(L"2", Evaluate(page, L"arr(window.external.ZEQWaitWindowToClose(5)).join()"));
+}
+
+TEST_F(WindowFunctions, ExclusiveWindowsAreListedAsTheirContainers) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  HWND window = OpenFrom(page, L"Alone", WB_VISIBLE | WB_EXCLUSIVE);
+  ASSERT_NE(nullptr, window);
+  HWND plain = OpenFrom(page, L"Crowd", WB_VISIBLE);
+  ASSERT_NE(nullptr, plain);
+  const std::wstring found = Evaluate(page,
+      L"(function () { var list = arr(window.external.ZEQEnumExclusiveWindows()), mine = 0, others = 0;"
+      L"for (var i = 1; i < list.length; ++i) {"
+      L"  if (list[i] && list[i].Id == opened.Id) ++others;"
+      L"  if (list[i] && list[i].URL.indexOf('Alone.html') >= 0) ++mine; }"
+      L"return list[0] + ':' + mine + ':' + others; })()");
+  // The exclusive window is there once; the plain one (opened last) not.
+  EXPECT_EQ(L"0:1:0", found);
+}
+
+TEST_F(WindowFunctions, SizeLimitsAreAnsweredAtTheWindowsNextSizeQuery) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  HWND window = OpenFrom(page, L"Limited", WB_VISIBLE);
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(L"0", Evaluate(page, L"window.external.ZEQSetWindowMinMaxInfo(opened, 800, 600, 10, 20, 900, 700, 150, "
+                                 L"120)"));
+  MINMAXINFO info = {};
+  SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(800, info.ptMaxSize.x);
+  EXPECT_EQ(600, info.ptMaxSize.y);
+  EXPECT_EQ(10, info.ptMaxPosition.x);
+  EXPECT_EQ(20, info.ptMaxPosition.y);
+  EXPECT_EQ(std::min<LONG>(900, GetSystemMetrics(SM_CXMAXTRACK)), info.ptMaxTrackSize.x);
+  EXPECT_EQ(std::min<LONG>(700, GetSystemMetrics(SM_CYMAXTRACK)), info.ptMaxTrackSize.y);
+  EXPECT_EQ(150, info.ptMinTrackSize.x);
+  EXPECT_EQ(120, info.ptMinTrackSize.y);
+  EXPECT_EQ(L"2", Evaluate(page, L"window.external.ZEQSetWindowMinMaxInfo(5, 1, 2, 3, 4, 5, 6, 7, 8)"));
+}
+
+TEST_F(WindowFunctions, ContainerSizesAddTheSkinsFrameAroundTheContainer) {
+  HWND page = OpenPage();
+  ASSERT_NE(nullptr, page);
+  HWND window = OpenFrom(page, L"Framed", WB_VISIBLE);
+  ASSERT_NE(nullptr, window);
+  // Without a skin of its own the window has no frame to add.
+  EXPECT_EQ(L"2", Evaluate(page, L"window.external.ZEQSetContainerSize(opened, 200, 100)"));
+  ZEQWindowHolder record = ZEQGetWindowParam(window);
+  ASSERT_TRUE(record.IsSet());
+  ZEQBASESKIN* skin = record->skin.Get();
+  ASSERT_NE(nullptr, skin);
+  skin->definitions = DefinitionsList::Create();
+  skin->deleteDefinitions = DefinitionsList::Delete;
+  const int insets[4] = {5, 20, 7, 9};  // left, top, right, bottom
+  memcpy(skin->elements[0].client.area, insets, sizeof insets);
+  ASSERT_TRUE(record->container.IsSet());
+  HWND host = record->container->hostWindow;
+  record.Reset();
+  ASSERT_NE(nullptr, host);
+  const RECT before = RectOf(host);
+  struct Case {
+    const char* name;
+    const wchar_t* size;
+    int width, height;  // of the window afterwards
+  };
+  const Case cases[] = {
+      {"both given", L"200, 100", 212, 129},
+      {"-1 keeps the container's width", L"-1, 150", before.right - before.left + 12, 179},
+      {"-1 keeps the container's height", L"240, -1", 252, before.bottom - before.top + 29},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(L"0", Evaluate(page, std::wstring(L"window.external.ZEQSetContainerSize(opened, ") + c.size + L")"))
+        << c.name;
+    const RECT rect = RectOf(window);
+    EXPECT_EQ(c.width, rect.right - rect.left) << c.name;
+    EXPECT_EQ(c.height, rect.bottom - rect.top) << c.name;
+    // Only the size changes.
+    EXPECT_EQ(30, rect.left) << c.name;
+    EXPECT_EQ(40, rect.top) << c.name;
+    // The next case keeps the host window's size from here.
+    SetWindowPos(host, nullptr, 0, 0, before.right - before.left, before.bottom - before.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

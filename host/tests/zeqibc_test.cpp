@@ -102,6 +102,19 @@ TEST(ZEQIBCObject, MembersAnswerAsTheirAccessesAndArgumentsAllow) {
         {"printing is asked of the window", kZEQIBCPrint, call, {}, S_OK, "True"},
         {"printing is a method only", kZEQIBCPrint, get, {}, DISP_E_TYPEMISMATCH, ""},
         {"popup blocking is kept", kZEQIBCPopupBlocker, put, {Integer(1)}, S_OK, ""},
+        {"mouse-move events are asked for", kZEQIBCOnMouseMoveEvent, put, {Integer(1)}, S_OK, ""},
+        {"and read back", kZEQIBCOnMouseMoveEvent, get, {}, S_OK, "True"},
+        {"the memory limit is kept", kZEQIBCMaxMemoryUsage, put, {Integer(64)}, S_OK, ""},
+        {"and read back", kZEQIBCMaxMemoryUsage, get, {}, S_OK, "64"},
+        {"the memory limit refuses a text", kZEQIBCMaxMemoryUsage, put, {Text(L"lots")}, DISP_E_TYPEMISMATCH, ""},
+        {"a window without a modal window over it", kZEQIBCIsModal, get, {}, S_OK, "False"},
+        {"takes mouse input", kZEQIBCAcceptMouseInput, get, {}, S_OK, "True"},
+        {"modality is read only", kZEQIBCIsModal, put, {Integer(1)}, DISP_E_TYPEMISMATCH, ""},
+        {"registering is a call only, else unknown", kZEQIBCRegisterObject, get, {}, DISP_E_MEMBERNOTFOUND, ""},
+        {"registering takes a name and an object", kZEQIBCRegisterObject, call, {Text(L"x")}, DISP_E_BADPARAMCOUNT,
+         ""},
+        {"registering a plain value defines nothing", kZEQIBCRegisterObject, call, {Integer(1), Text(L"x")}, S_OK,
+         "False"},
         {"an unknown member", 9999, get, {}, DISP_E_MEMBERNOTFOUND, ""},
         {"script cannot construct one", kZEQIBCId, DISPATCH_CONSTRUCT, {}, DISP_E_UNKNOWNINTERFACE, ""},
     };
@@ -111,6 +124,8 @@ TEST(ZEQIBCObject, MembersAnswerAsTheirAccessesAndArgumentsAllow) {
       EXPECT_EQ(c.answer, answer) << c.name;
     }
     EXPECT_EQ(1, page.Record()->popupBlocker);
+    EXPECT_EQ(1, page.Record()->mouseMoveEvents);
+    EXPECT_EQ(64, page.Record()->maxMemoryUsage);
     EXPECT_STREQ("big", page.Record()->maximizedStateSet);
     // Names resolve to the same members.
     DISPID found = 0;
@@ -136,6 +151,56 @@ TEST(ZEQIBCObject, AnObjectThatOutlivesItsContainerAnswersWithAnException) {
   container.Release();
   EXPECT_EQ(DISP_E_EXCEPTION, Call(object, kZEQIBCId, DISPATCH_PROPERTYGET, {}, &answer));
   object->Release();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ZEQIBCObject, TheNameIsThePageWindowsOwn) {
+  OleInitialize(nullptr);
+  {
+    PageContainer page("<html><body><script>window.external.Record('up');</script></body></html>", 1);
+    ASSERT_FALSE(page.Failed());
+    CZEQDispatchEx* made = ZEQIBC(page.Container());
+    ASSERT_NE(nullptr, made);
+    IDispatch* object = static_cast<IDispatchEx*>(made);
+    std::string first, second;
+    EXPECT_EQ(S_OK, Call(object, kZEQIBCName, DISPATCH_PROPERTYGET, {}, &first));
+    EXPECT_EQ(S_OK, Call(object, kZEQIBCName, DISPATCH_PROPERTYGET, {}, &second));
+    // The page window's own name, read the same way twice.
+    ASSERT_EQ(S_OK, container_test::PageExec(page.Window(), L"var pageName = window.name;"));
+    const std::string pageName = container_test::Narrow(container_test::PageGlobal(page.Window(), L"pageName"));
+    EXPECT_FALSE(pageName.empty());
+    EXPECT_EQ(pageName, first);
+    EXPECT_EQ(first, second);
+    object->Release();
+  }
+  OleUninitialize();
+}
+
+TEST(ZEQIBCObject, ARegisteredProgramObjectIsAGlobalOfThePageUnderItsClassName) {
+  OleInitialize(nullptr);
+  {
+    PageContainer page("<html><body><script>window.external.Record('up');</script></body></html>", 1);
+    ASSERT_FALSE(page.Failed());
+    CZEQDispatchEx* made = ZEQIBC(page.Container());
+    ASSERT_NE(nullptr, made);
+    IDispatch* object = static_cast<IDispatchEx*>(made);
+    VARIANT self;
+    V_VT(&self) = VT_DISPATCH;
+    V_DISPATCH(&self) = object;
+    object->AddRef();
+    std::string answer;
+    // The name given is not used for a program object: its class names it.
+    EXPECT_EQ(S_OK, Call(object, kZEQIBCRegisterObject, DISPATCH_METHOD, {self, Text(L"other")}, &answer));
+    EXPECT_EQ("True", answer);
+    ASSERT_EQ(S_OK, container_test::PageExec(page.Window(), L"var registeredId = String(ZEQIBC.Id);"));
+    EXPECT_EQ(std::to_wstring(page.Record()->id), container_test::PageGlobal(page.Window(), L"registeredId"));
+    EXPECT_EQ(L"<unknown>", container_test::PageGlobal(page.Window(), L"other"));
+    object->Release();
+  }
+  OleUninitialize();
 }
 
 }  // namespace

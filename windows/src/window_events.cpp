@@ -33,6 +33,9 @@ uint32_t Deliver(HWND window, const wchar_t* name, VARIANT* argument, uint32_t m
   }
   HWND to = target == ZEQEventTarget::Event ? container->eventWindow : container->hostWindow;
   if (!to) to = container->hostWindow;
+  // The event names its container, so the handler gets its ZEQIBC object
+  // first: function ZEQOnX(ibc, value).
+  HWND source = container->hostWindow;
   container.Reset();
   // An event that cannot be delivered is skipped: the runtime's refusal
   // code would read as the page's cancel.
@@ -42,7 +45,7 @@ uint32_t Deliver(HWND window, const wchar_t* name, VARIANT* argument, uint32_t m
     return ZEQERROR_NOTFOUND;
   }
   try {
-    return ZEQDeliverAPC(to, name, nullptr, nullptr, argument, nullptr, mode, window, 0, nullptr);
+    return ZEQDeliverAPC(to, name, nullptr, source, argument, nullptr, mode, window, 0, nullptr);
   } catch (...) {
     ZEQLogPrintf("!ZEQRaiseWindowEvent: Unexpected exception...");
     if (argument) VariantClear(argument);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/records.h"
 #include "foundation/timer_thread.h"
 #include "windows/records.h"
 #include "windows/window_utils.h"
@@ -302,3 +303,9 @@ BITMAPINFO* CreateBitmapInfoForBitmap(HBITMAP bitmap) {
   header.biClrImportant = 0;
   return result;
 }
+
+void* ZEQGetTextOutManager(HWND window) {
+  return IsProcessWindow(window) ? GetPropA(window, "ZEQTEXTOUT::MANAGER") : nullptr;
+}
+
+bool ZEQIsMotion(const void* record) { return IsTaggedRecord(record, sizeof(ZEQTypedRecord), "+ZEQMOTION"); }

@@ -179,15 +179,19 @@ void ClipOutClientArea(const RECT& rect, HDC dc, const RECT& insets, int caption
   DeleteObject(region);
 }
 
+RECT SKINPlaceArea(const RECT& rect, const int area[4]) {
+  RECT placed;
+  placed.left = area[0] >= 0 ? rect.left + area[0] : rect.right + area[0];
+  placed.top = area[1] >= 0 ? rect.top + area[1] : rect.bottom + area[1];
+  placed.right = rect.right - area[2] < placed.left ? placed.left : rect.right - area[2];
+  placed.bottom = rect.bottom - area[3] < placed.top ? placed.top : rect.bottom - area[3];
+  return placed;
+}
+
 void SKINClipToClientArea(const RECT& rect, HDC dc, const SKINHolder& skin) {
   const ZEQBASESKIN* record = skin.Get();
   if (!dc || !record) return;
-  const int* area = record->elements[0].client.area;
-  RECT client;
-  client.left = area[0] >= 0 ? rect.left + area[0] : rect.right + area[0];
-  client.top = area[1] >= 0 ? rect.top + area[1] : rect.bottom + area[1];
-  client.right = rect.right - area[2] < client.left ? client.left : rect.right - area[2];
-  client.bottom = rect.bottom - area[3] < client.top ? client.top : rect.bottom - area[3];
+  const RECT client = SKINPlaceArea(rect, record->elements[0].client.area);
   const RECT none = {0, 0, 0, 0};
   ClipOutClientArea(client, dc, none, 0);
 }

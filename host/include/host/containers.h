@@ -54,6 +54,9 @@ class CZEQDispatchEx;
 HRESULT ZEQGlobalGetIDsOfNames(CZEQDispatchEx* object, const wchar_t* name, DWORD nameFlags, DISPID* id);
 HRESULT ZEQGlobalInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, IServiceProvider* caller);
+// A new "ZEQGlobal" object over the store of the window's top container
+// (the caller's reference); null when there is none.
+CZEQDispatchEx* ZEQNewGlobalObject(HWND owner);
 
 // State flag: the loader style sheet went into a page of the current
 // top-level navigation.

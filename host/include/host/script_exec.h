@@ -20,6 +20,16 @@ constexpr DWORD kInjectWindowErrorHandler = 0x4;  // the script handles window.o
 // 0 when it ran, 2 for empty code, no document or a failing call.
 int ZEQExecScript(BSTR code, IWebBrowser2* browser);
 
+// Runs script text (narrow: an ANSI text, else a wide one, not necessarily
+// a BSTR) in the page of
+// the window's container: ZEQExecScript's answer, or 2 when the container
+// is not ready or has no browser (nothing runs then).
+int ZEQExecuteContainerScript(HWND window, bool narrow, const void* text);
+// IDispatchEx::InvokeEx of the object with the locale 1033; E_NOINTERFACE
+// for an object without IDispatchEx.
+HRESULT ZEQInvokeExLcid1033(IDispatch* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO* exception, IServiceProvider* caller);
+
 // Inserts a new SCRIPT element (language, defer, type "text/jscript", code or
 // address by flags) into the reference element's parent, just before the
 // reference element: 1 when inserted, 0 otherwise.

@@ -21,6 +21,11 @@ void ZEQInstallWindowFunctions();
 HRESULT ZEQWindowFunctionsInvoke(CZEQDispatchEx* object, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
                                  VARIANT* result, EXCEPINFO* exception, IServiceProvider* caller);
 
+// The window record a script value names: a "ZEQHandle" object of a window
+// record (type ZEQHANDLE_WINDOWRECORD); any other value leaves the holder
+// empty. Returns holder.
+ZEQWindowHolder* ZEQWindowParamFromVariant(ZEQWindowHolder* holder, const VARIANT* value);
+
 // "callerfriend" 2, "parentfriend" 4, "notifyparent" 8, each a whole word
 // in any case; other words are ignored.
 uint32_t ZEQParseWindowRelations(const char* text);
@@ -80,6 +85,10 @@ BOOL ZEQFitWindowPosToCursorMonitor(HWND window, int x, int y, int width, int he
 // Hides a window of this process (asynchronously for another thread's); an
 // app bar is never hidden. 0 when nothing was done.
 BOOL ZEQHideWindow(HWND window);
+// The outer size of a skinned window whose client (container) area is
+// width x height: the skin's client insets added. x and y stay. 0, values
+// untouched, when the window has no record or a blank skin.
+int ZEQClientToWindowSize(HWND window, int* x, int* y, int* width, int* height);
 // ShowWindow on the window's own thread, ShowWindowAsync from another.
 BOOL ZEQShowWindowExt(HWND window, int command);
 

@@ -12,6 +12,15 @@
 
 // Members (DISPIDs).
 constexpr DISPID kZEQIBCId = 1;
+constexpr DISPID kZEQIBCMSHTMLActivateUI = 2;
+constexpr DISPID kZEQIBCRegisterObject = 6;
+constexpr DISPID kZEQIBCName = 100;
+constexpr DISPID kZEQIBCIsModal = 118;
+constexpr DISPID kZEQIBCAcceptMouseInput = 119;
+constexpr DISPID kZEQIBCSetFocus = 208;
+constexpr DISPID kZEQIBCOnMouseMoveEvent = 300;
+constexpr DISPID kZEQIBCMaxMemoryUsage = 306;
+constexpr DISPID kZEQIBCZEQGlobal = 308;
 constexpr DISPID kZEQIBCIsBrowser = 101;
 constexpr DISPID kZEQIBCIsDropTarget = 102;
 constexpr DISPID kZEQIBCArguments = 103;

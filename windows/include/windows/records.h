@@ -197,6 +197,8 @@ struct ZEQBASECONTAINER {
   char* title;
   char* statusText;
   int32_t browserFlags[10];  // secure lock ... visible; -2 unknown
+  int32_t mouseMoveEvents;   // the page asked for mouse-move events
+  int32_t maxMemoryUsage;    // kept for script
 };
 
 // Allocates and initialises a container record in a new holder: tag, next

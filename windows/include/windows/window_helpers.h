@@ -54,6 +54,13 @@ bool ZEQIsRadioButton(HWND window);
 // The WM_GETDLGCODE answer of a control window by its class.
 LRESULT ZEQControlDialogCode(HWND window);
 
+// The text-out manager a window of this process carries
+// ("ZEQTEXTOUT::MANAGER"); null for any other window.
+void* ZEQGetTextOutManager(HWND window);
+// True for a valid record tagged "+ZEQMOTION" (a film-strip animation);
+// false for null or anything else.
+bool ZEQIsMotion(const void* record);
+
 // At WM_NCDESTROY: puts a saved window procedure back, frees the
 // parameter block (its skin, then its record holder), closes the
 // "HWND::ALIVEEVENT" handle and removes the property.

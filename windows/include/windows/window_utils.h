@@ -56,9 +56,11 @@ HBITMAP CreateCompatibleBitmapExt(int height, int width, HDC dc);
 // moved down by the caption height. What is later copied onto the DC
 // leaves that area untouched.
 void ClipOutClientArea(const RECT& rect, HDC dc, const RECT& insets, int captionHeight);
+// Places a skin area's four values in a rectangle (the area rule): a
+// negative left or top counts from the right or bottom edge; the right and
+// bottom amounts are taken off, never past the left and top.
+RECT SKINPlaceArea(const RECT& rect, const int area[4]);
 // The same with the skin's client area (element 0's client area, placed by
-// the area rule: a negative left or top counts from the right or bottom
-// edge; the right and bottom amounts are taken off, never past the left
-// and top). Nothing is clipped without a skin. The skin record keeps no
-// caption, so no caption height is added.
+// the area rule). Nothing is clipped without a skin. The skin record keeps
+// no caption, so no caption height is added.
 void SKINClipToClientArea(const RECT& rect, HDC dc, const SKINHolder& skin);
