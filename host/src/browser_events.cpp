@@ -71,6 +71,8 @@ int32_t IntegerOf(const VARIANT* value) {
 
 bool BoolOf(const VARIANT* value) { return IntegerOf(value) != 0; }
 
+ZEQTopDocumentCompleteObserver g_topDocumentObserver = nullptr;
+
 // A heap text ("" for anything that is not text).
 struct Text {
   char* text = nullptr;
@@ -418,6 +420,8 @@ void CIBCEventSink::NameUnnamedPageWindow(const char* name) {
   window->Release();
 }
 
+void ZEQSetTopDocumentCompleteObserver(ZEQTopDocumentCompleteObserver observer) { g_topDocumentObserver = observer; }
+
 void CIBCEventSink::DocumentComplete(const ZEQContainerHolder& container, DISPPARAMS* params) {
   ZEQBASECONTAINER* record = container.Get();
   Text url(UrlText(Parameter(params, 1)));
@@ -447,6 +451,8 @@ void CIBCEventSink::DocumentComplete(const ZEQContainerHolder& container, DISPPA
     IWebBrowser2* own = renderer_->GetWebBrowser2();
     ZEQSetWindowContainerReady(record->hostWindow, true, true, own);
     if (own) own->Release();
+    if (const ZEQTopDocumentCompleteObserver observer = g_topDocumentObserver)
+      observer(record->hostWindow, url.Get());
   }
   struct Target {
     const ZEQContainerHolder& container;

@@ -376,7 +376,10 @@ uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item) {
   return code;
 }
 
-void ZEQInstallScriptCalls() { ZEQSetScriptCallHooks(ZEQScriptCallHooks{FindContainer, ZEQExecuteAPC}); }
+void ZEQInstallScriptCalls() {
+  ZEQSetScriptCallHooks(ZEQScriptCallHooks{FindContainer, ZEQExecuteAPC});
+  ZEQInstallPackageExtractEvents();
+}
 
 uint32_t ZEQDeliverAPCWithArgs(HWND target, const wchar_t* interfaceName, JSArray* arguments, VARIANT* result,
                                uint32_t flags, HWND sourceWindow, uint32_t delay, const wchar_t* delayName,

@@ -24,8 +24,8 @@
 #include "package/paths.h"
 #include "package/templates.h"
 #include "package/vfs.h"
-#include "foundation/window_timers.h"
 #include "host/browser_container.h"
+#include "host/browser_events.h"
 #include "host/containers.h"
 #include "windows/container_windows.h"
 #include "windows/records.h"
@@ -79,9 +79,6 @@ bool OpenPackageFile(const char* path) {
   return true;
 }
 
-constexpr UINT kLoaderPollMs = 20;
-UINT_PTR loaderPoll = 0;
-
 // Milliseconds since this process was created.
 unsigned MillisecondsSinceProcessStart() {
   FILETIME created, exited, kernel, user, now;
@@ -95,27 +92,13 @@ unsigned MillisecondsSinceProcessStart() {
   return b.QuadPart > a.QuadPart ? static_cast<unsigned>((b.QuadPart - a.QuadPart) / 10000) : 0;
 }
 
-// Opens the loader page to calls of the host once its document is
-// complete: until then calls for it wait in its window's queue.
-void CALLBACK PollLoaderDocument(HWND, UINT, UINT_PTR, DWORD) {
-  HWND host = ZEQLoaderHostWindow();
-  ZEQContainerHolder container = ZEQGetBaseContainer(host);
-  if (!container.IsSet()) {
-    if (!IsWindow(host)) KillTimerExtSlot(&loaderPoll, nullptr);
-    return;
-  }
-  CZEQRenderer* site = ZEQGetContainerRenderer(container);
-  IWebBrowser2* browser = site ? site->GetWebBrowser2() : nullptr;
-  READYSTATE state = READYSTATE_UNINITIALIZED;
-  if (browser) browser->get_ReadyState(&state);
-  if (state == READYSTATE_COMPLETE) {
-    KillTimerExtSlot(&loaderPoll, nullptr);
-    ZEQSetWindowContainerReady(host, true, true, browser);
-    ZEQLogPrintf("OpenLoaderContainer: DocumentComplete - \"%s\" - %u ms after the process started",
-                 Startup().loaderPath, MillisecondsSinceProcessStart());
-  }
-  if (browser) browser->Release();
-  if (site) site->Release();
+// The loader's first completed document: the browser's events have opened
+// its page to calls of the host; the start-up's time is logged once.
+void LoaderDocumentComplete(HWND hostWindow, const char*) {
+  if (hostWindow != ZEQLoaderHostWindow()) return;
+  ZEQSetTopDocumentCompleteObserver(nullptr);
+  ZEQLogPrintf("OpenLoaderContainer: DocumentComplete - \"%s\" - %u ms after the process started",
+               Startup().loaderPath, MillisecondsSinceProcessStart());
 }
 
 }  // namespace
@@ -208,6 +191,7 @@ int OpenLoaderContainer() {
   RECT rect = {-16384, -16384, 0, 0};
   HWND window = nullptr;
   int result = 1;
+  ZEQSetTopDocumentCompleteObserver(LoaderDocumentComplete);
   try {
     result = ZEQCreateContainerWindow(nullptr, GetApplicationSettings()->name, start.loaderPath, &rect, nullptr, "",
                                       kLoaderFlags, 0, &window, ZEQContainerHolder(), ZEQContainerHolder());
@@ -217,6 +201,5 @@ int OpenLoaderContainer() {
   }
   if (result != 0) KESTOError(nullptr, kStartLoaderContainerFailed, nullptr, 1);
   if (!IsWindow(ZEQLoaderHostWindow())) KESTOError(nullptr, kStartLoaderWindowDead, nullptr, 1);
-  loaderPoll = SetTimerExt(nullptr, 0, kLoaderPollMs, PollLoaderDocument, 0);
   return 0;
 }

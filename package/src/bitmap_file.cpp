@@ -3,6 +3,7 @@
 
 #include "package/system_queries.h"
 #include "package/vfs.h"
+#include "windows/window_helpers.h"
 
 namespace {
 
@@ -13,25 +14,6 @@ bool WriteAll(HANDLE file, const void* data, DWORD count) {
 }
 
 }  // namespace
-
-BITMAPINFO* CreateBitmapInfoForBitmap(HBITMAP bitmap) {
-  BITMAP description;
-  if (!bitmap || !GetObjectA(bitmap, sizeof description, &description)) return nullptr;
-  const WORD depth = WORD(description.bmPlanes * description.bmBitsPixel);
-  const DWORD colours = depth < 24 ? (DWORD(1) << depth) : 0;
-  auto* info = static_cast<BITMAPINFO*>(LocalAlloc(LPTR, sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD)));
-  if (!info) return nullptr;
-  BITMAPINFOHEADER& header = info->bmiHeader;
-  header.biSize = sizeof(BITMAPINFOHEADER);
-  header.biWidth = description.bmWidth;
-  header.biHeight = description.bmHeight;
-  header.biPlanes = description.bmPlanes;
-  header.biBitCount = description.bmBitsPixel;
-  header.biCompression = BI_RGB;
-  header.biSizeImage = ((DWORD(description.bmWidth) * depth + 31) / 32) * 4 * DWORD(description.bmHeight);
-  header.biClrUsed = colours;
-  return info;
-}
 
 BOOL WriteBitmapFile(const char* path, BITMAPINFO* info, HBITMAP bitmap) {
   if (!path || !info || !bitmap) return FALSE;

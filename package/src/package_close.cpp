@@ -61,18 +61,7 @@ bool CloseFileBacked(ZEQPackageDATA* package) {
 }
 
 bool CloseMemory(ZEQPackageDATA* package, HANDLE given) {
-  const uint32_t plainLength = package->length;
-  if (EncodingNeeded(package)) {
-    size_t length = package->length;
-    uint8_t* encoded = EncodeCopy(package, package->content, &length);
-    if (!encoded) return false;
-    HeapFreeSecure(package->content, package->length, true);
-    package->content = encoded;
-    package->length = uint32_t(length);
-    package->capacity = length;
-    package->position = 0;
-  }
-  if (!ZEQPackageWriteHeader(package, plainLength, package->key, package->header.Flags)) return false;
+  if (!ZEQPackageMakeImage(package)) return false;
   HANDLE file = given;
   if (!HasHandle(file)) {
     file = CreateFileExt(package->path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
@@ -107,6 +96,22 @@ void DeleteTemporaryFiles(ZEQPackageDATA* package) {
 }
 
 }  // namespace
+
+bool ZEQPackageMakeImage(ZEQPackageDATA* package) {
+  if (!package || HasHandle(package->handle)) return false;
+  const uint32_t plainLength = package->length;
+  if (EncodingNeeded(package)) {
+    size_t length = package->length;
+    uint8_t* encoded = EncodeCopy(package, package->content, &length);
+    if (!encoded) return false;
+    HeapFreeSecure(package->content, package->length, true);
+    package->content = encoded;
+    package->length = uint32_t(length);
+    package->capacity = length;
+    package->position = 0;
+  }
+  return ZEQPackageWriteHeader(package, plainLength, package->key, package->header.Flags);
+}
 
 bool ZEQPackageClose(ZEQPackageDATA* package, HANDLE handle, uint32_t flags) {
   if (!package) return false;

@@ -25,6 +25,7 @@ struct Walk {
   const char* storeList;
   std::string key;  // for references and re-keying
   uint32_t options;
+  std::string output;  // the output path of the file entry last extracted
   bool Trusted() const { return (options & ZEQPKG_EXTRACT_TRUSTED) != 0; }
 };
 
@@ -167,6 +168,26 @@ bool RekeyImage(const Data& data, const std::string& oldKey, const std::string& 
   return true;
 }
 
+// Wraps plain data as a single-content package under the extraction key:
+// enciphered for the "encrypt" option, compressed for "compress". The
+// package's image in *out.
+bool WrapAsSinglePackage(const Data& data, const std::string& key, uint32_t options, Data* out) {
+  uint32_t flags = 0;
+  if (options & ZEQPKG_EXTRACT_ENCRYPT) flags |= ZEQPKG_ENCRYPT;
+  if (options & ZEQPKG_EXTRACT_COMPRESS) flags |= ZEQPKG_COMPRESS;
+  ZEQPackageDATA* wrapper = ZEQPackageNew(ZEQPKG_TYPE_SINGLE, flags);
+  SetPackageKey(wrapper->key, key.c_str(), kPackageKeyIsRaw);
+  const bool ok = ZEQPackageWriteFile(wrapper, data.length, data.bytes) && ZEQPackageMakeImage(wrapper);
+  if (ok) {
+    out->Adopt(wrapper->content, wrapper->length);
+    out->ownedSize = wrapper->length;
+    wrapper->content = nullptr;
+    wrapper->length = 0;
+  }
+  ZEQPackageRelease(wrapper);
+  return ok;
+}
+
 bool WriteDiskFile(const std::string& path, const Data& data) {
   HANDLE file = CreateFileExt(path.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, kCreateFileRetry);
@@ -178,7 +199,6 @@ bool WriteDiskFile(const std::string& path, const Data& data) {
 }
 
 int ExtractFile(Walk& walk, const PackageEntryDirectives& d, const std::string& entryPath, const Data& entryData);
-
 // Logs a failure of one file entry and gives its code.
 int FileFailure(const Walk& walk, const std::string& out, const char* what, int code) {
   PackageLogPrintf("ZEQPackageWriteFile: [FAILED] %s - Package: \"%s\", Extract File: \"%s\"", what,
@@ -297,17 +317,20 @@ int Store(Walk& walk, const PackageEntryDirectives& d, const std::string& entryP
   ZEQPackageHeader header = {};
   if (data.length >= kPackageHeaderSize) std::memcpy(&header, data.bytes, kPackageHeaderSize);
   const bool isPackage = data.length >= kPackageHeaderSize && PackageHeaderHasMagic(header);
-  if (!isPackage && stored && (walk.options & (ZEQPKG_EXTRACT_ENCRYPT | ZEQPKG_EXTRACT_COMPRESS)))
-    return FileFailure(walk, out, "Unable to create package file due to ZEQPackageWriteSinglePackage",
-                       ZEQPKG_EXTRACT_ERROR_WRITEDATA);
+  Data rekeyed;
+  const Data* written = &data;
+  if (!isPackage && stored && (walk.options & (ZEQPKG_EXTRACT_ENCRYPT | ZEQPKG_EXTRACT_COMPRESS))) {
+    if (!WrapAsSinglePackage(data, walk.key, walk.options, &rekeyed))
+      return FileFailure(walk, out, "Unable to create package file due to ZEQPackageWriteSinglePackage",
+                         ZEQPKG_EXTRACT_ERROR_WRITEDATA);
+    written = &rekeyed;
+  }
   if (toMounts) {
-    if (!VFSMountFile(out.c_str(), data.bytes, data.length))
+    if (!VFSMountFile(out.c_str(), written->bytes, written->length))
       return FileFailure(walk, out, "Unable Allocate Memory to Package file system",
                          ZEQPKG_EXTRACT_ERROR_ALLOCATEMEMORY);
     return 0;
   }
-  Data rekeyed;
-  const Data* written = &data;
   if (isPackage && stored && (walk.options & ZEQPKG_EXTRACT_ENCRYPT)) {
     if (!RekeyImage(data, d.key, walk.key, &rekeyed))
       return FileFailure(walk, out, "Unable to update package password file", ZEQPKG_EXTRACT_ERROR_PREPAREDATA);
@@ -326,26 +349,34 @@ int Store(Walk& walk, const PackageEntryDirectives& d, const std::string& entryP
 }
 
 int Run(Walk& walk, const PackageEntryDirectives& d, const std::string& out) {
-  const char* dot = std::strrchr(out.c_str(), '.');
-  if (dot && lstrcmpiA(dot, ".exe") == 0) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = SkipVirtualPrefix(out.c_str());
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-      if (HasWord(d.exec, "wait")) WaitForSingleObject(process.hProcess, INFINITE);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-      return 0;
-    }
-  }
+  if (zeqextract::RunExtractedFile(out, d.exec)) return 0;
   return FileFailure(walk, out, "Unable to execute package file", ZEQPKG_EXTRACT_ERROR_UNABLETOEXECUTE);
 }
 
+ZEQPackageExtractErrorEvent g_extractErrorEvent = nullptr;
+
+// Offers a failure to the package's extract-error handler; true when it asks
+// for another attempt. Refusals of an untrusted package are final: trying
+// again cannot change them.
+bool RetryAsked(const Walk& walk, const std::string& out, const std::string& entryText, int code) {
+  if (code == ZEQPKG_EXTRACT_ERROR_UNTRUSTED || !walk.package->errorHandlerCookie) return false;
+  const ZEQPackageExtractErrorEvent event = g_extractErrorEvent;
+  return event && event(walk.package, out.c_str(), entryText.c_str(), code) != 0;
+}
+
+// A file entry, tried again for as long as the extract-error handler asks.
+int ExtractFileWithRetries(Walk& walk, const PackageEntryDirectives& d, const std::string& entryPath,
+                           const std::string& entryText, const Data& entryData) {
+  for (;;) {
+    const int code = ExtractFile(walk, d, entryPath, entryData);
+    if (code == 0 || code == ZEQPKG_EXTRACT_SKIPPED) return code;
+    if (!RetryAsked(walk, walk.output, entryText, code)) return code;
+  }
+}
+
 int ExtractFile(Walk& walk, const PackageEntryDirectives& d, const std::string& entryPath, const Data& entryData) {
-  std::string out;
+  std::string& out = walk.output;
+  out.clear();
   if (!ComposeExtractPath(entryPath.c_str(), walk.target.c_str(), walk.options, &out))
     return FileFailure(walk, entryPath, "Output path too long", ZEQPKG_EXTRACT_ERROR_INVALIDTARGETFILE);
   walk.package->progress(walk.package, out.c_str(), 0);
@@ -423,6 +454,7 @@ int WalkEntries(Walk& walk, const PackageEntryDirectives* directiveTemplate) {
     char* normal = ProcessMacros(PackageNormaliseEntryPath(entry.path, entry.pathLength), nullptr, nullptr, 0);
     std::string path(normal);
     HeapFreeZ(normal);
+    const std::string entryText = path;
     PackageEntryDirectives d;
     if (!ParseEntryDirectives(&path, directiveTemplate, package->key, &d))
       return fail("Unable to parse directives", ZEQPKG_EXTRACT_ERROR_PARSEDIRECTIVES);
@@ -436,7 +468,11 @@ int WalkEntries(Walk& walk, const PackageEntryDirectives* directiveTemplate) {
         if (!walk.Trusted() && !StaysInside(path))
           return fail("Entry path leaves the target folder", ZEQPKG_EXTRACT_ERROR_UNTRUSTED);
         if (HasText(d.opt, "provisional")) ZEQPackageAddTemporaryFile(package, out.c_str());
-        if (!(walk.mountList && !HasText(d.file, "forcedump")) && !CreateFolderChain(out.c_str())) {
+        const bool onDisk = !(walk.mountList && !HasText(d.file, "forcedump"));
+        bool made = !onDisk || CreateFolderChain(out.c_str());
+        while (!made && RetryAsked(walk, out, entryText, ZEQPKG_EXTRACT_ERROR_CREATEFOLDER))
+          made = CreateFolderChain(out.c_str());
+        if (!made) {
           PackageLogPrintf("ZEQPackageExtract: [FAILED] Unable to create Folder: \"%s\" - Package: \"%s\", Extract "
                            "To: \"%s\"",
                            out.c_str(), package->path, walk.target.c_str());
@@ -450,7 +486,7 @@ int WalkEntries(Walk& walk, const PackageEntryDirectives* directiveTemplate) {
       Data data;
       data.bytes = entry.data;
       data.length = entry.dataLength;
-      const int code = ExtractFile(walk, d, path, data);
+      const int code = ExtractFileWithRetries(walk, d, path, entryText, data);
       if (code == ZEQPKG_EXTRACT_SKIPPED) continue;
       if (code != 0) return code;
       if (!wildcard) return 0;
@@ -525,12 +561,14 @@ int ExtractFromMounts(Walk& walk) {
 
 }  // namespace
 
+void ZEQSetPackageExtractErrorEvent(ZEQPackageExtractErrorEvent event) { g_extractErrorEvent = event; }
+
 int ZEQPackageExtract(ZEQPackageDATA* package, const PackageEntryDirectives* directiveTemplate, ZEQList* mountList,
                       const char* target, const char* filter, const char* storeList, const char* password,
                       uint32_t options) {
   if (!package || (package->handle && package->handle != INVALID_HANDLE_VALUE)) return ZEQPKG_EXTRACT_NO_PACKAGE;
   try {
-    Walk walk{package, mountList, target ? target : "", filter, storeList, std::string(), options};
+    Walk walk{package, mountList, target ? target : "", filter, storeList, std::string(), options, std::string()};
     if (!walk.target.empty() && (walk.target.back() == '\\' || walk.target.back() == '/')) walk.target.pop_back();
     if (options & ZEQPKG_EXTRACT_KEY_IS_RAW) {
       walk.key = password ? password : "";
@@ -551,7 +589,7 @@ int ZEQPackageExtract(ZEQPackageDATA* package, const PackageEntryDirectives* dir
       Data data;
       data.bytes = package->content;
       data.length = package->length;
-      code = ExtractFile(walk, d, std::string(), data);
+      code = ExtractFileWithRetries(walk, d, std::string(), std::string(), data);
       if (code == ZEQPKG_EXTRACT_SKIPPED) code = 0;
     } else {
       code = WalkEntries(walk, directiveTemplate);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "package/system_queries.h"
+#include "windows/window_helpers.h"
 
 namespace {
 

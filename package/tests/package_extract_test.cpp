@@ -14,90 +14,12 @@
 #include "package/package_root.h"
 #include "package/paths.h"
 #include "package/vfs.h"
+#include "extract_test_support.h"
 #include "package_test_support.h"
 
 namespace {
 
-struct Entry {
-  std::string path;
-  char type;
-  std::string data;
-};
-
-std::string Bytes(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-// Makes a package file of the entries and gives its path.
-std::string MakePackage(const std::string& path, uint32_t flags, const std::vector<Entry>& entries,
-                        const char* password = "pw", uint32_t type = ZEQPKG_TYPE_MULTIPLE) {
-  ZEQPackageDATA* made = ZEQPackageCreate(flags, path.c_str(), type, password);
-  EXPECT_NE(made, nullptr);
-  for (const Entry& e : entries) {
-    if (type == ZEQPKG_TYPE_SINGLE) {
-      EXPECT_TRUE(ZEQPackageWriteFile(made, uint32_t(e.data.size()), e.data.data()));
-      continue;
-    }
-    const char kind[2] = {e.type, 0};
-    EXPECT_TRUE(ZEQPackageAddData(made, e.path.c_str(), kind, e.data.data(), uint32_t(e.data.size()))) << e.path;
-  }
-  EXPECT_TRUE(ZEQPackageClose(made, INVALID_HANDLE_VALUE, 0));
-  ZEQPackageRelease(made);
-  return path;
-}
-
-std::string PackageImage(const std::string& path, uint32_t flags, const std::vector<Entry>& entries,
-                         const char* password) {
-  return Bytes(ReadWholeFile(MakePackage(path, flags, entries, password)));
-}
-
-// Every file under the folder: relative path -> content.
-void ListFiles(const std::string& folder, const std::string& prefix, std::map<std::string, std::string>* out) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      ListFiles(folder + "\\" + name, prefix + "\\" + name, out);
-    else
-      (*out)[prefix + "\\" + name] = Bytes(ReadWholeFile(folder + "\\" + name));
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
-// A fresh scratch folder with a package folder and an output folder.
-struct Scratch {
-  std::string root, packages, out;
-  explicit Scratch(const char* name) {
-    root = PackageTestFolder(name);
-    RemoveTree(root);
-    CreateDirectoryA(root.c_str(), nullptr);
-    packages = root + "\\pkg";
-    out = root + "\\out";
-    CreateDirectoryA(packages.c_str(), nullptr);
-    CreateDirectoryA(out.c_str(), nullptr);
-  }
-  ~Scratch() { RemoveTree(root); }
-};
+using namespace extract_test;
 
 struct ExtractCase {
   const char* name;
@@ -272,6 +194,8 @@ TEST(PackageExtract, HostileEntriesAreRefusedWithNothingWrittenOutside) {
       {"a reference outside the package folder", {{"\\:ref( ..\\secret.txt )", '1', ""}}, 0},
       {"a reference by absolute path", {{"\\:ref( %s )", '1', ""}}, 0},
       {"a program asked to run", {{"\\run.exe:exec( immediate )", '1', "MZ"}}, ZEQPKG_EXTRACT_EXECUTE},
+      {"a script asked to run", {{"\\run.js:exec( immediate )", '1', "1;"}}, ZEQPKG_EXTRACT_EXECUTE},
+      {"a page asked to run", {{"\\run.html:exec( immediate wait )", '1', "<p>"}}, ZEQPKG_EXTRACT_EXECUTE},
   };
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.name);

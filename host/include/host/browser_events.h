@@ -41,3 +41,10 @@ class CIBCEventSink final : public CBaseEventSink {
 DWORD ZEQConnectBrowserEvents(CZEQRenderer* renderer, IUnknown* browser);
 // Ends the connection (the browser lets go of the sink).
 void ZEQDisconnectBrowserEvents(IUnknown* browser, DWORD cookie);
+
+// Told of each top-level document a container's browser completes, on the
+// container's thread, after the page was marked ready for calls (the
+// product logs its loader's first one). One observer per process; null
+// removes it.
+typedef void (*ZEQTopDocumentCompleteObserver)(HWND hostWindow, const char* url);
+void ZEQSetTopDocumentCompleteObserver(ZEQTopDocumentCompleteObserver observer);

@@ -18,6 +18,10 @@
 // machinery; every process (and test program) that delivers calls does it
 // once before the first call.
 void ZEQInstallScriptCalls();
+// The delivery of packages' extract-error events to their owner script
+// objects' handlers (package/package_extract.h); ZEQInstallScriptCalls
+// installs it too.
+void ZEQInstallPackageExtractEvents();
 
 // Runs the item on the current thread (the owner of its target window).
 uint32_t ZEQExecuteAPC(ZEQApcItemHolder& item);

@@ -87,6 +87,10 @@ bool ZEQPackageAddFile(ZEQPackageDATA* package, const char* path, const char* so
 // Closing.
 bool ZEQPackageWriteHeader(ZEQPackageDATA* package, uint32_t plainLength, const char* key, uint32_t flags);
 bool ZEQPackageClose(ZEQPackageDATA* package, HANDLE handle, uint32_t flags);
+// Turns a memory package's content into its whole image, the bytes that
+// ZEQPackageClose writes: the body encoded by the header's flags, the header
+// in front. False for a file-backed package or when encoding fails.
+bool ZEQPackageMakeImage(ZEQPackageDATA* package);
 
 // Changing entries of a memory package: the first entry matching path (a
 // wildcard list) is removed and, when bytes are given, a file entry with the

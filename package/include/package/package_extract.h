@@ -72,7 +72,28 @@ std::string DirectiveParameter(const std::string& directive, const char* name);
 namespace zeqextract {
 // The text without leading and trailing blanks, tabs and line ends.
 std::string Trimmed(const std::string& text);
+// The page that runs a script file: the script inside a loader block of a
+// page titled `title` that closes its window once loaded.
+std::string ScriptRunPage(const std::string& title, const std::string& script);
+// Runs a written file as its ":exec(" directive asks: a program ("exe") as
+// a process, a script or page ("zeq", "js", "html") as a page in a new
+// container window; with the word "wait" until the process ends or the
+// window is gone. False for any other extension or when nothing ran.
+bool RunExtractedFile(const std::string& path, const std::string& execDirective);
 }  // namespace zeqextract
+
+// The extract-error event: a failed entry is offered to the package's
+// extract-error handler (package->errorHandlerCookie, the Global Interface
+// Table cookie of the script function its owner script object keeps;
+// package->owner is that object), which may ask for the entry to be tried
+// again. The container host installs the delivery. The answer is the
+// handler's own: non-zero asks for a retry; no handler, no delivery, a call
+// that cannot be delivered or a handler that answers nothing gives 0.
+// entryText is the entry's path with its directives ("" for a
+// single-content package).
+typedef int (*ZEQPackageExtractErrorEvent)(ZEQPackageDATA* package, const char* outputPath, const char* entryText,
+                                           int code);
+void ZEQSetPackageExtractErrorEvent(ZEQPackageExtractErrorEvent event);
 
 // Composes an output path (at most MAX_PATH characters); false when it does
 // not fit.

@@ -149,10 +149,8 @@ BOOL GetSpecialFolderPath(int kind, char* out);
 // ---------------------------------------------------------------------------
 // Bitmap files.
 
-// A zero-filled LocalAlloc block: a BITMAPINFOHEADER for the bitmap (BI_RGB,
-// rows rounded up to 32 bits) and room for its colour table (2^depth entries
-// below 24 bits); null when the bitmap cannot be read. Freed with LocalFree.
-BITMAPINFO* CreateBitmapInfoForBitmap(HBITMAP bitmap);
+// The header a bitmap is written with comes from the window layer's
+// CreateBitmapInfoForBitmap (windows/window_helpers.h).
 // Writes the bitmap as a .bmp file (created anew); TRUE when written.
 BOOL SaveBitmapToFile(HBITMAP bitmap, const char* path);
 BOOL WriteBitmapFile(const char* path, BITMAPINFO* info, HBITMAP bitmap);
