@@ -23,6 +23,9 @@ packages+=(dnsmasq)
 packages+=(python3-pefile)
 # The SIP transport tests' peers: sipp servers and a kamailio registrar.
 packages+=(sip-tester kamailio)
+# The NAT-type tests' STUN server (media/sdp; a python3 stand-in runs where
+# it is missing).
+packages+=(stun-server)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
