@@ -18,6 +18,12 @@ constexpr uint16_t kUnknownAttributes = 0x000A;
 constexpr uint16_t kReflectedFrom = 0x000B;
 constexpr uint16_t kXorOnly = 0x0021;
 constexpr uint16_t kXorMappedAddress = 0x8020;
+// The number the later protocol gave XOR-MAPPED-ADDRESS. Classic servers
+// (Debian's stund among them) send it beside MAPPED-ADDRESS, obscured with
+// the transaction id; the plain MAPPED-ADDRESS is what this client uses, so
+// the attribute is checked for shape and otherwise passed over, never a
+// reason to drop a real server's answer.
+constexpr uint16_t kLaterXorMappedAddress = 0x0020;
 constexpr uint16_t kServerName = 0x8022;
 constexpr uint16_t kSecondaryAddress = 0x8050;
 
@@ -145,6 +151,10 @@ bool ReadAttribute(uint16_t type, const uint8_t* value, uint16_t length, STUNMes
       m->serverNameLength = length;
       return true;
     case kSecondaryAddress: return ReadAddress(value, length, &m->secondaryAddress);
+    case kLaterXorMappedAddress: {
+      STUNAddress ignored;
+      return ReadAddress(value, length, &ignored);
+    }
     default:
       // Optional attributes (0x8000 and above) are skipped; a mandatory one
       // this client does not know rejects the message.

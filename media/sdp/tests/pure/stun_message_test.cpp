@@ -115,6 +115,8 @@ std::vector<ParseCase> ParseCases() {
       {"XorOnlyIsTheTypeWordAlone", Message(0x0001, Join({{0x00, 0x21}, Address(1)})), true},
       {"LongestErrorReason", Message(0x0111, Attribute(0x0009, Join({{0, 0, 4, 1}, longReason}))), true},
       {"EightUnknownAttributesAtMost", Message(0x0111, Attribute(0x000A, Bytes(16, 1))), true},
+      {"LaterXorMappedAddressBesideTheMappedOne", Message(0x0101, Join({Address(1), Address(0x0020, 1)})), true},
+      {"LaterXorMappedAddressOfSevenBytes", Message(0x0101, Attribute(0x0020, {0, 1, 0, 1, 1, 2, 3})), false},
       {"ServerNameOfTheMaximumLength", Message(0x0101, Attribute(0x8022, Bytes(252, 'n'))), true},
       // The RFC 5769 samples are of the newer protocol: each carries an
       // attribute this client must refuse (PRIORITY, a SOFTWARE or
