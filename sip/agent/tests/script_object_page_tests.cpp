@@ -78,6 +78,24 @@ TEST_F(SipScriptObject, PagesConstructAccountsAndTransactionsByTheRules) {
   });
 }
 
+TEST_F(SipScriptObject, InformationMembersDescribeTheRecordAndItsHeaders) {
+  ASSERT_EQ(S_OK, page_->Run(L"var account = new ZEQSIP(); var call = new ZEQSIP(account);"));
+  ExpectAll(*page_, {
+      {"parties are objects", L"typeof call.To + typeof call.From + typeof call.Contact", L"objectobjectobject"},
+      {"an unset party is empty", L"'[' + call.To.URI + call.To.DisplayName + ']'", L"[]"},
+      {"no hold yet", L"[call.HoldState.LocalHold, call.HoldState.RemoteHold, call.HoldState.GlobalHold].join()",
+       L"false,false,false"},
+      {"a header to remove that is absent", L"call.SetHeader('out', 'X-Absent', '')", L"0"},
+      {"a header is set", L"call.SetHeader(' out ', 'X-One', 'a')", L"1"},
+      {"and replaced", L"call.SetHeader('OUT', 'X-One', 'b')", L"1"},
+      {"and removed", L"call.SetHeader('out', 'x-one', '')", L"1"},
+      {"removed once", L"call.SetHeader('out', 'X-One', '')", L"0"},
+      {"an empty name clears the responses", L"call.SetHeader('out', '', '')", L"1"},
+      {"nothing sent yet", L"'[' + call.GetHeader('out', 'Via') + ']'", L"[]"},
+      {"nothing received yet", L"'[' + call.GetHeader('in', 'Via') + ']'", L"[]"},
+  });
+}
+
 TEST_F(SipScriptObject, ObjectsOfOneRecordShareIdentityAndStoredValues) {
   ASSERT_EQ(S_OK, page_->Run(L"var account = new ZEQSIP(); var call = new ZEQSIP(account);"
                              L"var again = call.BasedTransaction; account.note = 'kept';"));
