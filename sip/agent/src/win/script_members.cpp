@@ -385,6 +385,22 @@ HRESULT InvokeMember(CZEQDispatchEx* object, const Member& member, WORD flags, D
       if (put) r.switches[member.id - 203] = VariantToBool(PutValue(params)) ? 1 : 0;
       else SetBool(result, r.switches[member.id - 203] != 0);
       return S_OK;
+    case 126: return sipagent::PartyToVariant(object->owner, r.msg.to, result);
+    case 127: return sipagent::PartyToVariant(object->owner, r.msg.from, result);
+    case 128: return sipagent::PartyToVariant(object->owner, r.msg.contact, result);
+    case 139: return sipagent::HoldStateToVariant(object->owner, r, result);
+    case 165:
+    case 166: {
+      char* texts[3] = {};
+      for (UINT i = 0; i < 3; ++i) {
+        const VARIANT* value = Argument(params, i);
+        texts[i] = value && V_VT(value) == VT_BSTR ? VariantToStrDup(value, 0) : nullptr;
+      }
+      if (member.id == 165) SetInt(result, sipagent::SetExtraHeader(&r, texts[0], texts[1], texts[2]));
+      else SetText(result, sipagent::MessageHeaderValue(r, texts[0], texts[1]).c_str());
+      for (char* text : texts) HeapFreeZ(text);
+      return S_OK;
+    }
     case 140: SetBool(result, false); return S_OK;
     case 141: SetBool(result, r.msg.replaces.callId[0] != 0); return S_OK;
     case 37:
