@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "file_call.h"
+#include "script_class_support.h"
 #include "foundation/log.h"
 #include "foundation/result_codes.h"
 #include "foundation/text.h"
@@ -46,10 +47,8 @@ int32_t Arguments::Int(UINT index, int32_t fallback) const {
 
 uint32_t Arguments::Flags(UINT index) const {
   const VARIANT* value = At(index);
-  if (value && V_VT(value) == VT_R8 && V_R8(value) >= 0 && V_R8(value) < 4294967296.0) {
-    return uint32_t(V_R8(value));
-  }
-  return uint32_t(Int(index));
+  if (!value || V_VT(value) == VT_EMPTY || V_VT(value) == VT_ERROR) return 0;
+  return scriptclass::UnsignedArg(value);
 }
 
 Outcome::Outcome() : array_(JSArray::New()) { array_->AppendUInt(ZEQERROR_GENERALFAILURE); }

@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/heap.h"
+#include "foundation/log.h"
+#include "foundation/text.h"
 #include "host/ipc_message.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -12,6 +16,7 @@ constexpr DWORD kBusyWaitMs = 100;
 // A pipe that stays busy in the middle of a read is given up after this
 // many waits.
 constexpr int kReadBusyRetries = 50;
+constexpr int kPathBusyRetries = 10;
 
 std::string PipePath(const char* name) { return std::string("\\\\.\\pipe\\") + name; }
 
@@ -22,9 +27,10 @@ IPCEndpoint::IPCEndpoint(const char* name) : name_(name ? name : "") {}
 std::string IPCEndpoint::Name() const { return name_; }
 
 std::string IPCEndpoint::NewRequestId(uintptr_t entry) {
-  const std::string id = std::to_string(InterlockedIncrement(&counter_));
+  const LONG order = InterlockedIncrement(&counter_);
+  const std::string id = std::to_string(order);
   ZEQLockScope scope(lock_);
-  pending_[id] = entry;
+  pending_[id] = Pending{entry, order, GetTickCount()};
   return id;
 }
 
@@ -36,16 +42,39 @@ bool IPCEndpoint::RemovePending(const std::string& id) {
 uintptr_t IPCEndpoint::FindPending(const std::string& id) {
   ZEQLockScope scope(lock_);
   auto found = pending_.find(id);
-  return found == pending_.end() ? 0 : found->second;
+  return found == pending_.end() ? 0 : found->second.entry;
 }
 
 uintptr_t IPCEndpoint::TakePending(const std::string& id) {
   ZEQLockScope scope(lock_);
   auto found = pending_.find(id);
   if (found == pending_.end()) return 0;
-  const uintptr_t entry = found->second;
+  const uintptr_t entry = found->second.entry;
   pending_.erase(found);
   return entry;
+}
+
+std::vector<uintptr_t> IPCEndpoint::TakeStale(DWORD maxAgeMs, size_t keep) {
+  std::vector<uintptr_t> stale;
+  const DWORD now = GetTickCount();
+  ZEQLockScope scope(lock_);
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    if (now - it->second.tick >= maxAgeMs) {
+      stale.push_back(it->second.entry);
+      it = pending_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  while (pending_.size() > keep) {
+    auto oldest = pending_.begin();
+    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+      if (it->second.order - oldest->second.order < 0) oldest = it;
+    }
+    stale.push_back(oldest->second.entry);
+    pending_.erase(oldest);
+  }
+  return stale;
 }
 
 HANDLE IPCOpenPipe(const char* name) {
@@ -110,4 +139,39 @@ int IPCSendText(const char* name, const std::string& text) {
   }
   CloseHandle(pipe);
   return result;
+}
+
+HANDLE GetPipeHandle(const char* path) {
+  if (!path) path = "";
+  if (_strnicmp(path, "zeq:", 4) == 0) path += 4;
+  for (int attempt = 0;; ++attempt) {
+    HANDLE pipe = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) return pipe;
+    const DWORD error = GetLastError();
+    if (error != ERROR_PIPE_BUSY) {
+      ZEQLogPrintf("GetPipeHandle: \"%s\", Error: %d", path, int(error));
+      return nullptr;
+    }
+    if (attempt >= kPathBusyRetries) {
+      ZEQLogPrintf("GetPipeHandle: \"%s\", TimeOut: %d", path, int(error));
+      return nullptr;
+    }
+    WaitNamedPipeA(path, kBusyWaitMs);
+  }
+}
+
+BOOL SendToPipe(HANDLE pipe, const char* text) {
+  BOOL written = FALSE;
+  if (IsVFSHandleRecord(pipe)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+  } else {
+    wchar_t* wide = AnsiToWideDup(text ? text : "", 0);
+    if (!wide) throw ZEQOutOfMemory();
+    const DWORD bytes = DWORD(wcslen(wide) * sizeof(wchar_t));
+    DWORD done = 0;
+    written = WriteFile(pipe, wide, bytes, &done, nullptr) && done == bytes;
+    HeapFreeZ(wide);
+  }
+  if (!written) ZEQLogPrintf("SendToPipe: %08X, Error: %d", unsigned(uintptr_t(pipe)), int(GetLastError()));
+  return written;
 }

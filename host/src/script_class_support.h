@@ -4,17 +4,27 @@
 #pragma once
 #include <oaidl.h>
 
+#include <cstdint>
 #include <memory>
 #include <new>
 
 #include "foundation/heap.h"
 #include "foundation/log.h"
+#include "foundation/variant.h"
 #include "host/dispatch_ex.h"
 
 namespace scriptclass {
 
 inline UINT Count(const DISPPARAMS* params) { return params ? params->cArgs - params->cNamedArgs : 0; }
 inline const VARIANT* Arg(const DISPPARAMS* params, UINT i) { return &params->rgvarg[params->cArgs - 1 - i]; }
+
+// A flag word or key number as script writes it: JScript hands numbers from
+// 2^31 on as doubles, which keep their top bit here; anything else is read
+// as VariantToInt reads it.
+inline uint32_t UnsignedArg(const VARIANT* value) {
+  if (value && V_VT(value) == VT_R8 && V_R8(value) >= 0 && V_R8(value) < 4294967296.0) return uint32_t(V_R8(value));
+  return uint32_t(VariantToInt(value));
+}
 
 struct HeapTextDeleter {
   void operator()(char* text) const { HeapFreeZ(text); }

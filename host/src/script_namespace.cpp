@@ -13,6 +13,9 @@
 #include "host/list_objects.h"
 #include "host/namespace_put.h"
 #include "host/object_scope.h"
+#include "host/package_object.h"
+#include "host/registry_key.h"
+#include "host/system_service.h"
 #include "host/zeq_thread.h"
 #include "script_constants.h"
 
@@ -42,10 +45,12 @@ ScriptClass g_classes[] = {
     {L"KESTOGlobal", L"KESTOGlobal", Target::kWindow, Follow::kNothing, ZEQLookupMemberCallback, KESTOGlobalInvoke},
     {L"ZEQGlobal", L"ZEQGlobal", Target::kWindow, Follow::kWindowConstants, ZEQGlobalGetIDsOfNames, ZEQGlobalInvoke},
     {L"echo", L"ZEQEcho", Target::kDocument, Follow::kNothing, nullptr, nullptr},
-    {L"ZEQRegKey", L"ZEQRegKey", Target::kDocument, Follow::kRegistry, nullptr, nullptr},
+    {L"ZEQRegKey", L"ZEQRegKey", Target::kDocument, Follow::kRegistry, ZEQRegKeyGetIDsOfNames, ZEQRegKeyInvoke},
     {L"ZEQHTTP", L"ZEQHTTP", Target::kDocument, Follow::kHttp, nullptr, nullptr},
-    {L"ZEQPackage", L"ZEQPackage", Target::kDocument, Follow::kPackage, nullptr, nullptr},
-    {L"ZEQSystemService", L"ZEQSystemService", Target::kDocument, Follow::kNothing, nullptr, nullptr},
+    {L"ZEQPackage", L"ZEQPackage", Target::kDocument, Follow::kPackage, ZEQPackageGetIDsOfNames,
+     ZEQPackageInvoke},
+    {L"ZEQSystemService", L"ZEQSystemService", Target::kDocument, Follow::kNothing, ZEQSystemServiceGetIDsOfNames,
+     ZEQSystemServiceInvoke},
     {L"ZEQSQLite", L"ZEQSQLite", Target::kDocument, Follow::kSqlite, nullptr, nullptr},
     {L"ZEQThread", L"ZEQThread", Target::kDocument, Follow::kNothing, ZEQThreadGetIDsOfNames, ZEQThreadInvoke},
     {L"ZEQBinary", L"ZEQBinary", Target::kDocument, Follow::kNothing, ZEQLookupMemberCallback, ZEQBinaryInvoke},

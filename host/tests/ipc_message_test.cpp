@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "file_test_support.h"
 #include "host/js_array.h"
 #include "host_python.h"
+#include "package/vfs.h"
 
 namespace {
 
@@ -242,6 +244,54 @@ TEST(IpcEndpoint, RequestsAreNumberedAndTheirEntriesTakenOnce) {
   EXPECT_TRUE(endpoint.RemovePending(second));
   EXPECT_FALSE(endpoint.RemovePending(second));
   EXPECT_EQ(0u, endpoint.FindPending("3"));
+}
+
+TEST(IpcEndpoint, RepliesThatNeverCameAreLetGoOldestFirst) {
+  IPCEndpoint endpoint("app1");
+  for (uintptr_t entry = 1; entry <= 5; ++entry) endpoint.NewRequestId(entry);
+  // Nothing is old enough yet: only what goes beyond the newest three.
+  EXPECT_EQ((std::vector<uintptr_t>{1, 2}), endpoint.TakeStale(60000, 3));
+  EXPECT_EQ(0u, endpoint.FindPending("2"));
+  EXPECT_EQ(3u, endpoint.FindPending("3"));
+  EXPECT_TRUE(endpoint.TakeStale(60000, 3).empty());
+  // Every entry has waited at least no time at all.
+  std::vector<uintptr_t> aged = endpoint.TakeStale(0, 100);
+  std::sort(aged.begin(), aged.end());
+  EXPECT_EQ((std::vector<uintptr_t>{3, 4, 5}), aged);
+  EXPECT_EQ(0u, endpoint.TakePending("5"));
+  // Numbering goes on after entries were let go.
+  EXPECT_EQ("6", endpoint.NewRequestId(6));
+}
+
+// The path form of the pipe client: a message-mode server of this test
+// reads what SendToPipe wrote as UTF-16.
+TEST(IpcPipe, APipeOpenedByPathCarriesUtf16Text) {
+  const char kPath[] = "\\\\.\\pipe\\zeq-w23c-path-pipe";
+  HANDLE server = CreateNamedPipeA(kPath, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                   1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  HANDLE client = GetPipeHandle((std::string("ZEQ:") + kPath).c_str());
+  ASSERT_NE(nullptr, client);
+  ConnectNamedPipe(server, nullptr);
+  EXPECT_TRUE(SendToPipe(client, "ping, caf\xe9"));
+  wchar_t buffer[64] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(server, buffer, sizeof(buffer), &read, nullptr));
+  EXPECT_EQ(std::wstring(L"ping, caf\u00e9"), std::wstring(buffer, read / sizeof(wchar_t)));
+  CloseHandle(client);
+  CloseHandle(server);
+  EXPECT_EQ(nullptr, GetPipeHandle(kPath)) << "no server any more";
+  EXPECT_EQ(nullptr, GetPipeHandle(""));
+}
+
+TEST(IpcPipe, SendingToAMountedFileHandleIsRefused) {
+  ASSERT_TRUE(VFSMountFile("C:\\zeq-w23c\\mounted.txt", "data", 4));
+  HANDLE mounted = CreateFileExt("C:\\zeq-w23c\\mounted.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, 0);
+  ASSERT_NE(INVALID_HANDLE_VALUE, mounted);
+  EXPECT_FALSE(SendToPipe(mounted, "x"));
+  EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
+  CloseHandleExt(&mounted);
 }
 
 TEST(IpcPipe, APipeThatIsNotThereCannotBeOpened) {

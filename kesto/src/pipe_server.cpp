@@ -26,6 +26,10 @@ constexpr DWORD kReplyTimeoutMs = 30000;
 constexpr DWORD kDrainTimeoutMs = 5000;
 constexpr DWORD kStartTimeoutMs = 5000;
 constexpr DWORD kStopTimeoutMs = 5000;
+// A request's reply is awaited this long, and at most this many at once;
+// after that its entry is let go (a late reply then finds nothing).
+constexpr DWORD kPendingReplyLifetimeMs = 10 * 60 * 1000;
+constexpr size_t kPendingReplyLimit = 1024;
 
 struct PendingReply {
   IPCReplyRoutine routine;
@@ -356,6 +360,10 @@ int PipeServerSendMessage(const char* pipe, IPCMessage& message) {
 
 int PipeServerSendRequest(IPCMessage& message, const char* pipe, uint64_t callbackId, IPCReplyRoutine routine) {
   if (!channel || !channel->running || !routine) return 1;
+  // Replies that never came are given up before another one is awaited.
+  for (uintptr_t stale : channel->endpoint->TakeStale(kPendingReplyLifetimeMs, kPendingReplyLimit - 1)) {
+    delete reinterpret_cast<PendingReply*>(stale);
+  }
   std::unique_ptr<PendingReply> pending(new PendingReply{routine, callbackId});
   const std::string key = channel->endpoint->NewRequestId(reinterpret_cast<uintptr_t>(pending.get()));
   pending.release();

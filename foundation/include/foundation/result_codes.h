@@ -14,3 +14,7 @@ constexpr uint32_t ZEQERROR_NOTALLOWED = 504;
 constexpr uint32_t ZEQACTION_CONTINUE = 0x2001;
 constexpr uint32_t ZEQACTION_CANCEL = 0x2002;
 constexpr uint32_t ZEQACTION_IGNORE = 0x2003;
+constexpr uint32_t ZEQERROR_ALREADYEXISTS = 105;
+constexpr uint32_t ZEQERROR_OUTOFRANGE = 107;
+constexpr uint32_t ZEQERROR_NOTAPPLICABLE = 502;
+constexpr uint32_t ZEQERROR_NOTSUPPORTED = 503;

@@ -106,12 +106,21 @@ class IPCEndpoint {
   uintptr_t FindPending(const std::string& id);
   // Removes and answers the entry (0 when none) in one step.
   uintptr_t TakePending(const std::string& id);
+  // Removes and answers the entries that waited maxAgeMs or longer, then the
+  // oldest ones beyond the newest keep: a reply that never comes must not
+  // hold its entry for the endpoint's whole life.
+  std::vector<uintptr_t> TakeStale(DWORD maxAgeMs, size_t keep);
 
  private:
+  struct Pending {
+    uintptr_t entry;
+    LONG order;  // the counter value of its identifier
+    DWORD tick;  // when it was stored
+  };
   std::string name_;
   volatile LONG counter_ = 0;
   ZEQLock lock_;
-  std::map<std::string, uintptr_t> pending_;
+  std::map<std::string, Pending> pending_;
 };
 
 // Client side of a pipe. The name is the pipe's own ("app1"), not its path.
@@ -129,3 +138,13 @@ std::string IPCReadPipe(HANDLE pipe, size_t limit = 1024 * 1024);
 // reply is read). 0 sent, 1 pipe cannot be opened, 2 message mode cannot
 // be set, 4 write failed.
 int IPCSendText(const char* name, const std::string& text);
+
+// Plain pipe access by path ("\\.\pipe\name", a leading "zeq:" ignored):
+// opened for reading and writing, not shared, existing only. A busy pipe
+// is waited for up to 100 ms and tried again, at most 10 times. Null when
+// it cannot be opened (logged with the last error).
+HANDLE GetPipeHandle(const char* path);
+// Writes the narrow text as UTF-16 (its converted length, no terminator).
+// A mounted-file handle is refused with ERROR_INVALID_HANDLE. The write's
+// success; a failure is logged.
+BOOL SendToPipe(HANDLE pipe, const char* text);
