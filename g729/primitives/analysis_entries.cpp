@@ -53,6 +53,20 @@ int32_t G729LagWindow(int32_t* r, int32_t count) {
   return kDone;
 }
 
+int32_t G729LevinsonDurbinCore(const int32_t* r, int32_t order, int16_t* a, int16_t* rc, int16_t* error) {
+  if (!r || !a || !rc || !error) return kNullPointer;
+  if (order < 1 || order > kMaxLevinsonOrder) return kBadRange;
+  if (r[0] < 65536 && r[0] > -65536) return kUnstable;
+  Word16 r_h[kMaxLevinsonOrder + 1], r_l[kMaxLevinsonOrder + 1], a_new[kMaxLevinsonOrder + 1],
+      rc_new[kMaxLevinsonOrder], err = 0;
+  for (int i = 0; i <= order; i++) LExtract(r[i], r_h[i], r_l[i]);
+  if (!LevinsonDurbinCore(r_h, r_l, order, a_new, rc_new, &err)) return kUnstable;
+  for (int i = 0; i <= order; i++) a[i] = a_new[i];
+  for (int i = 0; i < order; i++) rc[i] = rc_new[i];
+  *error = err;
+  return kDone;
+}
+
 int32_t G729LevinsonDurbin(const int32_t* r, int16_t* a, int16_t* rc, int16_t* error) {
   if (!r || !a || !rc || !error) return kNullPointer;
   if (r[0] < 65536 && r[0] > -65536) return kUnstable;
@@ -69,6 +83,12 @@ int32_t G729LevinsonDurbin(const int32_t* r, int16_t* a, int16_t* rc, int16_t* e
 int32_t G729LpcToLsp50(const int16_t* a, const int16_t* previous, int16_t* lsp) {
   if (!a || !previous || !lsp) return kNullPointer;
   LpcToLsp(a, lsp, previous);
+  return kDone;
+}
+
+int32_t G729LpcToLsp60(const int16_t* a, const int16_t* previous, int16_t* lsp) {
+  if (!a || !previous || !lsp) return kNullPointer;
+  LpcToLsp60(a, lsp, previous);
   return kDone;
 }
 

@@ -39,10 +39,10 @@ void LagWindow(int m, Word16* r_h, Word16* r_l) {
   }
 }
 
-bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, Word16* old_a,
-                    Word16* old_rc, Word16* err) {
+bool LevinsonDurbinCore(const Word16* Rh, const Word16* Rl, int order, Word16* A, Word16* rc, Word16* err) {
   Word16 hi, lo, Kh, Kl, alp_h, alp_l;
-  Word16 Ah[11], Al[11], Anh[11], Anl[11];
+  Word16 Ah[kMaxLevinsonOrder + 1], Al[kMaxLevinsonOrder + 1], Anh[kMaxLevinsonOrder + 1],
+      Anl[kMaxLevinsonOrder + 1];
   Word32 t0, t1, t2;
 
   t1 = LComp(Rh[1], Rl[1]);
@@ -63,7 +63,7 @@ bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
   t0 = LShl(t0, alp_exp);
   LExtract(t0, alp_h, alp_l);
 
-  for (int i = 2; i <= kOrder; i++) {
+  for (int i = 2; i <= order; i++) {
     t0 = 0;
     for (int j = 1; j < i; j++) t0 = LAdd(t0, Mpy32(Rh[j], Rl[j], Ah[i - j], Al[i - j]));
     t0 = LShl(t0, 4);
@@ -77,13 +77,7 @@ bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
     LExtract(t2, Kh, Kl);
     rc[i - 1] = Kh;
 
-    if (Abs16(Kh) > 32750) {
-      // Unstable filter: keep the previous frame's.
-      for (int j = 0; j <= kOrder; j++) A[j] = old_a[j];
-      rc[0] = old_rc[0];
-      rc[1] = old_rc[1];
-      return false;
-    }
+    if (Abs16(Kh) > 32750) return false;
 
     for (int j = 1; j < i; j++) {
       t0 = Mpy32(Kh, Kl, Ah[i - j], Al[i - j]);
@@ -110,14 +104,23 @@ bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, W
   }
 
   A[0] = 4096;
-  for (int i = 1; i <= kOrder; i++) {
-    t0 = LComp(Ah[i], Al[i]);
-    old_a[i] = A[i] = Round(LShl(t0, 1));
+  for (int i = 1; i <= order; i++) A[i] = Round(LShl(LComp(Ah[i], Al[i]), 1));
+  if (err) *err = Shr(alp_h, alp_exp);
+  return true;
+}
+
+bool LevinsonDurbin(const Word16* Rh, const Word16* Rl, Word16* A, Word16* rc, Word16* old_a,
+                    Word16* old_rc, Word16* err) {
+  if (!LevinsonDurbinCore(Rh, Rl, kOrder, A, rc, err)) {
+    // Unstable filter: keep the previous frame's.
+    for (int j = 0; j <= kOrder; j++) A[j] = old_a[j];
+    rc[0] = old_rc[0];
+    rc[1] = old_rc[1];
+    return false;
   }
-  old_a[0] = 4096;
+  for (int j = 0; j <= kOrder; j++) old_a[j] = A[j];
   old_rc[0] = rc[0];
   old_rc[1] = rc[1];
-  if (err) *err = Shr(alp_h, alp_exp);
   return true;
 }
 
@@ -155,7 +158,12 @@ Word16 Chebyshev(Word16 x, const Word16* f, int q) {
 
 }  // namespace
 
-void LpcToLsp(const Word16* a, Word16* lsp, const Word16* old_lsp) {
+namespace {
+
+// The root search on a grid of points + 1 cosines from 1 down to -1, each
+// sign change refined by the given number of bisections.
+void RootSearch(const Word16* a, Word16* lsp, const Word16* old_lsp, const Word16* grid, int points,
+                int bisections) {
   Word16 f1[6], f2[6];
   bool ovf = false;
   int q = 11;
@@ -189,16 +197,16 @@ void LpcToLsp(const Word16* a, Word16* lsp, const Word16* old_lsp) {
 
   int nf = 0, ip = 0;
   const Word16* coef = f1;
-  Word16 xlow = tab::grid[0];
+  Word16 xlow = grid[0];
   Word16 ylow = Chebyshev(xlow, coef, q);
   int j = 0;
-  while (nf < kOrder && j < 50) {
+  while (nf < kOrder && j < points) {
     j++;
     Word16 xhigh = xlow, yhigh = ylow;
-    xlow = tab::grid[j];
+    xlow = grid[j];
     ylow = Chebyshev(xlow, coef, q);
     if (LMult(ylow, yhigh) <= 0) {
-      for (int i = 0; i < 2; i++) {
+      for (int i = 0; i < bisections; i++) {
         Word16 xmid = Add(Shr(xlow, 1), Shr(xhigh, 1));
         Word16 ymid = Chebyshev(xmid, coef, q);
         if (LMult(ylow, ymid) <= 0) {
@@ -238,6 +246,14 @@ void LpcToLsp(const Word16* a, Word16* lsp, const Word16* old_lsp) {
   }
   if (nf < kOrder)
     for (int i = 0; i < kOrder; i++) lsp[i] = old_lsp[i];
+}
+
+}  // namespace
+
+void LpcToLsp(const Word16* a, Word16* lsp, const Word16* old_lsp) { RootSearch(a, lsp, old_lsp, tab::grid, 50, 2); }
+
+void LpcToLsp60(const Word16* a, Word16* lsp, const Word16* old_lsp) {
+  RootSearch(a, lsp, old_lsp, tab::grid60, 60, 4);
 }
 
 namespace {

@@ -17,10 +17,17 @@ void LagWindow(int m, Word16* r_h, Word16* r_l);
 // err (when given) receives the prediction error energy of a stable filter.
 bool LevinsonDurbin(const Word16* r_h, const Word16* r_l, Word16* a, Word16* rc, Word16* old_a,
                     Word16* old_rc, Word16* err = nullptr);
+// The same recursion to any order up to kMaxLevinsonOrder: a (order + 1
+// values) and rc (order values) as it goes; false, with a not finished,
+// when a reflection coefficient shows the filter unstable.
+const int kMaxLevinsonOrder = 30;
+bool LevinsonDurbinCore(const Word16* r_h, const Word16* r_l, int order, Word16* a, Word16* rc, Word16* err);
 
 // LP coefficients to LSP by the Chebyshev root search on a 50-point grid;
 // falls back to old_lsp when fewer than 10 roots are found.
 void LpcToLsp(const Word16* a, Word16* lsp, const Word16* old_lsp);
+// The same search on the finer 60-point grid with four bisections per root.
+void LpcToLsp60(const Word16* a, Word16* lsp, const Word16* old_lsp);
 // LSP to LP coefficients (Q12, 11 values).
 void LspToLpc(const Word16* lsp, Word16* a);
 // The two subframes' LP coefficients: the first from the average of the

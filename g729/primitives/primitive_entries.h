@@ -89,7 +89,10 @@ struct G729HistoryRecord {
     (x, n, r, m, norm))                                                                                   \
   X(45, G729LagWindow, (int32_t * r, int32_t count), (r, count))                                         \
   X(44, G729LevinsonDurbin, (const int32_t* r, int16_t* a, int16_t* rc, int16_t* error), (r, a, rc, error)) \
+  X(69, G729LevinsonDurbinCore, (const int32_t* r, int32_t order, int16_t* a, int16_t* rc, int16_t* error), \
+    (r, order, a, rc, error))                                                                             \
   X(57, G729LpcToLsp50, (const int16_t* a, const int16_t* previous, int16_t* lsp), (a, previous, lsp))   \
+  X(43, G729LpcToLsp60, (const int16_t* a, const int16_t* previous, int16_t* lsp), (a, previous, lsp))   \
   X(40, G729LspToLpc, (const int16_t* lsp, int16_t* a), (lsp, a))                                        \
   X(39, G729LspToLsfNormalized, (const int16_t* lsp, int16_t* lsf), (lsp, lsf))                          \
   X(56, G729LspToLsf, (const int16_t* lsp, int16_t* lsf), (lsp, lsf))                                    \

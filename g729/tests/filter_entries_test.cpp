@@ -265,9 +265,9 @@ TEST(NoiseEntries, GaussianNoiseSumsTwelveGeneratorValues) {
 
 TEST(DispatchTable, EveryBuiltPrimitiveHasABuildInEverySlotAndOthersNone) {
   const int built[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                       22, 23, 24, 27, 28, 29, 31, 32, 33, 34, 39, 40, 41, 42, 44, 45, 46, 47, 50, 51, 52,
-                       53, 54, 55, 56, 57, 58, 59, 70, 71, 72, 73, 74, 75, 78, 82, 83, 84, 85, 86, 87, 88, 89, 93};
-  const int unused[] = {9, 10, 25, 26, 30, 35, 36, 37, 38, 48, 49, 60, 69, 76, 77, 79, 80, 81, 90, 91, 92};
+                       22, 23, 24, 27, 28, 29, 31, 32, 33, 34, 39, 40, 41, 42, 43, 44, 45, 46, 47, 50, 51, 52,
+                       53, 54, 55, 56, 57, 58, 59, 69, 70, 71, 72, 73, 74, 75, 78, 82, 83, 84, 85, 86, 87, 88, 89, 93};
+  const int unused[] = {9, 10, 25, 26, 30, 35, 36, 37, 38, 48, 49, 60, 76, 77, 79, 80, 81, 90, 91, 92};
   for (int index : built)
     for (int path = 0; path < 6; path++) EXPECT_NE(nullptr, G729DispatchSlot(index, path)) << index << "/" << path;
   for (int index : unused)

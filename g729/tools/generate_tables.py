@@ -5,6 +5,7 @@ Usage: generate_tables.py TABLES.txt OUT.h OUT.cpp
 Every table becomes a constant array of the same name in namespace g729::tab,
 with the declared shape; the numbers are checked against the declared count.
 """
+import math
 import re
 import sys
 
@@ -51,6 +52,30 @@ def parse(path):
     return tables
 
 
+def cosine_grid(points):
+    """The root search's grid: cos(pi i / points) in Q15 for i = 0..points,
+    each cut towards zero (a value the cosine meets exactly is kept), the
+    two ends held at +-32760 so that no end reaches +-1."""
+    grid = []
+    for i in range(points + 1):
+        v = 32768.0 * math.cos(math.pi * i / points)
+        near = round(v)
+        grid.append(int(near) if abs(v - near) < 1e-6 else int(v))
+    grid[0], grid[points] = 32760, -32760
+    return grid
+
+
+def derived_tables(tables):
+    """Tables the file does not hold but the standard defines by formula: the
+    60-point grid, derived the way the file's 50-point grid is (which it
+    must reproduce exactly)."""
+    stored = next((t for t in tables if t["name"] == "grid"), None)
+    if stored is None or cosine_grid(50) != stored["values"]:
+        raise ValueError("the 50-point grid does not follow its formula")
+    values = cosine_grid(60)
+    return [{"name": "grid60", "type": "int16_t", "dims": [61], "count": 61, "values": values}]
+
+
 def nest(vals, dims):
     """The numbers as a braced initializer of the given shape, without the outer braces."""
     if len(dims) == 1:
@@ -62,6 +87,7 @@ def nest(vals, dims):
 def main():
     src, header, source = sys.argv[1:4]
     tables = parse(src)
+    tables += derived_tables(tables)
     with open(header, "w", encoding="utf-8") as h:
         h.write("// Generated from the codec's table file; do not edit.\n#pragma once\n"
                 "#include <cstdint>\nnamespace g729 { namespace tab {\n")
