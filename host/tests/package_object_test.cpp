@@ -76,7 +76,7 @@ class PackageObject : public ::testing::Test {
         L" w.AddFile('\\\\b.txt', D + '\\\\source\\\\one.txt', 0).Success,"
         L" w.AddFolder('\\\\tree', D + '\\\\source', '*.txt', 1).Success,"
         L" w.AddFile('\\\\none.txt', D + '\\\\missing.txt', 0).Success].join();"
-        L" var custom = w.SetCustom('made by script'); var closed = w.Close(); w = null;");
+        L" var custom = w.SetCustom('made by script'); var closing = w.Close(); w = null;");
   }
 
   ScriptHost host_;
@@ -90,7 +90,7 @@ TEST_F(PackageObject, APackageFilledFromScriptIsWrittenAndReadBack) {
       {"second create refused, first kept", L"again.ErrorCode", "105"},
       {"entries added, a missing source refused", L"added", "true,true,true,false"},
       {"custom text taken", L"custom.Success", "true"},
-      {"closed", L"closed.Success", "true"},
+      {"closed", L"closing.Success", "true"},
   };
   Expect(made);
   ASSERT_NE("<missing>", FileText(folder_ / "p.zpk"));
@@ -118,11 +118,11 @@ TEST_F(PackageObject, APackageFilledFromScriptIsWrittenAndReadBack) {
 TEST_F(PackageObject, ACustomTextSetAloneIsWrittenWhenThePackageCloses) {
   MakeFilledPackage(L"0", L"");
   Run(L"var o = new ZEQPackage(P); o.Open(''); var s = o.SetCustom('changed later');"
-      L" var long = o.SetCustom(new Array(66).join('x')), exact = o.SetCustom(new Array(65).join('y'));"
+      L" var tooLong = o.SetCustom(new Array(66).join('x')), exact = o.SetCustom(new Array(65).join('y'));"
       L" o.SetCustom('changed later'); var before = o.GetInfo().Custom; var c = o.Close();");
   const Case cases[] = {
       {"taken", L"s.Success", "true"},
-      {"65 characters out of range", L"long.ErrorCode", "107"},
+      {"65 characters out of range", L"tooLong.ErrorCode", "107"},
       {"64 characters taken", L"exact.Success", "true"},
       {"the open header copy keeps the old text", L"before", "made by script"},
       {"closed", L"c.Success", "true"},
@@ -161,13 +161,13 @@ TEST_F(PackageObject, EntriesAreChangedRemovedAndExtractedIntoAFolder) {
 
 TEST_F(PackageObject, ASingleContentPackageTakesItsContentWhole) {
   Run(L"var s = new ZEQPackage(D + '\\\\single.zpk'); s.Create(ZEQPKG_TYPE_SINGLE, '', 0);"
-      L" var set = s.SetContent('whole content').Success, again = s.SetContent('short').Success;"
-      L" var remove = s.Remove('x', '').ErrorCode; var closed = s.Close().Success; s = null;"
+      L" var firstSet = s.SetContent('whole content').Success, again = s.SetContent('short').Success;"
+      L" var remove = s.Remove('x', '').ErrorCode; var closing = s.Close().Success; s = null;"
       L" var t = new ZEQPackage(D + '\\\\single.zpk'); t.Open(''); var c = t.GetContent();");
   const Case cases[] = {
-      {"content set twice", L"set + ',' + again", "true,true"},
+      {"content set twice", L"firstSet + ',' + again", "true,true"},
       {"entries refused", L"remove", "502"},
-      {"closed", L"closed", "true"},
+      {"closed", L"closing", "true"},
       {"content replaced, not appended", L"c.Content + ',' + c.ContentLenght", "short,5"},
       {"type", L"t.GetInfo().Type", "0"},
   };
