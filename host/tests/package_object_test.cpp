@@ -13,7 +13,7 @@
 #include "package/package.h"
 #include "package/package_root.h"
 #include "package/vfs.h"
-#include "script_host.h"
+#include "script_cases.h"
 
 using namespace host_test;
 
@@ -38,7 +38,7 @@ std::string FileText(const std::string& path) {
   return std::string(buffer, read);
 }
 
-class PackageObject : public ::testing::Test {
+class PackageObject : public ScriptCaseTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(host_.Ready());
@@ -51,22 +51,6 @@ class PackageObject : public ::testing::Test {
         L" var D = " + Literal(folder_.path()) + L", P = D + '\\\\p.zpk';");
   }
 
-  void Run(const std::wstring& code) { ASSERT_TRUE(host_.Run(code)) << host_.LastError().c_str(); }
-  std::string Eval(const std::wstring& expression) {
-    std::string out;
-    for (wchar_t c : host_.Eval(expression)) out += char(c);
-    return out;
-  }
-
-  struct Case {
-    const char* name;
-    const wchar_t* expression;
-    const char* expected;
-  };
-  template <size_t N>
-  void Expect(const Case (&cases)[N]) {
-    for (const Case& c : cases) EXPECT_EQ(std::string(c.expected), Eval(c.expression)) << c.name;
-  }
 
   // Creates p.zpk with the given flags and password and fills it.
   void MakeFilledPackage(const wchar_t* flags, const wchar_t* password) {
@@ -79,13 +63,12 @@ class PackageObject : public ::testing::Test {
         L" var custom = w.SetCustom('made by script'); var closing = w.Close(); w = null;");
   }
 
-  ScriptHost host_;
   filetest::ScratchFolder folder_;
 };
 
 TEST_F(PackageObject, APackageFilledFromScriptIsWrittenAndReadBack) {
   MakeFilledPackage(L"ZEQPKG_COMPRESS | ZEQPKG_ENCRYPT", L"secret");
-  const Case made[] = {
+  const ScriptCase made[] = {
       {"created", L"created.Success", "true"},
       {"second create refused, first kept", L"again.ErrorCode", "105"},
       {"entries added, a missing source refused", L"added", "true,true,true,false"},
@@ -95,7 +78,7 @@ TEST_F(PackageObject, APackageFilledFromScriptIsWrittenAndReadBack) {
   Expect(made);
   ASSERT_NE("<missing>", FileText(folder_ / "p.zpk"));
   Run(L"var r = new ZEQPackage(P); var opened = r.Open('secret'); var info = r.GetInfo();");
-  const Case read[] = {
+  const ScriptCase read[] = {
       {"opened", L"opened.Success", "true"},
       {"custom text stored", L"info.Custom", "made by script"},
       {"multiple entries", L"info.Type", "1"},
@@ -120,7 +103,7 @@ TEST_F(PackageObject, ACustomTextSetAloneIsWrittenWhenThePackageCloses) {
   Run(L"var o = new ZEQPackage(P); o.Open(''); var s = o.SetCustom('changed later');"
       L" var tooLong = o.SetCustom(new Array(66).join('x')), exact = o.SetCustom(new Array(65).join('y'));"
       L" o.SetCustom('changed later'); var before = o.GetInfo().Custom; var c = o.Close();");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"taken", L"s.Success", "true"},
       {"65 characters out of range", L"tooLong.ErrorCode", "107"},
       {"64 characters taken", L"exact.Success", "true"},
@@ -141,7 +124,7 @@ TEST_F(PackageObject, EntriesAreChangedRemovedAndExtractedIntoAFolder) {
       L" var removedNothing = e.Remove('\\\\nothing', '').Success;"
       L" var all = e.Extract(D + '\\\\out'); var some = e.Extract(D + '\\\\only', '\\\\data\\\\*');"
       L"");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"changed directly", L"changed", "true"},
       {"changed from a file", L"fromFile", "true"},
       {"unreadable source refused", L"unreadable", "false"},
@@ -164,7 +147,7 @@ TEST_F(PackageObject, ASingleContentPackageTakesItsContentWhole) {
       L" var firstSet = s.SetContent('whole content').Success, again = s.SetContent('short').Success;"
       L" var remove = s.Remove('x', '').ErrorCode; var closing = s.Close().Success; s = null;"
       L" var t = new ZEQPackage(D + '\\\\single.zpk'); t.Open(''); var c = t.GetContent();");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"content set twice", L"firstSet + ',' + again", "true,true"},
       {"entries refused", L"remove", "502"},
       {"closed", L"closing", "true"},
@@ -229,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, PackageObjectMisuse, ::testing::ValuesIn(kMisuse
 
 TEST_F(PackageObject, MembersWithoutAPackageAnswerNotPrepared) {
   Run(L"var x = new ZEQPackage(P);");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"constructed", L"x.Success", "true"},
       {"info", L"x.GetInfo().ErrorCode", "309"},
       {"extract", L"x.Extract(D).ErrorCode", "309"},

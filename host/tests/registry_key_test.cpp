@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/registry_key.h"
-#include "script_host.h"
+#include "script_cases.h"
 
 using namespace host_test;
 
@@ -21,7 +21,7 @@ const std::wstring kConstants =
     L" ZEQREG_SAM_WRITE = 0x20000000, ZEQREG_SAM_ALLACCESS = 0x80000000, ZEQREG_ENUM_RECURSIVE = 1;"
     L"function flat(a) { return a == null ? 'none' : new VBArray(a).toArray().join('|'); }";
 
-class RegistryKey : public ::testing::Test {
+class RegistryKey : public ScriptCaseTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(host_.Ready());
@@ -35,12 +35,6 @@ class RegistryKey : public ::testing::Test {
   }
   void TearDown() override { RegDeleteKeyTree(HKEY_CURRENT_USER, path_.c_str()); }
 
-  void Run(const std::wstring& code) { ASSERT_TRUE(host_.Run(code)) << host_.LastError().c_str(); }
-  std::string Eval(const std::wstring& expression) {
-    std::string out;
-    for (wchar_t c : host_.Eval(expression)) out += char(c);
-    return out;
-  }
 
   bool KeyExists(const std::string& sub) {
     HKEY key = nullptr;
@@ -65,23 +59,12 @@ class RegistryKey : public ::testing::Test {
     RegCloseKey(key);
   }
 
-  struct Case {
-    const char* name;
-    const wchar_t* expression;
-    const char* expected;
-  };
-  template <size_t N>
-  void Expect(const Case (&cases)[N]) {
-    for (const Case& c : cases) EXPECT_EQ(std::string(c.expected), Eval(c.expression)) << c.name;
-  }
-
-  ScriptHost host_;
   std::string path_;
 };
 
 TEST_F(RegistryKey, ConstructionWithoutOptionsCreatesTheKeyAndReportsWhetherItWasNew) {
   Run(L"var k = new ZEQRegKey(HKEY_CURRENT_USER, '  ' + P + '\\t');");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"opened", L"k.Success + ',' + k.ErrorCode", "true,0"},
       {"created", L"k.GetInfo().Created", "true"},
       {"full path", L"k.GetInfo().FullPath == P", "true"},
@@ -96,7 +79,7 @@ TEST_F(RegistryKey, ConstructionWithoutOptionsCreatesTheKeyAndReportsWhetherItWa
 TEST_F(RegistryKey, KeysThatDoNotOpenAnswerTheSystemErrorAndHaveNoMethods) {
   Run(L"var k = new ZEQRegKey(HKEY_CURRENT_USER, P); var m = k.OpenKey('missing');"
       L" var r = new ZEQRegKey(HKEY_CURRENT_USER, P + '\\\\nothing', ZEQREG_OPEN | ZEQREG_SAM_READ);");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"missing child", L"m.Success + ',' + m.ErrorCode + ',' + m.SystemErrorCode", "false,2,2"},
       {"missing child has no methods", L"typeof m.GetInfo", "undefined"},
       {"missing key opened from the root", L"r.Success + ',' + r.ErrorCode", "false,2"},
@@ -112,7 +95,7 @@ TEST_F(RegistryKey, ValuesWrittenFromScriptAreReadBackByTheApi) {
   Run(L"var k = new ZEQRegKey(HKEY_CURRENT_USER, P);"
       L" var n = k.SetValue(' number ', 5), t = k.SetValue('text', 'hello w\\u00f6rld'),"
       L" big = k.SetValue('big', 0xFFFFFFFE), b = k.SetValue('flag', true), o = k.SetValue('object', k);");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"number written", L"n.Success", "true"},
       {"text written", L"t.Success", "true"},
       {"boolean refused", L"b.Success + ',' + b.ErrorCode", "false,13"},
@@ -150,7 +133,7 @@ TEST_F(RegistryKey, ValuesOfEachRegistryTypeReachScriptAsTheirKind) {
   WriteValue("quad", REG_QWORD, &quad, sizeof(quad));
   WriteValue("expand", REG_EXPAND_SZ, "x%ZEQ_REG_TEST%", 16);
   Run(L"var k = new ZEQRegKey(HKEY_CURRENT_USER, P, ZEQREG_SAM_READ);");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"text list", L"flat(k.GetValue('multi').Value)", "one|two"},
       {"text list without its ending", L"flat(k.GetValue('unended').Value)", "ab|cd"},
       {"bytes", L"flat(k.GetValue('bytes').Value)", "0|7|255"},
@@ -170,7 +153,7 @@ TEST_F(RegistryKey, ValuesOfEachRegistryTypeReachScriptAsTheirKind) {
 TEST_F(RegistryKey, SubKeysAreEnumeratedAsPathsBelowTheKey) {
   Run(L"var k = new ZEQRegKey(HKEY_CURRENT_USER, P);"
       L" var c = k.CreateKey('a'); c.CreateKey('x\\\\deep'); k.CreateKey('b');");
-  const Case cases[] = {
+  const ScriptCase cases[] = {
       {"whole tree in walk order", L"flat(k.EnumSubKeys().SubKeys)", "\\a|\\a\\x|\\a\\x\\deep|\\b"},
       {"first level only", L"flat(k.EnumSubKeys('*', 0).SubKeys)", "\\a|\\b"},
       {"pattern over the tree", L"flat(k.EnumSubKeys('d*').SubKeys)", "\\a\\x\\deep"},

@@ -12,7 +12,7 @@
 
 #include "file_test_support.h"
 #include "host/system_service.h"
-#include "script_host.h"
+#include "script_cases.h"
 
 using namespace host_test;
 
@@ -66,7 +66,7 @@ void RemoveService(const std::string& name) {
   CloseServiceHandle(manager);
 }
 
-class SystemService : public ::testing::Test {
+class SystemService : public ScriptCaseTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(host_.Ready());
@@ -85,12 +85,6 @@ class SystemService : public ::testing::Test {
     for (int i = 0; i < 50 && !DeleteFileA(program_.c_str()); ++i) Sleep(100);
   }
 
-  void Run(const std::wstring& code) { ASSERT_TRUE(host_.Run(code)) << host_.LastError().c_str(); }
-  std::string Eval(const std::wstring& expression) {
-    std::string out;
-    for (wchar_t c : host_.Eval(expression)) out += char(c);
-    return out;
-  }
   // The state script reads, asked until it is the expected one (a service
   // passes through its pending states) or ten seconds have passed.
   std::string StateBecomes(const std::string& expected) {
@@ -104,7 +98,6 @@ class SystemService : public ::testing::Test {
   }
 
   filetest::ScratchFolder folder_;
-  ScriptHost host_;
   std::string program_;
   std::string name_;
 };

@@ -50,16 +50,22 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
   g_status = RegisterServiceCtrlHandlerExW(L"", Control, nullptr);
   if (!g_status) return;
   Report(SERVICE_RUNNING);
-  while (WaitForSingleObject(g_stop, 0) != WAIT_OBJECT_0) {
-    HANDLE pipe = CreateNamedPipeW(g_pipePath.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) break;
-    if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
-      if (WaitForSingleObject(g_stop, 0) != WAIT_OBJECT_0) Answer(pipe);
-    }
+  // The next instance is made before the current client is served, so a
+  // client that comes right after another always finds one listening.
+  const auto listen = [] {
+    return CreateNamedPipeW(g_pipePath.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                            2, 65536, 65536, 0, nullptr);
+  };
+  HANDLE pipe = listen();
+  while (pipe != INVALID_HANDLE_VALUE && WaitForSingleObject(g_stop, 0) != WAIT_OBJECT_0) {
+    const bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+    HANDLE next = listen();
+    if (connected && WaitForSingleObject(g_stop, 0) != WAIT_OBJECT_0) Answer(pipe);
     DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
+    pipe = next;
   }
+  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
   Report(SERVICE_STOPPED);
 }
 
