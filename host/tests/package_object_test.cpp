@@ -19,15 +19,6 @@ using namespace host_test;
 
 namespace {
 
-std::wstring Literal(const std::string& path) {
-  std::wstring text = L"'";
-  for (char c : path) {
-    if (c == '\\') text += L'\\';
-    text += wchar_t(static_cast<unsigned char>(c));
-  }
-  return text + L"'";
-}
-
 std::string FileText(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";

@@ -29,9 +29,7 @@ class RegistryKey : public ScriptCaseTest {
     path_ = std::string(kScratchParent) + "\\k" + std::to_string(GetCurrentProcessId()) + "_" +
             std::to_string(GetTickCount());
     RegDeleteKeyTree(HKEY_CURRENT_USER, path_.c_str());
-    std::wstring widePath;
-    for (char c : path_) widePath += c == '\\' ? std::wstring(L"\\\\") : std::wstring(1, wchar_t(c));
-    ASSERT_TRUE(host_.Run(kConstants + L"var P = '" + widePath + L"';")) << host_.LastError().c_str();
+    Run(kConstants + L"var P = " + Literal(path_) + L";");
   }
   void TearDown() override { RegDeleteKeyTree(HKEY_CURRENT_USER, path_.c_str()); }
 

@@ -18,15 +18,6 @@ using namespace host_test;
 
 namespace {
 
-std::wstring Literal(const std::string& path) {
-  std::wstring text = L"'";
-  for (char c : path) {
-    if (c == '\\') text += L'\\';
-    text += wchar_t(static_cast<unsigned char>(c));
-  }
-  return text + L"'";
-}
-
 std::string ProgramFolder() {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -17,6 +17,16 @@ struct ScriptCase {
   const char* expected;
 };
 
+// A path as a quoted script string literal, its backslashes doubled.
+inline std::wstring Literal(const std::string& path) {
+  std::wstring text = L"'";
+  for (char c : path) {
+    if (c == '\\') text += L'\\';
+    text += wchar_t(static_cast<unsigned char>(c));
+  }
+  return text + L"'";
+}
+
 class ScriptCaseTest : public ::testing::Test {
  protected:
   void Run(const std::wstring& code) { ASSERT_TRUE(host_.Run(code)) << Narrow(host_.LastError()); }
