@@ -24,6 +24,10 @@ struct Kernels {
   // code words nearest rbuf (10 values), distances being the sums of
   // squared saturated differences, doubled and clamped to 31 bits.
   int (*preselect)(const Word16* rbuf);
+  // The LSP quantiser's second stage for one half (values from..from+4):
+  // the first of the 32 code words nearest the residual buf, distances
+  // being the weighted sums of squares, doubled and clamped to 31 bits.
+  int (*second_stage)(const Word16* buf, const Word16* wegt, int from);
 };
 
 const Kernels& GetKernels();
@@ -43,6 +47,7 @@ void GenericResidual(const Word16* a, const Word16* x, Word16* r, int n);
 void GenericInterpolate(const Word16* x, const Word16* c1, const Word16* c2, Word16* out, int n);
 
 int GenericPreselect(const Word16* rbuf);
+int GenericSecondStage(const Word16* buf, const Word16* wegt, int from);
 // The index of the first smallest of n keys.
 static inline int FirstSmallest(const int32_t* keys, int n) {
   int best = 0;
@@ -53,6 +58,8 @@ static inline int FirstSmallest(const int32_t* keys, int n) {
 // The first-stage code book column by column (10 rows of 128 values), for
 // the builds that compare several code words at once.
 const Word16* FirstStageColumns();
+// The second-stage code book likewise: 10 rows of 32 values.
+const Word16* SecondStageColumns();
 
 // Builds of the kernels: generic, SSE2 (paths 1 to 4, and 5 without AVX2)
 // and AVX2 (path 5).

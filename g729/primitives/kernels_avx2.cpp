@@ -117,8 +117,35 @@ G729_AVX2 int PreselectAvx2(const Word16* rbuf) {
   return FirstSmallest(keys, 128);
 }
 
+// The SSE2 build's second stage over sixteen code words at a time.
+G729_AVX2 int SecondStageAvx2(const Word16* buf, const Word16* wegt, int from) {
+  const Word16* columns = SecondStageColumns();
+  alignas(32) int32_t keys[32];
+  const __m256i zero = _mm256_setzero_si256();
+  for (int g = 0; g < 32; g += 16) {
+    __m256i lo = _mm256_set1_epi32(-(1 << 30)), hi = lo;
+    for (int j = from; j < from + 5; j++) {
+      __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + j * 32 + g));
+      __m256i t = _mm256_subs_epi16(_mm256_set1_epi16(buf[j]), c);
+      __m256i w = _mm256_set1_epi16(wegt[j]);
+      __m256i t2 = _mm256_or_si256(_mm256_slli_epi16(_mm256_mulhi_epi16(w, t), 1),
+                                   _mm256_srli_epi16(_mm256_mullo_epi16(w, t), 15));
+      __m256i pl = _mm256_mullo_epi32(_mm256_cvtepi16_epi32(_mm256_castsi256_si128(t2)),
+                                      _mm256_cvtepi16_epi32(_mm256_castsi256_si128(t)));
+      __m256i ph = _mm256_mullo_epi32(_mm256_cvtepi16_epi32(_mm256_extracti128_si256(t2, 1)),
+                                      _mm256_cvtepi16_epi32(_mm256_extracti128_si256(t, 1)));
+      lo = _mm256_min_epi32(_mm256_add_epi32(lo, pl), zero);
+      hi = _mm256_min_epi32(_mm256_add_epi32(hi, ph), zero);
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(keys + g), lo);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(keys + g + 8), hi);
+  }
+  return FirstSmallest(keys, 32);
+}
+
 }  // namespace
 
-const Kernels kAvx2Kernels = {GenericSynthesis, ResidualAvx2, DotAvx2, EnergyAvx2, InterpolateAvx2, PreselectAvx2};
+const Kernels kAvx2Kernels = {GenericSynthesis, ResidualAvx2, DotAvx2,        EnergyAvx2,
+                              InterpolateAvx2,  PreselectAvx2, SecondStageAvx2};
 
 }  // namespace g729

@@ -104,6 +104,41 @@ int GenericPreselect(const Word16* rbuf) {
   return cand;
 }
 
+// The same cut-short search, weighted, over one half of the second stage.
+// The weights are positive, so every term is non-negative as well.
+int GenericSecondStage(const Word16* buf, const Word16* wegt, int from) {
+  const int to = from + 5;
+  int index = 0;
+  int64_t dmin = kMax32;
+  for (int k = 0; k < 32; k++) {
+    int64_t sum = 0;
+    int j = from;
+    for (; j < to; j++) {
+      Word16 t = Sub(buf[j], tab::lspcb2[k][j]);
+      Word16 t2 = Mult(wegt[j], t);
+      sum += (int32_t)t2 * t;
+      if (2 * sum >= dmin) break;
+    }
+    if (j == to) {
+      dmin = Sat32(2 * sum);
+      index = k;
+    }
+  }
+  return index;
+}
+
+const Word16* SecondStageColumns() {
+  struct Columns {
+    Word16 v[10 * 32];
+    Columns() {
+      for (int j = 0; j < 10; j++)
+        for (int k = 0; k < 32; k++) v[j * 32 + k] = tab::lspcb2[k][j];
+    }
+  };
+  static const Columns columns;
+  return columns.v;
+}
+
 const Word16* FirstStageColumns() {
   struct Columns {
     Word16 v[10 * 128];
@@ -117,6 +152,6 @@ const Word16* FirstStageColumns() {
 }
 
 const Kernels kGenericKernels = {GenericSynthesis, GenericResidual, DotGeneric, EnergyGeneric,
-                                 GenericInterpolate, GenericPreselect};
+                                 GenericInterpolate, GenericPreselect, GenericSecondStage};
 
 }  // namespace g729

@@ -121,8 +121,35 @@ G729_SSE2 int PreselectSse2(const Word16* rbuf) {
   return FirstSmallest(keys, 128);
 }
 
+// The second stage, eight code words a lane each, keys as in the
+// pre-selection. With a positive weight w, (w t) >> 15 fits 16 bits and
+// has the sign of t, so each term is below 2^30 and non-negative.
+G729_SSE2 int SecondStageSse2(const Word16* buf, const Word16* wegt, int from) {
+  const Word16* columns = SecondStageColumns();
+  alignas(16) int32_t keys[32];
+  const __m128i zero = _mm_setzero_si128();
+  for (int g = 0; g < 32; g += 8) {
+    __m128i lo = _mm_set1_epi32(-(1 << 30)), hi = lo;
+    for (int j = from; j < from + 5; j++) {
+      __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * 32 + g));
+      __m128i t = _mm_subs_epi16(_mm_set1_epi16(buf[j]), c);
+      __m128i w = _mm_set1_epi16(wegt[j]);
+      // (w t) >> 15 from the product's upper and lower halves.
+      __m128i t2 = _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epi16(w, t), 1), _mm_srli_epi16(_mm_mullo_epi16(w, t), 15));
+      lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(t2, zero), _mm_unpacklo_epi16(t, zero)));
+      hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(t2, zero), _mm_unpackhi_epi16(t, zero)));
+      lo = _mm_andnot_si128(_mm_cmpgt_epi32(lo, zero), lo);
+      hi = _mm_andnot_si128(_mm_cmpgt_epi32(hi, zero), hi);
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(keys + g), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(keys + g + 4), hi);
+  }
+  return FirstSmallest(keys, 32);
+}
+
 }  // namespace
 
-const Kernels kSse2Kernels = {GenericSynthesis, ResidualSse2, DotSse2, EnergySse2, InterpolateSse2, PreselectSse2};
+const Kernels kSse2Kernels = {GenericSynthesis, ResidualSse2, DotSse2,       EnergySse2,
+                              InterpolateSse2,  PreselectSse2, SecondStageSse2};
 
 }  // namespace g729

@@ -119,29 +119,11 @@ void Weights(const Word16* flsp, Word16* wegt) {
 // The first stage's pre-selection, one of the vector-built kernels.
 int PreSelect(const Word16* rbuf) { return GetKernels().preselect(rbuf); }
 
-// As in the pre-selection, the distances are sums of non-negative terms: the
-// standard's saturating accumulation equals the exact sum clamped once, and
-// a candidate whose partial sum reaches the best distance is cut short.
+// The second stage for one half, one of the vector-built kernels.
 int SelectSecond(const Word16* rbuf, const Word16* cb1, const Word16* wegt, int from, int to) {
   Word16 buf[kOrder];
   for (int j = from; j < to; j++) buf[j] = Sub(rbuf[j], cb1[j]);
-  int index = 0;
-  int64_t dmin = kMax32;
-  for (int k = 0; k < 32; k++) {
-    int64_t sum = 0;  // weights are positive: every term is non-negative
-    int j = from;
-    for (; j < to; j++) {
-      Word16 t = Sub(buf[j], tab::lspcb2[k][j]);
-      Word16 t2 = Mult(wegt[j], t);
-      sum += (int32_t)t2 * t;
-      if (2 * sum >= dmin) break;
-    }
-    if (j == to) {
-      dmin = Sat32(2 * sum);
-      index = k;
-    }
-  }
-  return index;
+  return GetKernels().second_stage(buf, wegt, from);
 }
 
 Word32 TotalDistance(const Word16* wegt, const Word16* buf, const Word16* rbuf, const Word16* fg_sum) {
