@@ -298,6 +298,9 @@ HRESULT Member(CZEQDispatchEx* object, DISPID id, WORD flags, DISPPARAMS* params
       const std::string password = Text(Arg(params, 0));
       const uint32_t keyFlags = n == 2 ? scriptclass::UnsignedArg(Arg(params, 1)) : 0;
       data->package = ZEQPackageOpen(data->path.c_str(), password.c_str(), DoNothing, keyFlags);
+      // Extraction of an opened package reports its failed entries to
+      // this object's handler, as for a created one.
+      if (data->package) data->package->owner = object;
       return AnswerDone(object, data->package != nullptr, result);
     }
     default:
