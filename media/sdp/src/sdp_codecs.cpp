@@ -73,7 +73,8 @@ void Trim(Range* r) {
   while (r->end > r->begin && (r->end[-1] == ' ' || r->end[-1] == '\t')) --r->end;
 }
 
-// A decimal number of the spec, optionally signed; def when absent.
+// A decimal field of a codec description ("name,number,rate"), optionally
+// signed; def when absent.
 int SpecNumber(Range r, int def) {
   Trim(&r);
   if (r.begin == r.end) return def;

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char out[kSDPTextSize];
   SIPPrepareSDP(out, sizeof out, 0, call.get());
   SIPParseSDP(&call->answerSDP, out);
-  // The spec reader too: the same bytes as a codec spec.
+  // The codec description reader too: the same bytes as "name,number,rate".
   SDPAddCodecFromSpec(&call->codecs, text.get(), database, 6);
   return 0;
 }
