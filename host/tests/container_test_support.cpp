@@ -2,6 +2,7 @@
 
 #include "foundation/git_table.h"
 #include "host/browser_container.h"
+#include "host/containers.h"
 #include "host/dispatch_ex.h"
 #include "host/namespace_put.h"
 #include "host/script_calls.h"
@@ -114,6 +115,14 @@ ZEQContainerHolder ContainerOf(HWND window) {
   if (!window) return ZEQContainerHolder();
   ZEQContainerHolder container = ZEQGetBaseContainer(window);
   if (!container.IsSet()) container = ZEQGetBaseContainer(GetDlgItem(window, kBodyWindowId));
+  return container;
+}
+
+ZEQContainerHolder ReadyContainerOf(HWND window) {
+  ZEQContainerHolder container = ContainerOf(window);
+  ZEQWindowContainer view{};
+  if (!container.IsSet() || !ZEQGetWindowContainer(container->hostWindow, &view)) return ZEQContainerHolder();
+  ZEQSetWindowContainerReady(container->hostWindow, true, true, view.browser);
   return container;
 }
 
@@ -245,12 +254,6 @@ std::wstring ContainerPages::Evaluate(HWND window, const std::wstring& expressio
                             L"); } catch (e) { answer = 'error:' + (e.number >>> 0).toString(16); }";
   if (FAILED(PageExec(window, code))) return L"<not run>";
   return PageGlobal(window, L"answer");
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(static_cast<char>(c));
-  return out;
 }
 
 PageContainer::PageContainer(const std::string& markup, size_t records) {

@@ -12,6 +12,7 @@
 #include "test_support.h"
 #include "windows/records.h"
 #include "host/renderer.h"
+#include "script_cases.h"
 #include "test_support.h"
 
 namespace container_test {
@@ -83,7 +84,7 @@ class PageContainer {
   bool failed_ = true;
 };
 
-std::string Narrow(const std::wstring& text);
+using host_test::Narrow;
 
 // The recorder every new container gets as its host dispatch object.
 Recorder& TheRecorder();
@@ -105,6 +106,10 @@ IDispatch* HostObjectOf(HWND window);
 bool PagePublish(HWND window, const wchar_t* name, IDispatch* object);
 // The container of a program window's body (or of a host window itself).
 ZEQContainerHolder ContainerOf(HWND window);
+// The same container with its page marked ready, as the browser events mark
+// a completed document in a running program; unset when the window has no
+// container or its container no browser view.
+ZEQContainerHolder ReadyContainerOf(HWND window);
 
 // Container windows on the calling thread, each with a page of its own,
 // destroyed with the object.
@@ -124,6 +129,21 @@ class ContainerPages {
  private:
   dochost_test::PageFolder folder_;
   std::vector<HWND> windows_;
+};
+
+// A test with container pages on its thread: OLE and the container classes
+// set up first, the pages closed before OLE ends.
+class ContainerPagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    SetUpContainers();
+  }
+  void TearDown() override {
+    pages_.Close();
+    OleUninitialize();
+  }
+  ContainerPages pages_;
 };
 
 }  // namespace container_test

@@ -53,14 +53,9 @@ class FileFunctions : public ::testing::Test {
   }
   void Run(const std::wstring& code) { ASSERT_EQ(S_OK, container_test::PageExec(window_, code)) << code.c_str(); }
 
-  struct Case {
-    const char* name;
-    const wchar_t* expression;
-    const char* expected;
-  };
   template <size_t N>
-  void RunCases(const Case (&cases)[N]) {
-    for (const Case& c : cases) EXPECT_EQ(std::string(c.expected), Eval(c.expression)) << c.name;
+  void RunCases(const host_test::ScriptCase (&cases)[N]) {
+    host_test::ExpectScriptCases(cases, [this](const wchar_t* expression) { return Eval(expression); });
   }
 
   filetest::ScratchFolder folder_;
@@ -69,7 +64,7 @@ class FileFunctions : public ::testing::Test {
 };
 
 TEST_F(FileFunctions, FileAndFolderOperationsAnswerTheirResultArraysAndCodes) {
-  const Case cases[] = {
+  const host_test::ScriptCase cases[] = {
       {"text file written", L"new VBArray(x.ZEQWriteTextFile(D + '\\\\a.txt', 'hello', 1)).toArray().join('|')", "0"},
       {"a file is a file", L"x.ZEQIsFSFile(D + '\\\\a.txt')", "0"},
       {"a folder is no file", L"x.ZEQIsFSFile(D)", "104"},
@@ -156,7 +151,7 @@ TEST_F(FileFunctions, ChildrenAreListedFolderFirstAndFilesAreFoundByAge) {
 
 TEST_F(FileFunctions, StreamsReadWriteSeekAndCloseOnce) {
   Run(L"var s = new VBArray(x.ZEQCreateEmptyFSStream(D + '\\\\s.bin')).toArray()[1];");
-  const Case cases[] = {
+  const host_test::ScriptCase cases[] = {
       {"written", L"new VBArray(x.ZEQWriteFSStream(s, 'abcdef')).toArray().join('|')", "0"},
       {"rewound", L"new VBArray(x.ZEQSetFSStreamPointer(s, 0, 0)).toArray().join('|')", "0|0"},
       {"three bytes", L"new VBArray(x.ZEQReadFSStream(s, 3)).toArray().join('|')", "0|abc"},
@@ -272,7 +267,7 @@ TEST_F(FileFunctions, EncipheredFilesAreReadByPythonAndItsFilesDeciphered) {
   d.Write("small.bin", "0123456789");
   d.Write("big.bin", PatternBytes(70000));
   Run(L"var P = '" + Js(d.path()) + L"';");
-  const Case cases[] = {
+  const host_test::ScriptCase cases[] = {
       {"small, chaining", L"new VBArray(x.ZEQEncryptFile(P + '\\\\small.bin', P + '\\\\small.cbc.enc', 'secret key', 0)).toArray().join('|')", "0"},
       {"small, blocks", L"new VBArray(x.ZEQEncryptFile(P + '\\\\small.bin', P + '\\\\small.ecb.enc', 'secret key', 1)).toArray().join('|')", "0"},
       {"big, chaining", L"new VBArray(x.ZEQEncryptFile(P + '\\\\big.bin', P + '\\\\big.cbc.enc', 'secret key', 0)).toArray().join('|')", "0"},
@@ -314,7 +309,7 @@ TEST_F(FileFunctions, Base64FilesMatchCoreutils) {
   d.Write("data.bin", data);
   d.Write("empty.bin", "");
   Run(L"var P = '" + Js(d.path()) + L"';");
-  const Case cases[] = {
+  const host_test::ScriptCase cases[] = {
       {"one line", L"new VBArray(x.ZEQConvertFileToBase64(P + '\\\\data.bin', P + '\\\\plain.b64', 0)).toArray().join('|')", "0"},
       {"76-character lines", L"new VBArray(x.ZEQConvertFileToBase64(P + '\\\\data.bin', P + '\\\\lines.b64', 2)).toArray().join('|')", "0"},
       {"empty file", L"new VBArray(x.ZEQConvertFileToBase64(P + '\\\\empty.bin', P + '\\\\empty.b64')).toArray().join('|')", "0"},

@@ -22,7 +22,7 @@ using container_test::PageExec;
 using container_test::PageGlobal;
 using container_test::WaitUntil;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using container_test::Narrow;
 
 DISPID IdOf(IDispatch* object, const wchar_t* name, HRESULT* hr = nullptr) {
   DISPID id = 12345;

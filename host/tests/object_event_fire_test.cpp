@@ -61,13 +61,8 @@ class RaisedObjectEvents : public ::testing::Test {
     ZEQInstallScriptCalls();
     window_ = pages_.Open(WB_ALLOWSZEQ, "var got = [];");
     ASSERT_NE(nullptr, window_);
-    ZEQContainerHolder container = container_test::ContainerOf(window_);
+    ZEQContainerHolder container = container_test::ReadyContainerOf(window_);
     ASSERT_TRUE(container.IsSet());
-    // The page's interface is ready once its document completed (the
-    // browser events say so in a running program).
-    ZEQWindowContainer view{};
-    ASSERT_TRUE(ZEQGetWindowContainer(container->hostWindow, &view));
-    ZEQSetWindowContainerReady(container->hostWindow, true, true, view.browser);
     auto old = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(container->hostWindow, GWLP_WNDPROC,
                                                            reinterpret_cast<LONG_PTR>(RuntimeWindowProc)));
     if (old != RuntimeWindowProc) g_previousProc = old;

@@ -50,11 +50,8 @@ class PackageExtractEvents : public ::testing::Test {
     ZEQInstallScriptCalls();
     window_ = pages_.Open(WB_ALLOWSZEQ, "var got = [], answers = [];");
     ASSERT_NE(nullptr, window_);
-    ZEQContainerHolder container = container_test::ContainerOf(window_);
+    ZEQContainerHolder container = container_test::ReadyContainerOf(window_);
     ASSERT_TRUE(container.IsSet());
-    ZEQWindowContainer view{};
-    ASSERT_TRUE(ZEQGetWindowContainer(container->hostWindow, &view));
-    ZEQSetWindowContainerReady(container->hostWindow, true, true, view.browser);
     owner_ = CZEQDispatchEx::Create(L"PackageOwner", container->hostWindow, ZEQLookupMemberCallback, OwnerInvoke,
                                     kZEQDispPlain);
     ASSERT_TRUE(container_test::PagePublish(window_, L"owner", static_cast<IDispatchEx*>(owner_)));

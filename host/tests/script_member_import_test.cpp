@@ -33,18 +33,7 @@ DISPID PageDispId(HWND host, const wchar_t* name) {
   return id;
 }
 
-class ScriptMemberImport : public ::testing::Test {
- protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    container_test::SetUpContainers();
-  }
-  void TearDown() override {
-    pages_.Close();
-    OleUninitialize();
-  }
-  container_test::ContainerPages pages_;
-};
+class ScriptMemberImport : public container_test::ContainerPagesTest {};
 
 TEST_F(ScriptMemberImport, PageFunctionsBecomeMethodsUntilTheImportIsRemoved) {
   HWND window = pages_.Open(WB_ALLOWSZEQ, "function pageFunction() { return 1; }");

@@ -15,18 +15,7 @@
 
 namespace {
 
-class WindowUtilities : public ::testing::Test {
- protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    container_test::SetUpContainers();
-  }
-  void TearDown() override {
-    pages_.Close();
-    OleUninitialize();
-  }
-  container_test::ContainerPages pages_;
-};
+class WindowUtilities : public container_test::ContainerPagesTest {};
 
 TEST_F(WindowUtilities, ScriptTextRunsInTheWindowsContainerOnlyWhenItIsReady) {
   HWND window = pages_.Open(WB_ALLOWSZEQ);

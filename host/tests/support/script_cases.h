@@ -11,11 +11,26 @@
 
 namespace host_test {
 
+// Script text as narrow text for messages and comparisons (the tests'
+// texts are ASCII).
+inline std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += char(c);
+  return out;
+}
+
 struct ScriptCase {
   const char* name;
   const wchar_t* expression;
   const char* expected;
 };
+
+// Each case's expression, evaluated by eval to narrow text, against its
+// expected text.
+template <size_t N, typename Eval>
+void ExpectScriptCases(const ScriptCase (&cases)[N], Eval eval) {
+  for (const ScriptCase& c : cases) EXPECT_EQ(std::string(c.expected), eval(c.expression)) << c.name;
+}
 
 // A path as a quoted script string literal, its backslashes doubled.
 inline std::wstring Literal(const std::string& path) {
@@ -33,12 +48,7 @@ class ScriptCaseTest : public ::testing::Test {
   std::string Eval(const std::wstring& expression) { return Narrow(host_.Eval(expression)); }
   template <size_t N>
   void Expect(const ScriptCase (&cases)[N]) {
-    for (const ScriptCase& c : cases) EXPECT_EQ(std::string(c.expected), Eval(c.expression)) << c.name;
-  }
-  static std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += char(c);
-    return out;
+    ExpectScriptCases(cases, [this](const wchar_t* expression) { return Eval(expression); });
   }
 
   ScriptHost host_;
